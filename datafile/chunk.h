@@ -1,0 +1,96 @@
+// The data file's chunk objects and the table the loader fills: images, texts, the font, the script.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/buffer.h"
+#include "engine/console.h"
+
+namespace datafile {
+
+enum class ChunkKind : uint8_t { IMAGE = 1, TEXT = 2, FONT = 3, SCRIPT = 4 };
+
+struct Chunk {
+  explicit Chunk(ChunkKind kind) : kind(kind) {}
+  virtual ~Chunk() = default;
+  ChunkKind kind;
+};
+
+// A PING chunk decoded to RGB565. The pixels are shared with buffers that show the image.
+struct ImageChunk : Chunk {
+  ImageChunk() : Chunk(ChunkKind::IMAGE) {}
+  int32_t width = 0;
+  int32_t height = 0;
+  int32_t depth = 16;          // bits per pixel of `pixels`
+  engine::PixelBlock pixels;  // width x height, row-major
+
+  size_t pixel_count() const { return size_t(width) * size_t(height); }
+};
+
+// TEXT and DEMO payloads, copied byte for byte; no terminator is added.
+struct ByteChunk : Chunk {
+  using Chunk::Chunk;
+  int32_t size = 0;
+  std::vector<uint8_t> bytes;
+};
+struct TextChunk : ByteChunk {
+  TextChunk() : ByteChunk(ChunkKind::TEXT) {}
+};
+struct ScriptChunk : ByteChunk {
+  ScriptChunk() : ByteChunk(ChunkKind::SCRIPT) {}
+};
+
+inline constexpr int MAX_GLYPHS = 42;  // the character map has 42 entries
+inline constexpr int FONT_SLOTS = 128;
+
+// The bitmap font, pre-cut into cells of `cell_width` (a multiple of 32) by `glyph_height`.
+struct FontChunk : Chunk {
+  FontChunk() : Chunk(ChunkKind::FONT) {}
+  std::vector<uint32_t> glyphs;  // table_rows x cell_width entries, 0xFFFF lit or 0
+  int32_t cell_width = 32;
+  int32_t table_rows = 0;
+  int32_t glyph_height = 0;
+  int32_t space_advance = 8;  // advance of a character without a glyph: cell_width / 4
+  int32_t glyph_stride = 0;   // entries from one glyph's cell to the next
+  int32_t glyph_count = 0;
+  std::array<int32_t, FONT_SLOTS> advances{};
+  std::array<uint8_t, FONT_SLOTS> char_map{};
+};
+
+inline constexpr int CHUNK_TABLE_SIZE = 128;  // at most 127 chunks and the end marker
+inline constexpr int MAX_CHUNKS = CHUNK_TABLE_SIZE - 1;
+
+// Chunks in file order; chunk number = index. The vector's end is the table's end marker.
+using ChunkTable = std::vector<std::unique_ptr<Chunk>>;
+
+const char* kind_name(ChunkKind kind);  // "image", "text", "font", "script"
+
+// Loads the whole data file. Prints "loader  : loading <path>" on the console's `out`.
+// Files that cannot be opened, negative or truncated lengths, more than 127 chunks: fatal.
+// An unknown tag, or a chunk that cannot be decoded, ends loading with a message on `err`.
+ChunkTable load_data_file(const char* path, const engine::Console& console);
+
+// The payload readers. Each is called with `file` at the first payload byte; `where` names the
+// chunk in messages. They return null when the payload cannot be used, after saying why.
+std::unique_ptr<ImageChunk> read_ping(FILE* file, const std::string& where, FILE* err);
+std::unique_ptr<FontChunk> read_font(FILE* file, int32_t length, const std::string& where,
+                                     FILE* err);
+
+// The font decoder proper, on payload bytes in memory; returns null and sets `error` if the font
+// is not one the engine can draw from.
+std::unique_ptr<FontChunk> parse_font(const uint8_t* data, size_t size, std::string& error);
+
+// The character of each glyph number: a-z, 0-9, then , . - ! ? and the double quote.
+extern const std::array<uint8_t, MAX_GLYPHS> glyph_characters;
+
+// Draws the glyph cell of `c` (opaque: unlit entries are drawn black) with its top-left corner at
+// column x, row y of `buffer`, and returns the advance. Parts of the cell outside the buffer are
+// not drawn. A character without a glyph draws nothing and returns `space_advance`.
+int32_t draw_glyph(const FontChunk& font, engine::Buffer& buffer, uint8_t c, int32_t x, int32_t y);
+
+}  // namespace datafile

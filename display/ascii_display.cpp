@@ -1,0 +1,142 @@
+// The ASCII-art display over AA-lib.
+#include "display/ascii_display.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine/fatal.h"
+
+namespace display {
+namespace {
+
+struct AsciiState : engine::DisplayState {
+  const uint32_t* frame_counter = nullptr;
+  aa_context* context = nullptr;
+  aa_renderparams params = initial_render_params();
+  int picture_width = 0;
+  int picture_height = 0;
+  bool keyboard = false;
+};
+
+AsciiState& of(engine::DisplayDriver& display) { return static_cast<AsciiState&>(*display.state); }
+
+// Shuts AA-lib down, which gives a curses or slang terminal back its modes. Safe to repeat.
+void close(engine::DisplayDriver& display) {
+  AsciiState& state = of(display);
+  if (state.context == nullptr) return;
+  aa_close(state.context);
+  state.context = nullptr;
+  state.keyboard = false;
+}
+
+void init(engine::DisplayDriver& display, int width, int height, int) {
+  AsciiState& state = of(display);
+  state.picture_width = width;
+  state.picture_height = height;
+  // AAOPTS may choose the driver, the size and the font; the render parameters stay ours.
+  aa_renderparams scratch = aa_defrenderparams;
+  aa_parseoptions(&aa_defparams, &scratch, nullptr, nullptr);
+  state.context = aa_autoinit(&aa_defparams);
+  if (state.context == nullptr)
+    engine::fail_with(engine::Stream::OUT, "couldn't initialise libDisplay<XXX>.so\n");
+}
+
+void set_framebuffer(engine::DisplayDriver&, void*) {}
+
+void blit(engine::DisplayDriver& display, const engine::Buffer& buffer) {
+  AsciiState& state = of(display);
+  blit_to_image(aa_image(state.context), aa_imgwidth(state.context), aa_imgheight(state.context),
+                state.picture_width, state.picture_height, buffer);
+}
+
+void present(engine::DisplayDriver& display) {
+  AsciiState& state = of(display);
+  decay_flash(state.params);
+  aa_render(state.context, &state.params, 0, 0, aa_scrwidth(state.context),
+            aa_scrheight(state.context));
+  aa_flush(state.context);
+  start_flash(state.params, *state.frame_counter);
+}
+
+// AA-lib's terminal keyboards need standard input to be a terminal: without one, its slang
+// keyboard ends the whole process when TERM is unset. Only an X window has keys of its own.
+void start(engine::DisplayDriver& display) {
+  AsciiState& state = of(display);
+  bool x_window = std::strcmp(state.context->driver->shortname, "X11") == 0;
+  if (!x_window && isatty(STDIN_FILENO) == 0) return;
+  state.keyboard = aa_autoinitkbd(state.context, 0) != 0;
+}
+
+// Any key ends the show. Without a keyboard nobody can press one, so the show plays on (a quit
+// signal still ends it). A resized terminal is not a key: the image follows the new size.
+int poll_quit(engine::DisplayDriver& display) {
+  AsciiState& state = of(display);
+  if (!state.keyboard) return 0;
+  int key = aa_getkey(state.context, 0);
+  while (key == AA_RESIZE) {
+    aa_resize(state.context);
+    key = aa_getkey(state.context, 0);
+  }
+  return key;
+}
+
+// One axis of the mapping: the description's whole scale factor where the image is at least as
+// large as the picture, else proportional, so a screen smaller than 80 x 25 is still filled.
+int image_position(int picture_position, int image_size, int picture_size) {
+  int scale = image_size / picture_size;
+  if (scale >= 1) return scale * picture_position;
+  return static_cast<int>(int64_t{picture_position} * image_size / picture_size);
+}
+
+}  // namespace
+
+aa_renderparams initial_render_params() {
+  aa_renderparams params{};
+  params.bright = 10;
+  params.contrast = 94;
+  params.gamma = 0.9f;
+  params.dither = AA_FLOYD_S;
+  params.inversion = 0;
+  params.randomval = 0;
+  return params;
+}
+
+void decay_flash(aa_renderparams& params) {
+  if (params.bright > 10) params.bright -= 10;
+  if (params.randomval > 4) params.randomval -= 5;
+}
+
+void start_flash(aa_renderparams& params, uint32_t frame) {
+  if (frame > 500 && frame % 200 == 0) {
+    params.bright = 100;
+    params.randomval = 150;
+  }
+}
+
+void blit_to_image(unsigned char* image, int image_width, int image_height, int picture_width,
+                   int picture_height, const engine::Buffer& buffer) {
+  if (picture_width <= 0 || picture_height <= 0) return;
+  const int rows = std::min<int>(picture_height, buffer.height);
+  for (int i = 0; i < rows; ++i) {
+    int row = image_position(buffer.y + i, image_height, picture_height);
+    if (row >= image_height) continue;
+    const uint16_t* source = buffer.pixels.get() + size_t(i) * buffer.width;
+    unsigned char* line = image + size_t(row) * image_width;
+    for (int j = 0; j < buffer.width; ++j) {
+      int column = image_position(buffer.x + j, image_width, picture_width);
+      if (column >= image_width) break;  // columns only grow along the row
+      line[column] = static_cast<unsigned char>(source[j]);  // the low 8 bits are the grey
+    }
+  }
+}
+
+std::unique_ptr<engine::DisplayDriver> create_ascii_display(const uint32_t& frame_counter) {
+  auto state = std::make_unique<AsciiState>();
+  state->frame_counter = &frame_counter;
+  return std::make_unique<engine::DisplayDriver>(engine::DisplayDriver{
+      close, init, set_framebuffer, blit, present, start, poll_quit, std::move(state)});
+}
+
+}  // namespace display

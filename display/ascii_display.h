@@ -1,0 +1,35 @@
+// The player's display: the picture as ASCII art through AA-lib, on a terminal, the Linux
+// console or an X window, with a bright, noisy flash every 200 frames after frame 500.
+#pragma once
+
+#include <aalib.h>
+
+#include <cstdint>
+#include <memory>
+
+#include "engine/buffer.h"
+#include "engine/display_driver.h"
+
+namespace display {
+
+// The render parameters the show starts with: bright 10, contrast 94, gamma 0.9, Floyd-Steinberg.
+aa_renderparams initial_render_params();
+
+// The flash: before each render both parameters decay; after the render of frame n, n > 500 and
+// a multiple of 200, they jump to bright 100 and randomval 150.
+void decay_flash(aa_renderparams& params);
+void start_flash(aa_renderparams& params, uint32_t frame);
+
+// Copies `buffer` into an AA-lib image of image_width x image_height grey bytes, for a picture of
+// picture_width x picture_height. Each buffer pixel's low 8 bits go to one image pixel: at
+// (sx * (x + j), sy * (y + i)) with whole scale factors sx, sy where the image is at least as
+// large as the picture on that axis, and proportionally where it is smaller. Nothing outside
+// the image is written and nothing outside the buffer is read.
+void blit_to_image(unsigned char* image, int image_width, int image_height, int picture_width,
+                   int picture_height, const engine::Buffer& buffer);
+
+// The driver. AA-lib is opened by `init` (AAOPTS chooses the device, the size and the font);
+// `close` shuts it down and gives the terminal back.
+std::unique_ptr<engine::DisplayDriver> create_ascii_display(const uint32_t& frame_counter);
+
+}  // namespace display

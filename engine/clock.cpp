@@ -1,0 +1,72 @@
+// The frame clock: a 30 ms interval timer whose handler only sets the tick flag.
+#include "engine/clock.h"
+
+#include <csignal>
+#include <initializer_list>
+#include <cstdio>
+#include <sys/time.h>
+
+namespace engine {
+namespace {
+
+volatile sig_atomic_t tick_flag = 0;
+volatile sig_atomic_t quit_signal_number = 0;
+
+void on_tick(int) { tick_flag = 1; }
+void on_quit(int signal_number) { quit_signal_number = signal_number; }
+
+void arm_timer(long interval_us, long first_us) {
+  itimerval timer{};
+  timer.it_interval.tv_usec = interval_us;
+  timer.it_value.tv_usec = first_us;
+  setitimer(ITIMER_REAL, &timer, nullptr);
+}
+
+void start_real(const Console& console) {
+  tick_flag = 0;
+  if (std::signal(SIGALRM, on_tick) == SIG_ERR) {
+    std::fputs("SHIT\n", console.out);
+    std::fflush(console.out);
+  }
+  arm_timer(TICK_MICROSECONDS, 1);
+}
+
+// The flag is tested with SIGALRM and the quit signals blocked, and sigsuspend unblocks them
+// atomically, so a tick cannot slip in between the test and the sleep.
+void wait_real() {
+  sigset_t blocked, previous;
+  sigemptyset(&blocked);
+  for (int signal_number : {SIGALRM, SIGINT, SIGTERM, SIGHUP}) sigaddset(&blocked, signal_number);
+  sigprocmask(SIG_BLOCK, &blocked, &previous);
+  sigset_t waiting = previous;
+  for (int signal_number : {SIGALRM, SIGINT, SIGTERM, SIGHUP}) sigdelset(&waiting, signal_number);
+  while (tick_flag == 0 && quit_signal_number == 0) sigsuspend(&waiting);
+  sigprocmask(SIG_SETMASK, &previous, nullptr);
+}
+
+void clear_real() { tick_flag = 0; }
+
+void stop_real() { arm_timer(0, 0); }
+
+void nothing(const Console&) {}
+void no_wait() {}
+void no_clear() {}
+void no_stop() {}
+
+}  // namespace
+
+const FrameClock real_clock = {start_real, wait_real, clear_real, stop_real};
+const FrameClock instant_clock = {nothing, no_wait, no_clear, no_stop};
+
+void catch_quit_signals() {
+  quit_signal_number = 0;
+  struct sigaction action {};
+  action.sa_handler = on_quit;
+  action.sa_flags = SA_RESTART;
+  sigemptyset(&action.sa_mask);
+  for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal_number, &action, nullptr);
+}
+
+int quit_signal() { return quit_signal_number; }
+
+}  // namespace engine

@@ -1,0 +1,39 @@
+// The record of operations through which the engine drives a screen; the engine touches no
+// screen itself. Drivers: AA-lib's ASCII art for the player, a recording one for tests and tools.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "engine/buffer.h"
+
+namespace engine {
+
+// A driver's private state; each driver derives its own record from it.
+struct DisplayState {
+  virtual ~DisplayState() = default;
+};
+
+struct DisplayDriver {
+  void (*close)(DisplayDriver& display);
+  void (*init)(DisplayDriver& display, int width, int height, int flags);
+  void (*set_framebuffer)(DisplayDriver& display, void* block);
+  void (*blit)(DisplayDriver& display, const Buffer& buffer);
+  void (*present)(DisplayDriver& display);
+  void (*start)(DisplayDriver& display);
+  int (*poll_quit)(DisplayDriver& display);  // nonzero asks the engine to end the show
+  std::unique_ptr<DisplayState> state;
+};
+
+// Makes a driver, or returns null when none can be made. The driver may read the frame counter
+// through the reference for as long as it lives (the display flash is timed by it).
+using DisplayConstructor =
+    std::function<std::unique_ptr<DisplayDriver>(const uint32_t& frame_counter)>;
+
+// The picture the engine composes, in pixels.
+inline constexpr int PICTURE_WIDTH = 160;
+inline constexpr int PICTURE_HEIGHT = 50;
+inline constexpr int FRAMEBUFFER_BYTES = 307200;
+
+}  // namespace engine

@@ -1,0 +1,130 @@
+// Start-up, the frame loop and the end sequence with its farewell text.
+#include "engine/player.h"
+
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "datafile/chunk.h"
+#include "engine/engine.h"
+#include "engine/fatal.h"
+
+namespace engine {
+namespace {
+
+struct FarewellLine {
+  const char* text;
+  int ticks;  // pause after the line
+};
+
+constexpr FarewellLine farewell_lines[] = {
+    {"congratulations!\n", 30},
+    {"you just made it through the most boring\n", 30},
+    {"two and a half minutes of this party\n", 30},
+    {"but it's not over now\n", 60},
+    {"\nwell,\n", 30},
+    {"it is....\n", 30},
+    {"just wanted to see you face when you read this.\n", 30},
+    {"THE END.\n\n", 30},
+    {"ps:\n", 10},
+    {"loaderbars suck\n", 10},
+};
+
+void say(FILE* stream, const char* text) {
+  std::fputs(text, stream);
+  std::fflush(stream);  // keeps both streams in order wherever they are captured together
+}
+
+// n ticks in a row; a quit signal cuts the wait short.
+void wait_ticks(const FrameClock& clock, int n) {
+  for (int i = 0; i < n && quit_signal() == 0; ++i) {
+    clock.wait_tick();
+    clock.clear_tick();
+  }
+}
+
+// Each line is flushed, so its pause shows wherever the text goes.
+void print_farewell(const ShowSetup& setup) {
+  for (const FarewellLine& line : farewell_lines) {
+    if (quit_signal() != 0) return;
+    say(setup.console.out, line.text);
+    wait_ticks(*setup.clock, line.ticks);
+  }
+}
+
+// The frame loop; returns when the script ends, the display asks to quit or a signal came.
+void play(Engine& engine, DisplayDriver& display, const FrameClock& clock, bool nosync) {
+  for (;;) {
+    if (run_script(engine) != 0) return;
+    if (display.poll_quit(display) != 0) return;
+    if (quit_signal() != 0) return;
+    render_pass(engine);
+    show_pass(engine, display);
+    display.present(display);
+    ++engine.frame_counter;
+    if (!nosync) clock.wait_tick();
+    clock.clear_tick();
+  }
+}
+
+}  // namespace
+
+bool has_switch(int argc, char** argv, const char* name) {
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], name) == 0) return true;
+  return false;
+}
+
+int run_show(int argc, char** argv, const ShowSetup& setup) {
+  const Console& console = setup.console;
+  const FrameClock& clock = *setup.clock;
+  bool nosync = has_switch(argc, argv, "-nosync");
+  catch_quit_signals();
+  clock.start(console);
+
+  std::unique_ptr<Engine> engine;
+  std::unique_ptr<DisplayDriver> display;
+  bool display_open = false;
+  std::vector<unsigned char> framebuffer;  // handed to the driver, never used by the engine
+  int status = 0;
+  try {
+    say(console.err, "engine  : loading...\n");
+    engine = std::make_unique<Engine>(datafile::load_data_file(setup.data_path, console));
+    if (setup.on_engine) setup.on_engine(*engine);
+    display = setup.make_display(engine->frame_counter);
+    if (!display) fail_with(Stream::OUT, "couldn't initialise libDisplay<XXX>.so\n");
+    display->init(*display, PICTURE_WIDTH, PICTURE_HEIGHT, 0);
+    display_open = true;
+    framebuffer.resize(FRAMEBUFFER_BYTES);
+    display->set_framebuffer(*display, framebuffer.data());
+    say(console.err, "engine  : Initializing the FX\n");
+    run_script(*engine);  // sets up what comes before the first wait; its result is ignored
+    say(console.err, "engine  : Starting\n");
+    display->start(*display);
+    play(*engine, *display, clock, nosync);
+  } catch (const FatalError& error) {
+    if (display_open) display->close(*display);
+    clock.stop();
+    say(error.stream == Stream::OUT ? console.out : console.err, error.message.c_str());
+    return 255;
+  } catch (const std::bad_alloc&) {
+    if (display_open) display->close(*display);
+    clock.stop();
+    say(console.err, "engine  : out of memory\n");
+    return 255;
+  }
+
+  if (quit_signal() != 0) {
+    display->close(*display);
+    status = 128 + quit_signal();
+  } else {
+    say(console.err, "engine  : Stopping\n");
+    display->close(*display);
+    if (setup.farewell) print_farewell(setup);
+    if (quit_signal() != 0) status = 128 + quit_signal();
+  }
+  clock.stop();
+  return status;
+}
+
+}  // namespace engine

@@ -1,0 +1,31 @@
+// The whole show from start to farewell: start-up, the frame loop and the end sequence.
+#pragma once
+
+#include "engine/clock.h"
+#include "engine/console.h"
+#include "engine/display_driver.h"
+
+namespace engine {
+
+struct Engine;
+
+inline constexpr const char* DATA_FILE = "data/mote-tundra-2003.dat";
+
+struct ShowSetup {
+  DisplayConstructor make_display;
+  const char* data_path = DATA_FILE;
+  const FrameClock* clock = &real_clock;
+  bool farewell = true;  // print the farewell text after the show
+  Console console;
+  // Called once the engine exists, before the display is made: tools observe it from here.
+  std::function<void(Engine&)> on_engine;
+};
+
+// Plays the show. Returns 0 after the farewell, 255 after a fatal error (reported once the
+// display is closed), or 128 + the signal's number when SIGINT, SIGTERM or SIGHUP ended it.
+int run_show(int argc, char** argv, const ShowSetup& setup);
+
+// Whether some argv[i], 1 <= i < argc, is exactly `name`. The program name is never tested.
+bool has_switch(int argc, char** argv, const char* name);
+
+}  // namespace engine

@@ -1,0 +1,76 @@
+// Running data files in tests: through the whole player in-process with a recording display, or
+// through the engine alone, frame by frame.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "display/recording_display.h"
+#include "engine/clock.h"
+#include "engine/engine.h"
+#include "support/datafile_builder.h"
+
+namespace support {
+
+// A fresh temporary directory, removed with everything in it.
+struct TempDir {
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  std::string write(const std::string& name, const Bytes& bytes) const;  // returns the path
+  std::string path;
+};
+
+// Text written to a FILE*, read back as a string.
+struct CapturedStream {
+  CapturedStream();
+  ~CapturedStream();
+  std::string text();
+  FILE* file = nullptr;
+
+ private:
+  char* data_ = nullptr;
+  size_t size_ = 0;
+};
+
+struct ShowOptions {
+  std::vector<std::string> args;  // after the program name
+  const engine::FrameClock* clock = &engine::instant_clock;
+  bool farewell = false;
+  std::function<int(uint32_t frame)> poll;  // poll_quit's answer; never quits when empty
+  bool keep_frames = false;
+  bool display_fails = false;
+};
+
+struct ShowResult {
+  int status = 0;
+  std::string out;
+  std::string err;
+  std::shared_ptr<display::Recording> recording;
+};
+
+ShowResult run_show_on(const Bytes& data_file, const ShowOptions& options = {});
+ShowResult run_show_at(const std::string& path, const ShowOptions& options = {});
+
+// Loads `data_file` through the real loader; `err` receives what it says on standard error.
+datafile::ChunkTable load_bytes(const Bytes& data_file, std::string* err = nullptr);
+
+// The engine without the player: what one frame of the main loop does, minus poll and clock.
+struct EngineRun {
+  explicit EngineRun(const Bytes& data_file);
+  int start();     // the start-up run of the script
+  int frame();     // run_script; unless it ended: render, show, present, counter + 1
+  void frames(int count);
+  const display::Picture& picture() const { return recording->picture; }
+  engine::Buffer& buffer(int index) { return *engine->buffers[index]; }
+
+  std::unique_ptr<engine::Engine> engine;
+  std::shared_ptr<display::Recording> recording;
+  std::unique_ptr<engine::DisplayDriver> display;
+};
+
+}  // namespace support
