@@ -1,4 +1,5 @@
-// The data file's chunk objects and the table the loader fills: images, texts, the font, the script.
+// The data file's chunk objects and the table the loader fills: images, texts, the font, the
+// script.
 #pragma once
 
 #include <array>
@@ -26,7 +27,7 @@ struct ImageChunk : Chunk {
   ImageChunk() : Chunk(ChunkKind::IMAGE) {}
   int32_t width = 0;
   int32_t height = 0;
-  int32_t depth = 16;          // bits per pixel of `pixels`
+  int32_t depth = 16;         // bits per pixel of `pixels`
   engine::PixelBlock pixels;  // width x height, row-major
 
   size_t pixel_count() const { return size_t(width) * size_t(height); }

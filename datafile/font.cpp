@@ -12,7 +12,9 @@ namespace {
 // A glyph table of more entries than this is refused: no buffer could show such glyphs.
 inline constexpr size_t MAX_TABLE_ENTRIES = size_t{1} << 24;
 
-uint32_t little_endian16(const uint8_t* bytes) { return bytes[0] | uint32_t{bytes[1]} << 8; }
+uint32_t little_endian16(const uint8_t* bytes) {
+  return bytes[0] | uint32_t{bytes[1]} << 8;
+}
 
 }  // namespace
 
@@ -76,7 +78,8 @@ std::unique_ptr<FontChunk> parse_font(const uint8_t* data, size_t size, std::str
       uint32_t column = ends[g] + i;
       if (column > ends[g + 1]) break;  // the rest of the cell stays 0
       const uint8_t* pixel = strip + (size_t{r} * strip_width + column) * 4;
-      if (pixel[0] | pixel[1] | pixel[2] | pixel[3]) font->glyphs[size_t{t} * font->cell_width + i] = 0xFFFF;
+      if (pixel[0] | pixel[1] | pixel[2] | pixel[3])
+        font->glyphs[size_t{t} * font->cell_width + i] = 0xFFFF;
     }
   }
   std::copy(glyph_characters.begin(), glyph_characters.end(), font->char_map.begin());
@@ -92,7 +95,9 @@ std::unique_ptr<FontChunk> read_font(FILE* file, int32_t length, const std::stri
   }
   std::string error;
   std::unique_ptr<FontChunk> font = parse_font(payload.data(), payload.size(), error);
-  if (!font) std::fprintf(err, "loader  : %s: not a font the engine can draw: %s\n", where.c_str(), error.c_str());
+  if (!font)
+    std::fprintf(err, "loader  : %s: not a font the engine can draw: %s\n", where.c_str(),
+                 error.c_str());
   return font;
 }
 

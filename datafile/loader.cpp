@@ -1,10 +1,10 @@
 // The chunk container: reads every chunk of the data file into the chunk table. Every length is
 // checked against what the file holds before anything is read or allocated.
+#include <sys/stat.h>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <string>
-#include <sys/stat.h>
 
 #include "datafile/chunk.h"
 #include "engine/fatal.h"
@@ -31,7 +31,8 @@ std::string printable_tag(const uint8_t* tag) {
 std::unique_ptr<Chunk> read_bytes(FILE* file, int32_t length, std::unique_ptr<ByteChunk> chunk) {
   chunk->size = length;
   chunk->bytes.resize(static_cast<size_t>(length));
-  if (length > 0 && std::fread(chunk->bytes.data(), 1, chunk->bytes.size(), file) != chunk->bytes.size())
+  if (length > 0 &&
+      std::fread(chunk->bytes.data(), 1, chunk->bytes.size(), file) != chunk->bytes.size())
     fail("loader  : read error in a %s chunk", kind_name(chunk->kind));
   return chunk;
 }
@@ -58,7 +59,8 @@ struct Loader {
     int32_t length = static_cast<int32_t>(uint32_t{header[4]} << 24 | uint32_t{header[5]} << 16 |
                                           uint32_t{header[6]} << 8 | header[7]);
     long payload = start + 8;
-    std::string where = format_text("%s: chunk %d (%s at offset %ld)", path, number, tag.c_str(), start);
+    std::string where =
+        format_text("%s: chunk %d (%s at offset %ld)", path, number, tag.c_str(), start);
     if (length < 0) fail("loader  : %s has a negative length (%d)", where.c_str(), length);
     if (length > file_size - payload)
       fail("loader  : %s is truncated: its length is %d bytes but only %ld follow", where.c_str(),
@@ -91,10 +93,14 @@ struct Loader {
 
 const char* kind_name(ChunkKind kind) {
   switch (kind) {
-    case ChunkKind::IMAGE: return "image";
-    case ChunkKind::TEXT: return "text";
-    case ChunkKind::FONT: return "font";
-    case ChunkKind::SCRIPT: return "script";
+    case ChunkKind::IMAGE:
+      return "image";
+    case ChunkKind::TEXT:
+      return "text";
+    case ChunkKind::FONT:
+      return "font";
+    case ChunkKind::SCRIPT:
+      return "script";
   }
   return "unknown";
 }

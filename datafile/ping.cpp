@@ -49,9 +49,11 @@ std::string unsupported_kind(png_structp png, png_infop info, uint32_t width, ui
   } else if (bit_depth != 8) {
     return engine::format_text("a %d-bit RGB PNG", bit_depth);
   }
-  if (height > MAX_ROWS) return engine::format_text("a PNG of %u rows (at most %u)", height, MAX_ROWS);
+  if (height > MAX_ROWS)
+    return engine::format_text("a PNG of %u rows (at most %u)", height, MAX_ROWS);
   if (size_t{width} * height > MAX_PIXELS)
-    return engine::format_text("a PNG of %u x %u pixels (at most %zu pixels)", width, height, MAX_PIXELS);
+    return engine::format_text("a PNG of %u x %u pixels (at most %zu pixels)", width, height,
+                               MAX_PIXELS);
   return {};
 }
 
@@ -113,7 +115,8 @@ std::unique_ptr<ImageChunk> read_ping(FILE* file, const std::string& where, FILE
   image->pixels = engine::allocate_pixels(image->pixel_count());
   const uint8_t* rgb = read.rgb.data();
   for (size_t i = 0; i < image->pixel_count(); ++i, rgb += 4)
-    image->pixels[i] = static_cast<uint16_t>((rgb[1] >> 3) << 11 | (rgb[2] >> 2) << 5 | rgb[3] >> 3);
+    image->pixels[i] =
+        static_cast<uint16_t>((rgb[1] >> 3) << 11 | (rgb[2] >> 2) << 5 | rgb[3] >> 3);
   return image;
 }
 

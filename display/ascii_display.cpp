@@ -20,7 +20,9 @@ struct AsciiState : engine::DisplayState {
   bool keyboard = false;
 };
 
-AsciiState& of(engine::DisplayDriver& display) { return static_cast<AsciiState&>(*display.state); }
+AsciiState& of(engine::DisplayDriver& display) {
+  return static_cast<AsciiState&>(*display.state);
+}
 
 // Shuts AA-lib down, which gives a curses or slang terminal back its modes. Safe to repeat.
 void close(engine::DisplayDriver& display) {
@@ -126,7 +128,7 @@ void blit_to_image(unsigned char* image, int image_width, int image_height, int 
     unsigned char* line = image + size_t(row) * image_width;
     for (int j = 0; j < buffer.width; ++j) {
       int column = image_position(buffer.x + j, image_width, picture_width);
-      if (column >= image_width) break;  // columns only grow along the row
+      if (column >= image_width) break;                      // columns only grow along the row
       line[column] = static_cast<unsigned char>(source[j]);  // the low 8 bits are the grey
     }
   }

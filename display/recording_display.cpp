@@ -14,7 +14,9 @@ Recording& of(engine::DisplayDriver& display) {
   return *static_cast<RecordingState&>(*display.state).recording;
 }
 
-void close(engine::DisplayDriver& display) { of(display).calls.push_back("close"); }
+void close(engine::DisplayDriver& display) {
+  of(display).calls.push_back("close");
+}
 
 void init(engine::DisplayDriver& display, int width, int height, int flags) {
   of(display).calls.push_back(engine::format_text("init %d %d %d", width, height, flags));
@@ -37,7 +39,9 @@ void present(engine::DisplayDriver& display) {
   if (recording.keep_frames) recording.frames.push_back(recording.picture);
 }
 
-void start(engine::DisplayDriver& display) { of(display).calls.push_back("start"); }
+void start(engine::DisplayDriver& display) {
+  of(display).calls.push_back("start");
+}
 
 int poll_quit(engine::DisplayDriver& display) {
   Recording& recording = of(display);

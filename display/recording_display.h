@@ -15,9 +15,9 @@ namespace display {
 struct Recording {
   std::vector<std::string> calls;  // "init 160 50 0", "blit 3 0 160 50", "present", ...
   Picture picture;
-  std::vector<Picture> frames;     // the picture at every present, when keep_frames is set
+  std::vector<Picture> frames;  // the picture at every present, when keep_frames is set
   bool keep_frames = false;
-  bool make_fails = false;         // the constructor returns no driver
+  bool make_fails = false;  // the constructor returns no driver
   const uint32_t* frame_counter = nullptr;
   // Answer to poll_quit given the frame counter; never quits by default.
   std::function<int(uint32_t frame)> poll = [](uint32_t) { return 0; };

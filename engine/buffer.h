@@ -1,4 +1,5 @@
-// A 16-bit RGB565 surface placed on the 160 x 50 picture; what effects draw into and the display shows.
+// A 16-bit RGB565 surface placed on the 160 x 50 picture; what effects draw into and the display
+// shows.
 #pragma once
 
 #include <cstddef>

@@ -1,10 +1,10 @@
 // The frame clock: a 30 ms interval timer whose handler only sets the tick flag.
 #include "engine/clock.h"
 
-#include <csignal>
-#include <initializer_list>
-#include <cstdio>
 #include <sys/time.h>
+#include <csignal>
+#include <cstdio>
+#include <initializer_list>
 
 namespace engine {
 namespace {
@@ -12,8 +12,12 @@ namespace {
 volatile sig_atomic_t tick_flag = 0;
 volatile sig_atomic_t quit_signal_number = 0;
 
-void on_tick(int) { tick_flag = 1; }
-void on_quit(int signal_number) { quit_signal_number = signal_number; }
+void on_tick(int) {
+  tick_flag = 1;
+}
+void on_quit(int signal_number) {
+  quit_signal_number = signal_number;
+}
 
 void arm_timer(long interval_us, long first_us) {
   itimerval timer{};
@@ -44,9 +48,13 @@ void wait_real() {
   sigprocmask(SIG_SETMASK, &previous, nullptr);
 }
 
-void clear_real() { tick_flag = 0; }
+void clear_real() {
+  tick_flag = 0;
+}
 
-void stop_real() { arm_timer(0, 0); }
+void stop_real() {
+  arm_timer(0, 0);
+}
 
 void nothing(const Console&) {}
 void no_wait() {}
@@ -67,6 +75,8 @@ void catch_quit_signals() {
   for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal_number, &action, nullptr);
 }
 
-int quit_signal() { return quit_signal_number; }
+int quit_signal() {
+  return quit_signal_number;
+}
 
 }  // namespace engine

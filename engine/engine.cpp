@@ -16,7 +16,8 @@ PixelBlock allocate_pixels(size_t count) {
 }
 
 Engine::Engine(datafile::ChunkTable table) : chunks(std::move(table)) {
-  if (chunks.empty()) fail("engine  : the data file holds no chunk; it must begin with its DEMO chunk");
+  if (chunks.empty())
+    fail("engine  : the data file holds no chunk; it must begin with its DEMO chunk");
   if (chunks[0]->kind != datafile::ChunkKind::SCRIPT)
     fail("engine  : chunk 0 is a %s chunk; a data file must begin with its DEMO chunk",
          datafile::kind_name(chunks[0]->kind));
@@ -61,7 +62,8 @@ void create_fx(Engine& engine, uint8_t slot, uint8_t class_id, uint8_t buffer_in
 
 void set_param_int(Engine& engine, uint8_t slot, uint8_t id, int32_t value) {
   FxSlot& fx_slot = *engine.slots[slot];
-  fx::fx_classes[fx_slot.class_id]->set_param(*fx_slot.instance, id, fx::ParamValue{value, nullptr});
+  fx::fx_classes[fx_slot.class_id]->set_param(*fx_slot.instance, id,
+                                              fx::ParamValue{value, nullptr});
 }
 
 void set_param_chunk(Engine& engine, uint8_t slot, uint8_t id, uint8_t chunk_index) {
@@ -71,8 +73,10 @@ void set_param_chunk(Engine& engine, uint8_t slot, uint8_t id, uint8_t chunk_ind
 }
 
 void set_fx_state(Engine& engine, uint8_t slot, uint8_t state) {
-  if (state == static_cast<uint8_t>(SlotState::RUNNING)) engine.slots[slot]->state = SlotState::RUNNING;
-  if (state == static_cast<uint8_t>(SlotState::STOPPED)) engine.slots[slot]->state = SlotState::STOPPED;
+  if (state == static_cast<uint8_t>(SlotState::RUNNING))
+    engine.slots[slot]->state = SlotState::RUNNING;
+  if (state == static_cast<uint8_t>(SlotState::STOPPED))
+    engine.slots[slot]->state = SlotState::STOPPED;
 }
 
 void render_pass(Engine& engine) {

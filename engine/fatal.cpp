@@ -35,6 +35,8 @@ void fail(const char* format, ...) {
   throw FatalError{Stream::ERR, text + "\n"};
 }
 
-void fail_with(Stream stream, std::string message) { throw FatalError{stream, std::move(message)}; }
+void fail_with(Stream stream, std::string message) {
+  throw FatalError{stream, std::move(message)};
+}
 
 }  // namespace engine

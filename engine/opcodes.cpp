@@ -17,8 +17,7 @@ const OpcodeInfo* find_opcode(const char* name) {
   return nullptr;
 }
 
-Decode decode_instruction(const uint8_t* script, size_t size, uint32_t position,
-                          Instruction& out) {
+Decode decode_instruction(const uint8_t* script, size_t size, uint32_t position, Instruction& out) {
   out = Instruction{};
   out.position = position;
   if (position >= size) return Decode::PAST_END;
@@ -29,7 +28,8 @@ Decode decode_instruction(const uint8_t* script, size_t size, uint32_t position,
   const uint8_t* cursor = script + position + 1;
   for (int i = 0; i < out.info->operand_count(); ++i) {
     uint32_t value = 0;
-    for (int b = 0; b < operand_width(out.info->operands[i].kind); ++b) value = value << 8 | *cursor++;
+    for (int b = 0; b < operand_width(out.info->operands[i].kind); ++b)
+      value = value << 8 | *cursor++;
     out.operands[i] = value;
   }
   return Decode::OK;

@@ -26,11 +26,15 @@ enum class OperandKind : uint8_t {
 
 constexpr int operand_width(OperandKind kind) {
   switch (kind) {
-    case OperandKind::NONE: return 0;
+    case OperandKind::NONE:
+      return 0;
     case OperandKind::WORD:
-    case OperandKind::FRAME: return 2;
-    case OperandKind::VALUE: return 4;
-    default: return 1;
+    case OperandKind::FRAME:
+      return 2;
+    case OperandKind::VALUE:
+      return 4;
+    default:
+      return 1;
   }
 }
 
@@ -42,21 +46,21 @@ struct Operand {
 inline constexpr int MAX_OPERANDS = 5;
 
 // X(mnemonic, opcode byte, length in bytes with the opcode, operands in order...)
-#define TUNDRA_OPCODES(X)                                                                   \
-  X(NEWBUF, 0x01, 10, {"buffer", OperandKind::NEW_BUFFER}, {"x", OperandKind::WORD},         \
-    {"y", OperandKind::WORD}, {"width", OperandKind::WORD}, {"height", OperandKind::WORD})   \
-  X(WAITAT, 0x02, 3, {"frame", OperandKind::FRAME})                                         \
-  X(NEWFX, 0x03, 4, {"slot", OperandKind::NEW_SLOT}, {"class", OperandKind::CLASS},          \
-    {"buffer", OperandKind::BUFFER})                                                        \
-  X(SKIP, 0x04, 2, {"ignored", OperandKind::BYTE})                                          \
-  X(SETINT, 0x05, 7, {"slot", OperandKind::SLOT}, {"param", OperandKind::PARAM},             \
-    {"value", OperandKind::VALUE})                                                          \
-  X(VIEWBUF, 0x06, 7, {"buffer", OperandKind::NEW_BUFFER}, {"x", OperandKind::WORD},         \
-    {"y", OperandKind::WORD}, {"source", OperandKind::BUFFER})                              \
-  X(SETCHUNK, 0x07, 4, {"slot", OperandKind::SLOT}, {"param", OperandKind::PARAM},           \
-    {"chunk", OperandKind::CHUNK})                                                          \
-  X(FXSTATE, 0x08, 3, {"slot", OperandKind::SLOT}, {"state", OperandKind::BYTE})             \
-  X(WAITFOR, 0x09, 3, {"frames", OperandKind::FRAME})                                       \
+#define TUNDRA_OPCODES(X)                                                                  \
+  X(NEWBUF, 0x01, 10, {"buffer", OperandKind::NEW_BUFFER}, {"x", OperandKind::WORD},       \
+    {"y", OperandKind::WORD}, {"width", OperandKind::WORD}, {"height", OperandKind::WORD}) \
+  X(WAITAT, 0x02, 3, {"frame", OperandKind::FRAME})                                        \
+  X(NEWFX, 0x03, 4, {"slot", OperandKind::NEW_SLOT}, {"class", OperandKind::CLASS},        \
+    {"buffer", OperandKind::BUFFER})                                                       \
+  X(SKIP, 0x04, 2, {"ignored", OperandKind::BYTE})                                         \
+  X(SETINT, 0x05, 7, {"slot", OperandKind::SLOT}, {"param", OperandKind::PARAM},           \
+    {"value", OperandKind::VALUE})                                                         \
+  X(VIEWBUF, 0x06, 7, {"buffer", OperandKind::NEW_BUFFER}, {"x", OperandKind::WORD},       \
+    {"y", OperandKind::WORD}, {"source", OperandKind::BUFFER})                             \
+  X(SETCHUNK, 0x07, 4, {"slot", OperandKind::SLOT}, {"param", OperandKind::PARAM},         \
+    {"chunk", OperandKind::CHUNK})                                                         \
+  X(FXSTATE, 0x08, 3, {"slot", OperandKind::SLOT}, {"state", OperandKind::BYTE})           \
+  X(WAITFOR, 0x09, 3, {"frames", OperandKind::FRAME})                                      \
   X(END, 0xFF, 1)
 
 #define TUNDRA_OPCODE_ENUM(name, code, length, ...) name = code,
@@ -76,8 +80,7 @@ struct OpcodeInfo {
   }
 };
 
-#define TUNDRA_OPCODE_ROW(name, code, length, ...) \
-  OpcodeInfo{name, #name, length, {{__VA_ARGS__}}},
+#define TUNDRA_OPCODE_ROW(name, code, length, ...) OpcodeInfo{name, #name, length, {{__VA_ARGS__}}},
 inline constexpr OpcodeInfo opcode_table[] = {TUNDRA_OPCODES(TUNDRA_OPCODE_ROW)};
 #undef TUNDRA_OPCODE_ROW
 
@@ -107,7 +110,6 @@ struct Instruction {
 enum class Decode { OK, PAST_END, UNKNOWN_OPCODE, TRUNCATED };
 
 // Decodes the instruction at `position` of `script` (`size` bytes). Never reads outside them.
-Decode decode_instruction(const uint8_t* script, size_t size, uint32_t position,
-                          Instruction& out);
+Decode decode_instruction(const uint8_t* script, size_t size, uint32_t position, Instruction& out);
 
 }  // namespace engine

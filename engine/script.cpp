@@ -12,8 +12,14 @@ namespace engine {
 namespace {
 
 [[noreturn]] void reject(const Instruction& instruction, const std::string& problem) {
-  fail("engine  : script error at byte %u (%s): %s", instruction.position,
-       instruction.info->name, problem.c_str());
+  fail("engine  : script error at byte %u (%s): %s", instruction.position, instruction.info->name,
+       problem.c_str());
+}
+
+// "a number", "an image chunk", "a text chunk", "a font chunk".
+std::string with_article(fx::ParamKind kind) {
+  std::string noun(fx::describe(kind));
+  return (kind == fx::ParamKind::IMAGE ? "an " : "a ") + noun;
 }
 
 std::string describe_param(uint8_t class_id, const fx::ParamInfo& param) {
@@ -29,19 +35,16 @@ void check_param(const Engine& engine, const Instruction& instruction, uint8_t i
   if (instruction.info->code == SETINT) {
     if (param->kind != fx::ParamKind::NUMBER)
       reject(instruction, describe_param(slot.class_id, *param) + " takes " +
-                              std::string(fx::describe(param->kind)) + ", not a number");
+                              with_article(param->kind) + ", not a number");
     return;
   }
   uint32_t chunk_index = instruction.operands[2];
   if (chunk_index >= engine.chunks.size()) return;  // reported by the chunk operand
   datafile::ChunkKind kind = engine.chunks[chunk_index]->kind;
   if (!fx::accepts(param->kind, kind))
-    reject(instruction, describe_param(slot.class_id, *param) + " takes " +
-                            (param->kind == fx::ParamKind::NUMBER
-                                 ? std::string("a number")
-                                 : "an " + std::string(fx::describe(param->kind))) +
-                            format_text(", but chunk %u is a %s chunk", chunk_index,
-                                        datafile::kind_name(kind)));
+    reject(instruction,
+           describe_param(slot.class_id, *param) + " takes " + with_article(param->kind) +
+               format_text(", but chunk %u is a %s chunk", chunk_index, datafile::kind_name(kind)));
 }
 
 void check_operands(const Engine& engine, const Instruction& instruction) {
@@ -93,9 +96,10 @@ void check_operands(const Engine& engine, const Instruction& instruction) {
   if (info.code == NEWBUF) {
     size_t pixels = size_t{instruction.operands[3]} * instruction.operands[4];
     if (pixels > MAX_BUFFER_PIXELS)
-      reject(instruction, format_text("buffer %u of %u x %u pixels is too large (at most %zu pixels)",
-                                      instruction.operands[0], instruction.operands[3],
-                                      instruction.operands[4], MAX_BUFFER_PIXELS));
+      reject(instruction,
+             format_text("buffer %u of %u x %u pixels is too large (at most %zu pixels)",
+                         instruction.operands[0], instruction.operands[3], instruction.operands[4],
+                         MAX_BUFFER_PIXELS));
   }
 }
 

@@ -105,20 +105,28 @@ int find_class(std::string_view name) {
 
 std::string_view describe(ParamKind kind) {
   switch (kind) {
-    case NUMBER: return "number";
-    case IMAGE: return "image chunk";
-    case TEXT: return "text chunk";
-    case FONT: return "font chunk";
+    case NUMBER:
+      return "number";
+    case IMAGE:
+      return "image chunk";
+    case TEXT:
+      return "text chunk";
+    case FONT:
+      return "font chunk";
   }
   return "?";
 }
 
 bool accepts(ParamKind param, datafile::ChunkKind kind) {
   switch (param) {
-    case IMAGE: return kind == datafile::ChunkKind::IMAGE;
-    case TEXT: return kind == datafile::ChunkKind::TEXT;
-    case FONT: return kind == datafile::ChunkKind::FONT;
-    case NUMBER: return false;
+    case IMAGE:
+      return kind == datafile::ChunkKind::IMAGE;
+    case TEXT:
+      return kind == datafile::ChunkKind::TEXT;
+    case FONT:
+      return kind == datafile::ChunkKind::FONT;
+    case NUMBER:
+      return false;
   }
   return false;
 }

@@ -29,7 +29,9 @@ std::vector<int> blits_per_frame(const display::Recording& recording) {
 }
 
 // A buffer and a stopped cycle fill on it: slot 0 shows buffer 0 once started.
-ScriptBuilder with_slot() { return ScriptBuilder().newbuf(0, 0, 0, 160, 50).newfx(0, CYCLE, 0); }
+ScriptBuilder with_slot() {
+  return ScriptBuilder().newbuf(0, 0, 0, 160, 50).newfx(0, CYCLE, 0);
+}
 
 // The first frame in which slot 0 was shown, after `frames` frames.
 int first_shown_frame(const ScriptBuilder& script, int frames = 12) {
@@ -84,7 +86,8 @@ TEST(ScriptTiming, SkipConsumesItsOperandWhateverItIs) {
 
 TEST(ScriptTiming, SetIntTakesItsValueBigEndian) {
   // Bytes 00 00 01 2C are 300, which the cycle fill writes as its colour.
-  EngineRun run(file_with(with_slot().raw({0x05, 0, 0x80, 0x00, 0x00, 0x01, 0x2C}).start(0).waitfor(9).end()));
+  EngineRun run(file_with(
+      with_slot().raw({0x05, 0, 0x80, 0x00, 0x00, 0x01, 0x2C}).start(0).waitfor(9).end()));
   run.start();
   run.frame();
   EXPECT_EQ(run.buffer(0).pixels[0], 300);
@@ -153,11 +156,16 @@ TEST(EngineTables, AViewSharesItsSourcePixelsAtItsOwnPlace) {
 
 TEST(EngineTables, ANewSlotIsStoppedAndOnlyStatesOneAndTwoChangeIt) {
   EngineRun run(file_with(with_slot()
-                              .waitfor(1).fxstate(0, 0)
-                              .waitfor(1).fxstate(0, 1)
-                              .waitfor(1).fxstate(0, 3)
-                              .waitfor(1).fxstate(0, 2)
-                              .waitfor(100).end()));
+                              .waitfor(1)
+                              .fxstate(0, 0)
+                              .waitfor(1)
+                              .fxstate(0, 1)
+                              .waitfor(1)
+                              .fxstate(0, 3)
+                              .waitfor(1)
+                              .fxstate(0, 2)
+                              .waitfor(100)
+                              .end()));
   run.start();
   run.frames(5);
   EXPECT_EQ(blits_per_frame(*run.recording), (std::vector<int>{0, 0, 1, 1, 0}));
@@ -197,7 +205,8 @@ TEST(EngineTables, TwoRunningSlotsOnOneBufferBlitItTwiceInSlotOrder) {
   for (const std::string& call : run.recording->calls)
     if (call.starts_with("blit")) blits.push_back(call);
   // Slot 2 (buffer 0), slot 5 (buffer 1), slot 9 (buffer 0 again), whatever the start order.
-  EXPECT_EQ(blits, (std::vector<std::string>{"blit 0 0 160 50", "blit 0 0 100 50", "blit 0 0 160 50"}));
+  EXPECT_EQ(blits,
+            (std::vector<std::string>{"blit 0 0 160 50", "blit 0 0 100 50", "blit 0 0 160 50"}));
 }
 
 TEST(EngineTables, RecreatingASlotReplacesItsInstanceAndStopsIt) {

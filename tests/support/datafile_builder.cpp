@@ -127,12 +127,21 @@ Bytes make_png(int width, int height, const std::function<Rgb(int x, int y)>& co
 
   int colour_type = PNG_COLOR_TYPE_RGB, bit_depth = 8, channels = 3;
   switch (kind) {
-    case PngKind::RGB8: break;
+    case PngKind::RGB8:
+      break;
     case PngKind::PALETTE:
-    case PngKind::PALETTE_TRNS: colour_type = PNG_COLOR_TYPE_PALETTE, channels = 1; break;
-    case PngKind::GREY: colour_type = PNG_COLOR_TYPE_GRAY, channels = 1; break;
-    case PngKind::RGBA: colour_type = PNG_COLOR_TYPE_RGBA, channels = 4; break;
-    case PngKind::RGB16: bit_depth = 16, channels = 6; break;
+    case PngKind::PALETTE_TRNS:
+      colour_type = PNG_COLOR_TYPE_PALETTE, channels = 1;
+      break;
+    case PngKind::GREY:
+      colour_type = PNG_COLOR_TYPE_GRAY, channels = 1;
+      break;
+    case PngKind::RGBA:
+      colour_type = PNG_COLOR_TYPE_RGBA, channels = 4;
+      break;
+    case PngKind::RGB16:
+      bit_depth = 16, channels = 6;
+      break;
   }
   png_set_IHDR(png, info, width, height, bit_depth, colour_type,
                interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
@@ -146,9 +155,15 @@ Bytes make_png(int width, int height, const std::function<Rgb(int x, int y)>& co
       Rgb c = colour(x, y);
       uint8_t* p = image.data() + (size_t(y) * width + x) * channels;
       switch (kind) {
-        case PngKind::RGB8: p[0] = c.r, p[1] = c.g, p[2] = c.b; break;
-        case PngKind::RGBA: p[0] = c.r, p[1] = c.g, p[2] = c.b, p[3] = 255; break;
-        case PngKind::GREY: p[0] = c.g; break;
+        case PngKind::RGB8:
+          p[0] = c.r, p[1] = c.g, p[2] = c.b;
+          break;
+        case PngKind::RGBA:
+          p[0] = c.r, p[1] = c.g, p[2] = c.b, p[3] = 255;
+          break;
+        case PngKind::GREY:
+          p[0] = c.g;
+          break;
         case PngKind::RGB16:
           p[0] = p[1] = c.r, p[2] = p[3] = c.g, p[4] = p[5] = c.b;
           break;
@@ -180,7 +195,8 @@ Bytes make_png(int width, int height, const std::function<Rgb(int x, int y)>& co
 }
 
 Bytes make_png(int width, int height, Rgb colour, PngKind kind) {
-  return make_png(width, height, [colour](int, int) { return colour; }, kind);
+  return make_png(
+      width, height, [colour](int, int) { return colour; }, kind);
 }
 
 Bytes make_font_raw(uint8_t count, const std::vector<uint16_t>& ends, uint16_t width,

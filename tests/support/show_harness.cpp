@@ -25,11 +25,14 @@ std::string TempDir::write(const std::string& name, const Bytes& bytes) const {
   std::filesystem::path file = std::filesystem::path(path) / name;
   std::filesystem::create_directories(file.parent_path());
   std::ofstream(file, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
   return file.string();
 }
 
-CapturedStream::CapturedStream() { file = open_memstream(&data_, &size_); }
+CapturedStream::CapturedStream() {
+  file = open_memstream(&data_, &size_);
+}
 
 CapturedStream::~CapturedStream() {
   std::fclose(file);
@@ -87,7 +90,9 @@ EngineRun::EngineRun(const Bytes& data_file)
   display = display::recording_display(recording)(engine->frame_counter);
 }
 
-int EngineRun::start() { return engine::run_script(*engine); }
+int EngineRun::start() {
+  return engine::run_script(*engine);
+}
 
 int EngineRun::frame() {
   int result = engine::run_script(*engine);

@@ -62,8 +62,8 @@ datafile::ChunkTable load_bytes(const Bytes& data_file, std::string* err = nullp
 // The engine without the player: what one frame of the main loop does, minus poll and clock.
 struct EngineRun {
   explicit EngineRun(const Bytes& data_file);
-  int start();     // the start-up run of the script
-  int frame();     // run_script; unless it ended: render, show, present, counter + 1
+  int start();  // the start-up run of the script
+  int frame();  // run_script; unless it ended: render, show, present, counter + 1
   void frames(int count);
   const display::Picture& picture() const { return recording->picture; }
   engine::Buffer& buffer(int index) { return *engine->buffers[index]; }
