@@ -4,7 +4,8 @@
 namespace {
 
 void BM_CycleRender(benchmark::State& state) {
-  bench::BenchFx fx(0, static_cast<uint16_t>(state.range(0)), static_cast<uint16_t>(state.range(1)));
+  bench::BenchFx fx(0, static_cast<uint16_t>(state.range(0)),
+                    static_cast<uint16_t>(state.range(1)));
   bench::render_loop(state, fx);
 }
 BENCHMARK(BM_CycleRender)->Args({160, 50})->Args({640, 400});

@@ -27,7 +27,8 @@ void render_loop(benchmark::State& state, BenchFx& fx) {
     fx.row.render(*fx.instance, frame++ % 1000);  // early frames: the cycle fill still fills
     benchmark::DoNotOptimize(fx.entry->pixels[0]);
   }
-  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * int64_t(fx.entry->pixel_count()));
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) *
+                          int64_t(fx.entry->pixel_count()));
 }
 
 }  // namespace bench

@@ -88,10 +88,12 @@ TEST(Loader, BrokenContainersAreFatalAndSayWhere) {
   for (int i = 0; i < 127; ++i) many.text("x");
   const Case cases[] = {
       {"empty file", {}, "holds no usable chunk 0"},
-      {"unknown first tag", DataFileBuilder().chunk("XXXX", script).bytes, "holds no usable chunk 0"},
+      {"unknown first tag", DataFileBuilder().chunk("XXXX", script).bytes,
+       "holds no usable chunk 0"},
       {"negative length", DataFileBuilder().chunk("DEMO", script).header("TEXT", -5).bytes,
        "chunk 1 (TEXT at offset 9) has a negative length (-5)"},
-      {"truncated payload", DataFileBuilder().chunk("DEMO", script).header("TEXT", 100).text("x").bytes,
+      {"truncated payload",
+       DataFileBuilder().chunk("DEMO", script).header("TEXT", 100).text("x").bytes,
        "chunk 1 (TEXT at offset 9) is truncated: its length is 100 bytes but only 10 follow"},
       {"128 chunks", many.bytes, "holds more than 127 chunks; chunk 127 is one too many"},
   };
@@ -108,7 +110,8 @@ TEST(Loader, AMissingFileIsFatalAndNamesIt) {
     datafile::load_data_file("no/such/file.dat", {out.file, err.file});
     FAIL() << "loaded a missing file";
   } catch (const engine::FatalError& error) {
-    EXPECT_EQ(error.message, "loader  : cannot open data file no/such/file.dat: No such file or directory\n");
+    EXPECT_EQ(error.message,
+              "loader  : cannot open data file no/such/file.dat: No such file or directory\n");
   }
   EXPECT_EQ(out.text(), "loader  : loading no/such/file.dat\n");
 }
@@ -122,13 +125,14 @@ TEST(Loader, StrayBytesAfterTheLastChunkAreIgnoredWithAWarning) {
 }
 
 TEST(PingChunk, ConvertsChannelsToRgb565ByDroppingLowBits) {
-  const Rgb colours[] = {{255, 255, 255}, {255, 0, 0}, {0, 255, 0},  {0, 0, 255},
-                         {0, 0, 0},       {7, 3, 7},   {8, 4, 8},    {200, 100, 50}};
+  const Rgb colours[] = {{255, 255, 255}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255},
+                         {0, 0, 0},       {7, 3, 7},   {8, 4, 8},   {200, 100, 50}};
   const uint16_t expected[] = {0xFFFF, 0xF800, 0x07E0, 0x001F, 0x0000, 0x0000, 0x0821, 0xCB26};
   for (PngKind kind : {PngKind::RGB8, PngKind::PALETTE}) {
     auto table = load_bytes(DataFileBuilder()
                                 .chunk("DEMO", script)
-                                .image(make_png(8, 1, [&](int x, int) { return colours[x]; }, kind))
+                                .image(make_png(
+                                    8, 1, [&](int x, int) { return colours[x]; }, kind))
                                 .bytes);
     const auto& image = image_at(table, 1);
     ASSERT_EQ(image.width, 8);
@@ -153,7 +157,9 @@ TEST(PingChunk, ReadsPaletteAndInterlacedImagesRowMajor) {
 }
 
 TEST(PingChunk, PayloadsThatAreNotUsablePngsEndLoadingWithAMessage) {
-  Bytes corrupt = make_png(16, 16, [](int x, int y) { return Rgb{uint8_t(x * 16), uint8_t(y * 16), 9}; });
+  Bytes corrupt = make_png(16, 16, [](int x, int y) {
+    return Rgb{uint8_t(x * 16), uint8_t(y * 16), 9};
+  });
   for (size_t i = corrupt.size() / 2; i < corrupt.size() - 12; ++i) corrupt[i] ^= 0x5A;
   Bytes tall = make_png(1, 3000, Rgb{1, 2, 3}, PngKind::PALETTE);
   struct Case {
@@ -162,8 +168,12 @@ TEST(PingChunk, PayloadsThatAreNotUsablePngsEndLoadingWithAMessage) {
     const char* message;
   };
   const Case cases[] = {
-      {"JPEG", {0xFF, 0xD8, 0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F', 0}, "ping: invalid data format\n"},
-      {"text", {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd'}, "ping: invalid data format\n"},
+      {"JPEG",
+       {0xFF, 0xD8, 0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F', 0},
+       "ping: invalid data format\n"},
+      {"text",
+       {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd'},
+       "ping: invalid data format\n"},
       {"corrupt body", corrupt, "corrupt PNG"},
       {"grey", make_png(2, 2, Rgb{9, 9, 9}, PngKind::GREY), "a grey PNG"},
       {"alpha", make_png(2, 2, Rgb{9, 9, 9}, PngKind::RGBA), "a PNG with an alpha channel"},
@@ -178,7 +188,8 @@ TEST(PingChunk, PayloadsThatAreNotUsablePngsEndLoadingWithAMessage) {
         DataFileBuilder().chunk("DEMO", script).chunk("PING", c.payload).text("after").bytes, &err);
     EXPECT_EQ(table.size(), 1u) << c.name;
     EXPECT_NE(err.find(c.message), std::string::npos) << c.name << ": " << err;
-    EXPECT_NE(err.find("chunk 1 (PING at offset 9) cannot be used; loading stops here"), std::string::npos)
+    EXPECT_NE(err.find("chunk 1 (PING at offset 9) cannot be used; loading stops here"),
+              std::string::npos)
         << c.name << ": " << err;
   }
 }
@@ -243,7 +254,7 @@ TEST(FontChunk, AGlyphCellIsCopiedOpaqueAndLightsAtMostAdvancePlusOneColumns) {
     uint16_t expected = column < 2 || column >= 34 ? 0x1234 : column < 2 + 6 ? 0xFFFF : 0;
     EXPECT_EQ(buffer.pixels[1 * 40 + column], expected) << "column " << column;
   }
-  EXPECT_EQ(buffer.pixels[0], 0x1234);        // row 0 is above the cell
+  EXPECT_EQ(buffer.pixels[0], 0x1234);           // row 0 is above the cell
   EXPECT_EQ(buffer.pixels[5 * 40 + 2], 0x1234);  // row 5 is below it
 }
 
@@ -263,7 +274,8 @@ TEST(FontChunk, FontsOutsideWhatCanBeDrawnAreRefused) {
   std::string error;
   EXPECT_FALSE(parse(block_font(std::vector<int>(43, 2)), &error));
   EXPECT_EQ(error, "43 glyphs; the character map has 42");
-  EXPECT_FALSE(parse(support::make_font_raw(2, {4, 3}, 8, 1, [](int, int) { return true; }), &error));
+  EXPECT_FALSE(
+      parse(support::make_font_raw(2, {4, 3}, 8, 1, [](int, int) { return true; }), &error));
   EXPECT_EQ(error, "glyph 1 ends at column 3, before it starts at 4");
   EXPECT_FALSE(parse(support::make_font_raw(1, {8}, 8, 1, [](int, int) { return true; }), &error));
   EXPECT_EQ(error, "glyph 0 ends at column 8, outside the strip of width 8");
@@ -276,7 +288,8 @@ TEST(FontChunk, FontsOutsideWhatCanBeDrawnAreRefused) {
 TEST(FontChunk, ARefusedFontEndsLoadingWithAMessage) {
   std::string err;
   auto table = load_bytes(
-      DataFileBuilder().chunk("DEMO", script).font(block_font(std::vector<int>(60, 2))).bytes, &err);
+      DataFileBuilder().chunk("DEMO", script).font(block_font(std::vector<int>(60, 2))).bytes,
+      &err);
   EXPECT_EQ(table.size(), 1u);
   EXPECT_NE(err.find("not a font the engine can draw: 60 glyphs"), std::string::npos) << err;
 }

@@ -45,7 +45,8 @@ const char* const farewell =
 
 std::vector<std::string> frame_calls(int frames) {
   std::vector<std::string> calls = {"init 160 50 0", "set_framebuffer", "start"};
-  for (int i = 0; i < frames; ++i) calls.insert(calls.end(), {"poll_quit", "blit 0 0 160 50", "present"});
+  for (int i = 0; i < frames; ++i)
+    calls.insert(calls.end(), {"poll_quit", "blit 0 0 160 50", "present"});
   calls.push_back("close");
   return calls;
 }
@@ -104,8 +105,8 @@ TEST(Player, AQuitAtTheFirstPollEndsTheShowBeforeAnyFrame) {
   auto result = run_show_on(three_frames(), options);
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(polled_at, 0u);
-  EXPECT_EQ(result.recording->calls,
-            (std::vector<std::string>{"init 160 50 0", "set_framebuffer", "start", "poll_quit", "close"}));
+  EXPECT_EQ(result.recording->calls, (std::vector<std::string>{"init 160 50 0", "set_framebuffer",
+                                                               "start", "poll_quit", "close"}));
   EXPECT_TRUE(result.out.ends_with(farewell));
   EXPECT_TRUE(result.err.ends_with("engine  : Stopping\n"));
 }
@@ -131,20 +132,22 @@ TEST(Player, ADisplayThatCannotBeMadeEndsTheShowWithStatus255) {
   options.display_fails = true;
   auto result = run_show_on(three_frames(), options);
   EXPECT_EQ(result.status, 255);
-  EXPECT_TRUE(result.out.ends_with("show.dat\ncouldn't initialise libDisplay<XXX>.so\n")) << result.out;
+  EXPECT_TRUE(result.out.ends_with("show.dat\ncouldn't initialise libDisplay<XXX>.so\n"))
+      << result.out;
 }
 
 TEST(Player, AnUndefinedOpcodeClosesTheDisplayThenPrintsTheClassicLines) {
   for (uint8_t opcode : {0x00, 0x0A, 0xFE}) {
-    auto result = run_show_on(
-        DataFileBuilder()
-            .script(ScriptBuilder().newbuf(0, 0, 0, 160, 50).waitfor(2).raw({opcode}))
-            .bytes);
+    auto result =
+        run_show_on(DataFileBuilder()
+                        .script(ScriptBuilder().newbuf(0, 0, 0, 160, 50).waitfor(2).raw({opcode}))
+                        .bytes);
     EXPECT_EQ(result.status, 255);
     std::string lines = "Unknown OPCode in Script !!!\n" + std::to_string(opcode) + "@13\n";
     EXPECT_TRUE(result.out.ends_with("show.dat\n" + lines)) << result.out;
     EXPECT_EQ(result.recording->calls.back(), "close");
-    EXPECT_EQ(std::count(result.recording->calls.begin(), result.recording->calls.end(), "present"), 2);
+    EXPECT_EQ(std::count(result.recording->calls.begin(), result.recording->calls.end(), "present"),
+              2);
   }
 }
 
@@ -153,23 +156,32 @@ TEST(Player, ScriptsThatLeaveTheTablesEndWithAMessageNamingTheInstruction) {
     ScriptBuilder script;
     const char* message;
   };
-  const ScriptBuilder base = ScriptBuilder().newbuf(0, 0, 0, 160, 50).newfx(1, STILL, 0);  // 14 bytes
+  const ScriptBuilder base =
+      ScriptBuilder().newbuf(0, 0, 0, 160, 50).newfx(1, STILL, 0);  // 14 bytes
   const Case cases[] = {
-      {ScriptBuilder().newbuf(27, 0, 0, 1, 1), "byte 0 (NEWBUF): buffer 27 is out of range (buffers are 0 to 26)"},
-      {ScriptBuilder(base).newfx(27, STILL, 0), "byte 14 (NEWFX): slot 27 is out of range (FX slots are 0 to 26)"},
-      {ScriptBuilder(base).newfx(2, 13, 0), "byte 14 (NEWFX): class 13 is out of range (FX classes are 0 to 12)"},
+      {ScriptBuilder().newbuf(27, 0, 0, 1, 1),
+       "byte 0 (NEWBUF): buffer 27 is out of range (buffers are 0 to 26)"},
+      {ScriptBuilder(base).newfx(27, STILL, 0),
+       "byte 14 (NEWFX): slot 27 is out of range (FX slots are 0 to 26)"},
+      {ScriptBuilder(base).newfx(2, 13, 0),
+       "byte 14 (NEWFX): class 13 is out of range (FX classes are 0 to 12)"},
       {ScriptBuilder(base).newfx(2, STILL, 5), "byte 14 (NEWFX): buffer 5 has not been created"},
       {ScriptBuilder(base).viewbuf(2, 0, 0, 9), "byte 14 (VIEWBUF): source 9 has not been created"},
       {ScriptBuilder(base).setint(4, 0x80, 1), "byte 14 (SETINT): slot 4 holds no FX"},
-      {ScriptBuilder(base).start(30), "byte 14 (FXSTATE): slot 30 is out of range (FX slots are 0 to 26)"},
-      {ScriptBuilder(base).setchunk(1, 0x80, 7), "byte 14 (SETCHUNK): chunk 7 does not exist (2 chunks were loaded)"},
+      {ScriptBuilder(base).start(30),
+       "byte 14 (FXSTATE): slot 30 is out of range (FX slots are 0 to 26)"},
+      {ScriptBuilder(base).setchunk(1, 0x80, 7),
+       "byte 14 (SETCHUNK): chunk 7 does not exist (2 chunks were loaded)"},
       {ScriptBuilder(base).setchunk(1, 0x80, 1),
-       "byte 14 (SETCHUNK): parameter 0x80 (image) of still takes an image chunk, but chunk 1 is a text chunk"},
+       "byte 14 (SETCHUNK): parameter 0x80 (image) of still takes an image chunk, but chunk 1 is a "
+       "text chunk"},
       {ScriptBuilder(base).setint(1, 0x80, 1),
        "byte 14 (SETINT): parameter 0x80 (image) of still takes an image chunk, not a number"},
       {ScriptBuilder(base).newbuf(2, 0, 0, 8192, 8192),
        "byte 14 (NEWBUF): buffer 2 of 8192 x 8192 pixels is too large (at most 16777216 pixels)"},
-      {ScriptBuilder(base).raw({0x01, 3, 0}), "byte 14 (NEWBUF): the instruction needs 10 bytes, but the script ends 3 bytes after its opcode"},
+      {ScriptBuilder(base).raw({0x01, 3, 0}),
+       "byte 14 (NEWBUF): the instruction needs 10 bytes, but the script ends 3 bytes after its "
+       "opcode"},
       {ScriptBuilder(base), "byte 14: the script ends there without END"},
   };
   for (const Case& c : cases) {
@@ -182,9 +194,11 @@ TEST(Player, ScriptsThatLeaveTheTablesEndWithAMessageNamingTheInstruction) {
 }
 
 TEST(Player, ADataFileThatDoesNotBeginWithItsScriptIsRefused) {
-  auto result = run_show_on(DataFileBuilder().text("not a script").script(ScriptBuilder().end()).bytes);
+  auto result =
+      run_show_on(DataFileBuilder().text("not a script").script(ScriptBuilder().end()).bytes);
   EXPECT_EQ(result.status, 255);
-  EXPECT_TRUE(result.err.ends_with("engine  : chunk 0 is a text chunk; a data file must begin with its DEMO chunk\n"))
+  EXPECT_TRUE(result.err.ends_with(
+      "engine  : chunk 0 is a text chunk; a data file must begin with its DEMO chunk\n"))
       << result.err;
   EXPECT_TRUE(result.recording->calls.empty());
 }
@@ -212,7 +226,8 @@ TEST(Player, TheFarewellTakesItsTicksInRealTimeEvenWithNosync) {
   options.args = {"-nosync"};
   auto started = std::chrono::steady_clock::now();
   auto result = run_show_on(three_frames(), options);
-  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   EXPECT_EQ(result.status, 0);
   EXPECT_TRUE(result.out.ends_with(farewell));
   // 290 ticks of 30 ms; ticks merge but are never early, so the farewell cannot be shorter.

@@ -11,8 +11,8 @@ engine::BufferEntry make_entry(uint16_t width, uint16_t height) {
   return buffer;
 }
 
-std::unique_ptr<datafile::ImageChunk> make_image(int width, int height,
-                                                 const std::function<uint16_t(int x, int y)>& pixel) {
+std::unique_ptr<datafile::ImageChunk> make_image(
+    int width, int height, const std::function<uint16_t(int x, int y)>& pixel) {
   auto image = std::make_unique<datafile::ImageChunk>();
   image->width = width;
   image->height = height;
@@ -34,6 +34,8 @@ std::unique_ptr<datafile::TextChunk> make_text(const std::string& bytes) {
 }
 
 FxUnderTest::FxUnderTest(uint8_t class_id, uint16_t width, uint16_t height)
-    : row(*fx::fx_classes.at(class_id)), entry(make_entry(width, height)), instance(row.create(entry)) {}
+    : row(*fx::fx_classes.at(class_id)),
+      entry(make_entry(width, height)),
+      instance(row.create(entry)) {}
 
 }  // namespace support

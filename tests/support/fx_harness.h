@@ -16,8 +16,8 @@ namespace support {
 engine::BufferEntry make_entry(uint16_t width, uint16_t height);
 
 // An image chunk of width x height whose pixel (x, y) is pixel(x, y).
-std::unique_ptr<datafile::ImageChunk> make_image(int width, int height,
-                                                 const std::function<uint16_t(int x, int y)>& pixel);
+std::unique_ptr<datafile::ImageChunk> make_image(
+    int width, int height, const std::function<uint16_t(int x, int y)>& pixel);
 std::unique_ptr<datafile::ImageChunk> make_image(int width, int height, uint16_t pixel);
 
 // A text chunk holding exactly `bytes` (add the zero byte yourself).
@@ -33,7 +33,9 @@ struct FxUnderTest {
   uint16_t pixel(int x, int y) const { return entry->pixels[size_t(y) * entry->width + x]; }
   engine::Buffer& buffer() { return *entry; }
   template <typename Record>
-  Record& record() { return static_cast<Record&>(*instance); }
+  Record& record() {
+    return static_cast<Record&>(*instance);
+  }
 
   const fx::FxClass& row;
   engine::BufferEntry entry;
