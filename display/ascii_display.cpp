@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
 
 #include "engine/fatal.h"
 
@@ -33,6 +34,24 @@ void close(engine::DisplayDriver& display) {
   state.keyboard = false;
 }
 
+// AA-lib computes its image size in an int and does not check its allocations: a screen of
+// AAOPTS="-width 100000 -height 100000" would give it a far smaller image than it reports.
+// Screens are kept to MAX_SCREEN characters a side, and a context whose image is still out of
+// bounds counts as one that could not be made.
+constexpr int MAX_SCREEN = 4096;
+
+void limit_screen_size(aa_hardware_params& params) {
+  for (int* size : {&params.width, &params.height, &params.minwidth, &params.minheight,
+                    &params.maxwidth, &params.maxheight, &params.recwidth, &params.recheight})
+    *size = std::clamp(*size, 0, MAX_SCREEN);
+}
+
+bool image_in_bounds(aa_context* context) {
+  int64_t width = aa_imgwidth(context), height = aa_imgheight(context);
+  return aa_image(context) != nullptr && width > 0 && height > 0 && width <= 2 * MAX_SCREEN &&
+         height <= 2 * MAX_SCREEN;
+}
+
 void init(engine::DisplayDriver& display, int width, int height, int) {
   AsciiState& state = of(display);
   state.picture_width = width;
@@ -40,7 +59,9 @@ void init(engine::DisplayDriver& display, int width, int height, int) {
   // AAOPTS may choose the driver, the size and the font; the render parameters stay ours.
   aa_renderparams scratch = aa_defrenderparams;
   aa_parseoptions(&aa_defparams, &scratch, nullptr, nullptr);
+  limit_screen_size(aa_defparams);
   state.context = aa_autoinit(&aa_defparams);
+  if (state.context != nullptr && !image_in_bounds(state.context)) close(display);
   if (state.context == nullptr)
     engine::fail_with(engine::Stream::OUT, "couldn't initialise libDisplay<XXX>.so\n");
 }
