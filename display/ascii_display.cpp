@@ -105,7 +105,7 @@ int poll_quit(engine::DisplayDriver& display) {
   return key;
 }
 
-// One axis of the mapping: the description's whole scale factor where the image is at least as
+// One axis of the mapping: AA-lib's whole scale factor where the image is at least as
 // large as the picture, else proportional, so a screen smaller than 80 x 25 is still filled.
 int image_position(int picture_position, int image_size, int picture_size) {
   int scale = image_size / picture_size;
