@@ -4,10 +4,13 @@
 #include <sys/time.h>
 #include <csignal>
 #include <cstdio>
-#include <initializer_list>
 
 namespace engine {
 namespace {
+
+// A closed pipe on standard output counts as a request to stop, like the keyboard's signals:
+// the terminal is restored instead of the process dying in the middle of a write.
+constexpr int quit_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 
 volatile sig_atomic_t tick_flag = 0;
 volatile sig_atomic_t quit_signal_number = 0;
@@ -40,10 +43,12 @@ void start_real(const Console& console) {
 void wait_real() {
   sigset_t blocked, previous;
   sigemptyset(&blocked);
-  for (int signal_number : {SIGALRM, SIGINT, SIGTERM, SIGHUP}) sigaddset(&blocked, signal_number);
+  sigaddset(&blocked, SIGALRM);
+  for (int signal_number : quit_signals) sigaddset(&blocked, signal_number);
   sigprocmask(SIG_BLOCK, &blocked, &previous);
   sigset_t waiting = previous;
-  for (int signal_number : {SIGALRM, SIGINT, SIGTERM, SIGHUP}) sigdelset(&waiting, signal_number);
+  sigdelset(&waiting, SIGALRM);
+  for (int signal_number : quit_signals) sigdelset(&waiting, signal_number);
   while (tick_flag == 0 && quit_signal_number == 0) sigsuspend(&waiting);
   sigprocmask(SIG_SETMASK, &previous, nullptr);
 }
@@ -72,7 +77,7 @@ void catch_quit_signals() {
   action.sa_handler = on_quit;
   action.sa_flags = SA_RESTART;
   sigemptyset(&action.sa_mask);
-  for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal_number, &action, nullptr);
+  for (int signal_number : quit_signals) sigaction(signal_number, &action, nullptr);
 }
 
 int quit_signal() {

@@ -22,8 +22,8 @@ extern const FrameClock real_clock;
 // Every tick has already arrived: a show paced by it runs as fast as the machine allows.
 extern const FrameClock instant_clock;
 
-// SIGINT, SIGTERM and SIGHUP only record that they came; the show then ends at the next point
-// where it can restore the terminal. `quit_signal` is the signal's number, or 0.
+// SIGINT, SIGTERM, SIGHUP and SIGPIPE only record that they came; the show then ends at the next
+// point where it can restore the terminal. `quit_signal` is the signal's number, or 0.
 void catch_quit_signals();
 int quit_signal();
 

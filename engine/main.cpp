@@ -1,8 +1,16 @@
 // tundra: plays data/mote-tundra-2003.dat from the working directory as ASCII art.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "display/ascii_display.h"
 #include "engine/player.h"
 
 int main(int argc, char** argv) {
+  // A standard stream closed by the caller would otherwise be reused by the first file opened,
+  // and AA-lib's output or the farewell would go into it.
+  for (int fd = 0; fd <= 2; ++fd)
+    if (fcntl(fd, F_GETFD) == -1) open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+
   engine::ShowSetup setup;
   setup.make_display = display::create_ascii_display;
   return engine::run_show(argc, argv, setup);

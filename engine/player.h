@@ -22,7 +22,8 @@ struct ShowSetup {
 };
 
 // Plays the show. Returns 0 after the farewell, 255 after a fatal error (reported once the
-// display is closed), or 128 + the signal's number when SIGINT, SIGTERM or SIGHUP ended it.
+// display is closed), or 128 + the signal's number when SIGINT, SIGTERM, SIGHUP or SIGPIPE ended
+// it.
 int run_show(int argc, char** argv, const ShowSetup& setup);
 
 // Whether some argv[i], 1 <= i < argc, is exactly `name`. The program name is never tested.

@@ -204,7 +204,7 @@ TEST(Player, ADataFileThatDoesNotBeginWithItsScriptIsRefused) {
 }
 
 TEST(Player, AQuitSignalClosesTheDisplayAndEndsWith128PlusItsNumber) {
-  for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+  for (int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
     ShowOptions options;
     options.clock = &counting_clock;
     options.farewell = true;
