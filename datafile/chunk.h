@@ -76,6 +76,11 @@ const char* kind_name(ChunkKind kind);  // "image", "text", "font", "script"
 // An unknown tag, or a chunk that cannot be decoded, ends loading with a message on `err`.
 ChunkTable load_data_file(const char* path, const engine::Console& console);
 
+// The same from an open file of `file_size` bytes, positioned at its start; `name` is what
+// messages call it.
+ChunkTable load_chunks(FILE* file, long file_size, const char* name,
+                       const engine::Console& console);
+
 // The payload readers. Each is called with `file` at the first payload byte; `where` names the
 // chunk in messages. They return null when the payload cannot be used, after saying why.
 std::unique_ptr<ImageChunk> read_ping(FILE* file, const std::string& where, FILE* err);

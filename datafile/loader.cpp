@@ -113,20 +113,23 @@ ChunkTable load_data_file(const char* path, const engine::Console& console) {
   struct stat status {};
   if (fstat(fileno(file.get()), &status) != 0 || !S_ISREG(status.st_mode))
     fail("loader  : cannot read data file %s: it is not a regular file", path);
-  long file_size = static_cast<long>(status.st_size);
+  return load_chunks(file.get(), static_cast<long>(status.st_size), path, console);
+}
 
-  Loader loader{path, file.get(), file_size, console};
+ChunkTable load_chunks(FILE* file, long file_size, const char* name,
+                       const engine::Console& console) {
+  Loader loader{name, file, file_size, console};
   ChunkTable table;
   for (int number = 0;; ++number) {
     std::unique_ptr<Chunk> chunk = loader.read_chunk(number);
     if (!chunk) {
       if (number == 0)
         fail("loader  : %s holds no usable chunk 0; a data file must begin with its DEMO chunk",
-             path);
+             name);
       break;
     }
     if (table.size() == MAX_CHUNKS)
-      fail("loader  : %s holds more than %d chunks; chunk %d is one too many", path, MAX_CHUNKS,
+      fail("loader  : %s holds more than %d chunks; chunk %d is one too many", name, MAX_CHUNKS,
            number);
     table.push_back(std::move(chunk));
   }
