@@ -10,13 +10,14 @@ namespace fx {
 extern const FxClass cycle_fx_class;
 extern const FxClass still_fx_class;
 extern const FxClass bounce_fx_class;
+extern const FxClass tint_fx_class;
 
 // A null row is a class this build does not have yet; creating it is a script error.
 inline constexpr std::array<const FxClass*, FX_CLASS_COUNT> fx_classes = {
     &cycle_fx_class,   // 0 colour cycle fill
     &bounce_fx_class,  // 1 bouncing particles
     &still_fx_class,   // 2 still image
-    nullptr,           // 3 tinted particles
+    &tint_fx_class,    // 3 tinted particles
     nullptr,           // 4 rotozoomer
     nullptr,           // 5 page curtain
     nullptr,           // 6 static noise
