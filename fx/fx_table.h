@@ -13,6 +13,7 @@ extern const FxClass bounce_fx_class;
 extern const FxClass tint_fx_class;
 extern const FxClass rotozoom_fx_class;
 extern const FxClass curtain_fx_class;
+extern const FxClass noise_fx_class;
 
 // A null row is a class this build does not have yet; creating it is a script error.
 inline constexpr std::array<const FxClass*, FX_CLASS_COUNT> fx_classes = {
@@ -22,7 +23,7 @@ inline constexpr std::array<const FxClass*, FX_CLASS_COUNT> fx_classes = {
     &tint_fx_class,      // 3 tinted particles
     &rotozoom_fx_class,  // 4 rotozoomer
     &curtain_fx_class,   // 5 page curtain
-    nullptr,             // 6 static noise
+    &noise_fx_class,     // 6 static noise
     nullptr,             // 7 image fade
     nullptr,             // 8 text scroller
     nullptr,             // 9 bouncing blobs
