@@ -57,18 +57,6 @@ TEST(NoiseFrames, RenderKShowsFrameKMinusOneOfTheStaticMadeAtCreation) {
   EXPECT_EQ(noise.fx().frame_index, 12);
 }
 
-TEST(NoiseFrames, AboutAQuarterWhiteAQuarterGreyAndHalfBlack) {
-  Noise noise;
-  noise.render();
-  int white = 0, grey = 0;
-  for (uint16_t p : noise.picture()) {
-    white += p == WHITE;
-    grey += p == GREY;
-  }
-  EXPECT_NEAR(white, 2000, 200);
-  EXPECT_NEAR(grey, 2000, 200);
-}
-
 TEST(NoiseReveal, Mode1RevealsTheImageFromTheEdgesInTwentyFiveRenders) {
   const auto frames = expected_frames(8000);
   Noise noise;

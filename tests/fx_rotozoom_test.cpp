@@ -84,18 +84,6 @@ TEST(RotozoomRender, AnEmptyTargetStillAdvancesTheAnimation) {
   }
 }
 
-TEST(RotozoomRender, AReplacedTextureKeepsTheAnimationWhereItIs) {
-  Rotozoom rotozoom;
-  auto texture = numbered_texture();
-  rotozoom.set(0x80, *texture);
-  for (int i = 0; i < 10; ++i) rotozoom.render();
-  auto flat = support::make_image(256, 256, 0x1234);
-  rotozoom.set(0x80, *flat);
-  rotozoom.render();
-  EXPECT_EQ(rotozoom.fx().angle, 11);
-  EXPECT_EQ(rotozoom.pixel(7, 7), 0x1234);
-}
-
 TEST(RotozoomSafety, ATextureOfFewerThan65536PixelsReadsAsBlackBeyondItsEnd) {
   Rotozoom rotozoom;
   auto small = numbered_texture(64, 64);  // elements 0 to 4095: texel rows 0 to 15
