@@ -9,22 +9,27 @@ namespace fx {
 
 extern const FxClass cycle_fx_class;
 extern const FxClass still_fx_class;
+extern const FxClass bounce_fx_class;
+extern const FxClass tint_fx_class;
+extern const FxClass rotozoom_fx_class;
+extern const FxClass curtain_fx_class;
+extern const FxClass noise_fx_class;
 
 // A null row is a class this build does not have yet; creating it is a script error.
 inline constexpr std::array<const FxClass*, FX_CLASS_COUNT> fx_classes = {
-    &cycle_fx_class,  // 0 colour cycle fill
-    nullptr,          // 1 bouncing particles
-    &still_fx_class,  // 2 still image
-    nullptr,          // 3 tinted particles
-    nullptr,          // 4 rotozoomer
-    nullptr,          // 5 page curtain
-    nullptr,          // 6 static noise
-    nullptr,          // 7 image fade
-    nullptr,          // 8 text scroller
-    nullptr,          // 9 bouncing blobs
-    nullptr,          // 10 spark column
-    nullptr,          // 11 melting relief
-    nullptr,          // 12 colour wipe
+    &cycle_fx_class,     // 0 colour cycle fill
+    &bounce_fx_class,    // 1 bouncing particles
+    &still_fx_class,     // 2 still image
+    &tint_fx_class,      // 3 tinted particles
+    &rotozoom_fx_class,  // 4 rotozoomer
+    &curtain_fx_class,   // 5 page curtain
+    &noise_fx_class,     // 6 static noise
+    nullptr,             // 7 image fade
+    nullptr,             // 8 text scroller
+    nullptr,             // 9 bouncing blobs
+    nullptr,             // 10 spark column
+    nullptr,             // 11 melting relief
+    nullptr,             // 12 colour wipe
 };
 static_assert(fx_classes.size() == FX_CLASS_COUNT);
 

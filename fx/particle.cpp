@@ -1,0 +1,43 @@
+// Starting and rebounding particles, shared by the bouncing and the tinted particles.
+#include "fx/particle.h"
+
+#include <cstdlib>
+
+namespace fx {
+namespace {
+
+// Doubles, promoted to 80-bit long double where they are used; both lie a hair below their
+// decimals, so 160 x 0.3 truncates to 47, not 48.
+constexpr double START_BAND = 0.48;
+constexpr double START_OFFSET = 0.3;
+constexpr double WALL_DAMPING = -0.9;
+constexpr long double TWO_TO_MINUS_31 = 0x1p-31L;
+
+}  // namespace
+
+int32_t random_below(int32_t m) {
+  const uint64_t r = static_cast<uint64_t>(std::rand());  // 0 .. 2^31 - 1
+  return static_cast<int32_t>(r * static_cast<uint64_t>(m) >> 31);
+}
+
+int32_t start_position(uint16_t size) {
+  const long double r = std::rand();
+  const int64_t k = static_cast<int64_t>(r * size * START_BAND * TWO_TO_MINUS_31);
+  const int64_t pixel = static_cast<int64_t>(k + static_cast<long double>(size) * START_OFFSET);
+  return static_cast<int32_t>(static_cast<uint32_t>(pixel) << 16);  // wraps past 32767 pixels
+}
+
+int32_t start_velocity() {
+  const int32_t half_pixels = random_below(5);   // 0 .. 4, in steps of 1/2 pixel
+  const int32_t pixel_32nds = random_below(33);  // 0 .. 32, in steps of 1/32 pixel
+  return half_pixels * 32768 + pixel_32nds * 2048 - 98304;
+}
+
+void rebound_from_walls(int32_t& position, int32_t& velocity, uint16_t size) {
+  if (position > far_wall(size) || position < 5 * ONE_PIXEL) {
+    velocity = wrap_trunc(static_cast<long double>(velocity) * WALL_DAMPING);
+    position = wrap_add(position, velocity);
+  }
+}
+
+}  // namespace fx

@@ -1,0 +1,80 @@
+// Tinted particles: points drift in a box over black, taking on the colours of a hidden picture
+// and slowing to a quarter of their speed over its non-black parts, so that the picture forms.
+#include "fx/tint.h"
+
+#include <algorithm>
+
+#include "fx/fx_table.h"
+
+namespace fx {
+namespace {
+
+// Three quarters of the picture's colour and one quarter of the particle's, channel by
+// channel in RGB565 (red 15-11, green 10-5, blue 4-0).
+uint16_t blend(uint16_t picture, uint16_t particle) {
+  const uint32_t red = (3 * (picture >> 11) + (particle >> 11)) >> 2;
+  const uint32_t green = (3 * (picture >> 5 & 63) + (particle >> 5 & 63)) >> 2;
+  const uint32_t blue = (3 * (picture & 31) + (particle & 31)) >> 2;
+  return static_cast<uint16_t>(red << 11 | green << 5 | blue);
+}
+
+std::unique_ptr<FxInstance> create(engine::BufferEntry& entry) {
+  auto fx = std::make_unique<TintFx>();
+  fx->target = entry.get();
+  return fx;
+}
+
+void render(FxInstance& instance, uint32_t) {
+  auto& fx = static_cast<TintFx&>(instance);
+  engine::Buffer& target = *fx.target;
+  uint16_t* pixels = target.pixels.get();
+  std::fill_n(pixels, target.pixel_count(), uint16_t{0});
+  if (fx.source.empty()) return;
+  const int32_t width = target.width, height = target.height;
+  for (Particle& particle : fx.particles) {
+    const int32_t column = pixel_of(particle.x), row = pixel_of(particle.y);
+    // A particle outside the target (only possible when it is under 10 pixels wide or high)
+    // samples nothing and moves at full speed, as over black. A picture smaller than the
+    // target reads as black where it has no pixels.
+    uint16_t sample = 0;
+    if (column >= 0 && column < width && row >= 0 && row < height) {
+      const size_t i = size_t(row) * size_t(width) + size_t(column);
+      sample = fx.source.at(i);
+      particle.colour = blend(sample, particle.colour);
+      pixels[i] = particle.colour;
+    }
+    const long double speed = sample != 0 ? 0.25L : 1.0L;
+    particle.x = wrap_trunc(particle.x + particle.vx * speed);
+    particle.y = wrap_trunc(particle.y + particle.vy * speed);
+    // The walls turn with the whole new velocity, not the slowed one.
+    rebound_from_walls(particle.x, particle.vx, target.width);
+    rebound_from_walls(particle.y, particle.vy, target.height);
+  }
+}
+
+void set_param(FxInstance& instance, uint8_t id, const ParamValue& value) {
+  auto& fx = static_cast<TintFx&>(instance);
+  if (id == 0x80) set_particle_count(fx, value.number);
+  if (id == 0x81) fx.source = ImagePixels(image_param(value));
+}
+
+}  // namespace
+
+void set_particle_count(TintFx& fx, int32_t n) {
+  const uint16_t width = fx.target->width, height = fx.target->height;
+  set_particle_count(fx.particles, n, [width, height] {
+    Particle particle;
+    particle.x = start_position(width);
+    particle.y = start_position(height);
+    particle.vx = start_velocity();
+    particle.vy = start_velocity();
+    // A grey from bits 8 to 12 of vx: 0, 8, 16 or 24, as vx is a multiple of 2048.
+    const uint32_t grey = static_cast<uint32_t>(particle.vx) >> 8 & 31;
+    particle.colour = static_cast<uint16_t>(grey * 0x0841);
+    return particle;
+  });
+}
+
+const FxClass tint_fx_class = {create, destroy_nothing, render, set_param};
+
+}  // namespace fx
