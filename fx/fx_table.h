@@ -9,6 +9,7 @@ namespace fx {
 
 extern const FxClass cycle_fx_class;
 extern const FxClass still_fx_class;
+extern const FxClass fade_fx_class;
 
 // A null row is a class this build does not have yet; creating it is a script error.
 inline constexpr std::array<const FxClass*, FX_CLASS_COUNT> fx_classes = {
@@ -19,7 +20,7 @@ inline constexpr std::array<const FxClass*, FX_CLASS_COUNT> fx_classes = {
     nullptr,          // 4 rotozoomer
     nullptr,          // 5 page curtain
     nullptr,          // 6 static noise
-    nullptr,          // 7 image fade
+    &fade_fx_class,   // 7 image fade
     nullptr,          // 8 text scroller
     nullptr,          // 9 bouncing blobs
     nullptr,          // 10 spark column
