@@ -12,6 +12,7 @@ extern const FxClass still_fx_class;
 extern const FxClass fade_fx_class;
 extern const FxClass scroller_fx_class;
 extern const FxClass blobs_fx_class;
+extern const FxClass sparks_fx_class;
 
 // A null row is a class this build does not have yet; creating it is a script error.
 inline constexpr std::array<const FxClass*, FX_CLASS_COUNT> fx_classes = {
@@ -25,7 +26,7 @@ inline constexpr std::array<const FxClass*, FX_CLASS_COUNT> fx_classes = {
     &fade_fx_class,   // 7 image fade
     &scroller_fx_class,  // 8 text scroller
     &blobs_fx_class,  // 9 bouncing blobs
-    nullptr,          // 10 spark column
+    &sparks_fx_class,  // 10 spark column
     nullptr,          // 11 melting relief
     nullptr,          // 12 colour wipe
 };
