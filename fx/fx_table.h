@@ -13,6 +13,7 @@ extern const FxClass fade_fx_class;
 extern const FxClass scroller_fx_class;
 extern const FxClass blobs_fx_class;
 extern const FxClass sparks_fx_class;
+extern const FxClass melt_fx_class;
 
 // A null row is a class this build does not have yet; creating it is a script error.
 inline constexpr std::array<const FxClass*, FX_CLASS_COUNT> fx_classes = {
@@ -27,7 +28,7 @@ inline constexpr std::array<const FxClass*, FX_CLASS_COUNT> fx_classes = {
     &scroller_fx_class,  // 8 text scroller
     &blobs_fx_class,  // 9 bouncing blobs
     &sparks_fx_class,  // 10 spark column
-    nullptr,          // 11 melting relief
+    &melt_fx_class,   // 11 melting relief
     nullptr,          // 12 colour wipe
 };
 static_assert(fx_classes.size() == FX_CLASS_COUNT);
