@@ -14,22 +14,23 @@ extern const FxClass scroller_fx_class;
 extern const FxClass blobs_fx_class;
 extern const FxClass sparks_fx_class;
 extern const FxClass melt_fx_class;
+extern const FxClass wipe_fx_class;
 
 // A null row is a class this build does not have yet; creating it is a script error.
 inline constexpr std::array<const FxClass*, FX_CLASS_COUNT> fx_classes = {
-    &cycle_fx_class,  // 0 colour cycle fill
-    nullptr,          // 1 bouncing particles
-    &still_fx_class,  // 2 still image
-    nullptr,          // 3 tinted particles
-    nullptr,          // 4 rotozoomer
-    nullptr,          // 5 page curtain
-    nullptr,          // 6 static noise
-    &fade_fx_class,   // 7 image fade
+    &cycle_fx_class,     // 0 colour cycle fill
+    nullptr,             // 1 bouncing particles
+    &still_fx_class,     // 2 still image
+    nullptr,             // 3 tinted particles
+    nullptr,             // 4 rotozoomer
+    nullptr,             // 5 page curtain
+    nullptr,             // 6 static noise
+    &fade_fx_class,      // 7 image fade
     &scroller_fx_class,  // 8 text scroller
-    &blobs_fx_class,  // 9 bouncing blobs
-    &sparks_fx_class,  // 10 spark column
-    &melt_fx_class,   // 11 melting relief
-    nullptr,          // 12 colour wipe
+    &blobs_fx_class,     // 9 bouncing blobs
+    &sparks_fx_class,    // 10 spark column
+    &melt_fx_class,      // 11 melting relief
+    &wipe_fx_class,      // 12 colour wipe
 };
 static_assert(fx_classes.size() == FX_CLASS_COUNT);
 
