@@ -110,17 +110,6 @@ TEST(ColourWipe, RestartingKeepsThePaintedPixels) {
   EXPECT_EQ(wipe.painted(0x07E0), (Wipe::Box{10, 13, 5, 15}));
 }
 
-TEST(ColourWipe, ChangingTheRectangleKeepsTheProgress) {
-  Wipe wipe;
-  wipe.fx.set(DIRECTION, 1);
-  for (int i = 0; i < 3; ++i) wipe.fx.render();  // progress 9... painted 6 so far
-  wipe.fx.set(RIGHT, 30);
-  wipe.fx.set(TOP, 0);
-  wipe.fx.set(COLOUR, 0x001F);
-  wipe.fx.render();
-  EXPECT_EQ(wipe.painted(0x001F), (Wipe::Box{10, 19, 0, 15}));
-}
-
 TEST(ColourWipe, TheDefaultColourIs00FFAndOnlyTheLow16BitsCount) {
   FxUnderTest fx(WIPE, 4, 4);
   fx.set(RIGHT, 4);
