@@ -23,6 +23,9 @@ struct BenchFx {
 // An image whose pixels are a deterministic pattern, never all black.
 std::unique_ptr<datafile::ImageChunk> pattern_image(int width, int height);
 
+// A font of all 42 glyphs, 16 rows tall, advancing 6 to 13 pixels, lit in a checker pattern.
+std::unique_ptr<datafile::FontChunk> pattern_font();
+
 // Renders the effect once per iteration; the frame counter advances like the show's.
 void render_loop(benchmark::State& state, BenchFx& fx);
 

@@ -1,5 +1,5 @@
-// A picture an effect reads but does not size: an image chunk's pixels, read by element with a
-// bound, so that a picture smaller than the effect expects reads as black past its end.
+// How effects take an image's pixels: reading them by element with a bound, so that a picture
+// smaller than the effect expects reads as black past its end, or making a buffer show them.
 #pragma once
 
 #include <algorithm>
@@ -40,5 +40,10 @@ struct ImagePixels {
     std::fill(out + (to - first), out + n, uint16_t{0});
   }
 };
+
+// Makes `buffer` show `image`'s own pixels, so that what is drawn into the buffer changes the
+// image; width, height and place stay the buffer's. An image smaller than the buffer is copied
+// instead, black past its end, so that no effect can write outside it.
+void show_image_pixels(engine::Buffer& buffer, const datafile::ImageChunk& image);
 
 }  // namespace fx

@@ -1,0 +1,115 @@
+// Bouncing blobs: soft round sprites added into an 8-bit intensity map with saturation, drifting
+// in straight lines and turning back near the edges; the map is shown one grey level per pixel.
+#include "fx/blobs.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "fx/fx_table.h"
+
+namespace fx {
+namespace {
+
+constexpr int SPRITE_CENTRE = 32;
+constexpr int EDGE = 10;  // a blob turns once its centre is this close to an edge, or past it
+// More blobs than this are not kept: each costs 4096 additions a render, and a corrupt count
+// must not ask for gigabytes.
+constexpr int32_t MAX_BLOBS = 65535;
+
+// rand() runs from 0 to 2^31 - 1; scaled to 0 .. m - 1 as trunc(r m 2^-31).
+int64_t random_below(int64_t m) {
+  return static_cast<int64_t>(std::rand()) * m >> 31;
+}
+
+std::unique_ptr<FxInstance> create(engine::BufferEntry& entry) {
+  auto fx = std::make_unique<BlobFx>();
+  fx->target = entry.get();
+  // The value falls by 2 per pixel of distance from the centre: 63 there, 0 from 31.5 on.
+  for (int r = 0; r < SPRITE_SIZE; ++r) {
+    for (int c = 0; c < SPRITE_SIZE; ++c) {
+      const int dr = r - SPRITE_CENTRE, dc = c - SPRITE_CENTRE;
+      const int v = static_cast<int>(2 * std::sqrt(static_cast<double>(dr * dr + dc * dc)));
+      fx->sprite[r * SPRITE_SIZE + c] = static_cast<uint8_t>(v <= 63 ? 63 - v : 0);
+    }
+  }
+  return fx;
+}
+
+// Adds the sprite with its top-left corner at map offset `p`, rows W apart: the part past the
+// right edge goes on at the left edge one row lower. Bytes before the map's start (above the
+// top row) and from its end on (below the bottom row, never shown) are left out.
+void add_sprite(BlobFx& fx, int64_t p, int64_t width) {
+  const int64_t count = static_cast<int64_t>(fx.intensity.size());
+  for (int r = 0; r < SPRITE_SIZE; ++r) {
+    const int64_t row = p + r * width;
+    const int64_t first = std::max<int64_t>(0, -row);
+    const int64_t last = std::min<int64_t>(SPRITE_SIZE, count - row);
+    for (int64_t c = first; c < last; ++c) {
+      uint8_t& byte = fx.intensity[static_cast<size_t>(row + c)];
+      byte = static_cast<uint8_t>(std::min(byte + fx.sprite[r * SPRITE_SIZE + c], 255));
+    }
+  }
+}
+
+void render(FxInstance& instance, uint32_t) {
+  auto& fx = static_cast<BlobFx&>(instance);
+  engine::Buffer& target = *fx.target;
+  const int width = target.width, height = target.height;
+  // The map is sized from the target at every render, so a target re-created at another size
+  // is drawn whole; the blobs keep their places and turn back in when they are outside.
+  fx.intensity.assign(target.pixel_count(), 0);
+
+  for (Blob& blob : fx.blobs) {
+    // Corner truncated toward zero, from the exact difference.
+    const int64_t ox = static_cast<int64_t>(static_cast<long double>(blob.x) - SPRITE_CENTRE);
+    const int64_t oy = static_cast<int64_t>(static_cast<long double>(blob.y) - SPRITE_CENTRE);
+    add_sprite(fx, oy * width + ox, width);
+
+    // The tests are strict and the position is not clamped: a blob may pass a limit by up to a
+    // step, and it turns again in every render in which it is still outside.
+    blob.x = blob.x + blob.dx;
+    if (blob.x > width - EDGE || blob.x < EDGE) blob.dx = -blob.dx;
+    blob.y = blob.y + blob.dy;
+    if (blob.y > height - EDGE || blob.y < EDGE) blob.dy = -blob.dy;
+  }
+
+  std::copy(fx.intensity.begin(), fx.intensity.end(), target.pixels.get());  // 0x0000 to 0x00FF
+}
+
+// New blobs start in the middle 40 % of the target along each axis, with one of the hundred
+// speeds -1.25, -1.225, ..., +1.225 along each; the four draws are taken in this order.
+Blob random_blob(int64_t width, int64_t height) {
+  // Worked in extended precision from the double constants 0.4, 0.3 and 0.025 (each a little
+  // off its decimal value) and rounded once into the float fields.
+  using real = long double;
+  const real w = static_cast<real>(width), h = static_cast<real>(height);
+  const real x_draw = std::rand();
+  const real y_draw = std::rand();
+  const int64_t dx_step = random_below(100);
+  const int64_t dy_step = random_below(100);
+  Blob blob;
+  blob.x = static_cast<float>(std::trunc(x_draw * w * real{0.4} / 0x1p31L) + real{0.3} * w);
+  blob.y = static_cast<float>(std::trunc(y_draw * h * real{0.4} / 0x1p31L) + real{0.3} * h);
+  blob.dx = static_cast<float>(static_cast<real>(dx_step - 50) * real{0.025});
+  blob.dy = static_cast<float>(static_cast<real>(dy_step - 50) * real{0.025});
+  return blob;
+}
+
+void set_param(FxInstance& instance, uint8_t id, const ParamValue& value) {
+  if (id != 0x80) return;
+  auto& fx = static_cast<BlobFx&>(instance);
+  // A negative count means no blobs; lowering the count drops the last blobs, raising it adds
+  // fresh random ones after those kept.
+  const size_t count = static_cast<size_t>(std::clamp(value.number, 0, MAX_BLOBS));
+  const size_t kept = std::min(count, fx.blobs.size());
+  fx.blobs.resize(kept);
+  while (fx.blobs.size() < count)
+    fx.blobs.push_back(random_blob(fx.target->width, fx.target->height));
+}
+
+}  // namespace
+
+const FxClass blobs_fx_class = {create, destroy_nothing, render, set_param};
+
+}  // namespace fx
