@@ -18,18 +18,25 @@ using support::ScriptBuilder;
 void write(const std::filesystem::path& dir, const std::string& name, const Bytes& bytes) {
   std::filesystem::create_directories(dir);
   std::ofstream(dir / name, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
 }
 
-Rgb pattern(int x, int y) { return Rgb{uint8_t(x * 7), uint8_t(y * 13), uint8_t(x ^ y)}; }
+Rgb pattern(int x, int y) {
+  return Rgb{uint8_t(x * 7), uint8_t(y * 13), uint8_t(x ^ y)};
+}
 
 // The chunk the run_engine target offers for each kind of parameter.
 uint8_t chunk_for(fx::ParamKind kind, uint8_t class_id) {
   switch (kind) {
-    case fx::ParamKind::IMAGE: return class_id == 4 ? 2 : class_id == 5 ? 4 : 1;
-    case fx::ParamKind::TEXT: return 6;
-    case fx::ParamKind::FONT: return 8;
-    case fx::ParamKind::NUMBER: return 0;
+    case fx::ParamKind::IMAGE:
+      return class_id == 4 ? 2 : class_id == 5 ? 4 : 1;
+    case fx::ParamKind::TEXT:
+      return 6;
+    case fx::ParamKind::FONT:
+      return 8;
+    case fx::ParamKind::NUMBER:
+      return 0;
   }
   return 1;
 }
@@ -55,13 +62,22 @@ int main(int argc, char** argv) {
   for (uint8_t c = 0; c < fx::FX_CLASS_COUNT; ++c)
     write(out / "run_engine", "class-" + std::to_string(c), script_for(c));
   write(out / "run_engine", "views",
-        ScriptBuilder().newbuf(0, 0, 0, 80, 50).viewbuf(1, 80, 0, 0).newfx(0, 0, 0).newfx(1, 2, 1)
-            .start(0).start(1).waitat(10).end().bytes);
+        ScriptBuilder()
+            .newbuf(0, 0, 0, 80, 50)
+            .viewbuf(1, 80, 0, 0)
+            .newfx(0, 0, 0)
+            .newfx(1, 2, 1)
+            .start(0)
+            .start(1)
+            .waitat(10)
+            .end()
+            .bytes);
 
   const PngKind kinds[] = {PngKind::RGB8, PngKind::PALETTE, PngKind::GREY,
                            PngKind::RGBA, PngKind::RGB16,   PngKind::PALETTE_TRNS};
   for (PngKind kind : kinds)
-    write(out / "read_ping", "kind-" + std::to_string(int(kind)), support::make_png(9, 7, pattern, kind));
+    write(out / "read_ping", "kind-" + std::to_string(int(kind)),
+          support::make_png(9, 7, pattern, kind));
   write(out / "read_ping", "interlaced", support::make_png(13, 11, pattern, PngKind::RGB8, true));
 
   Bytes font = support::make_font({{"#.#", ".#.", "#.#"}, {"##", "#.", "##"}, {"#", "#", "#"}});
@@ -75,6 +91,7 @@ int main(int argc, char** argv) {
             .image(support::make_png(4, 4, pattern, PngKind::PALETTE))
             .font(font)
             .bytes);
-  write(out / "load_data_file", "script-only", DataFileBuilder().script(ScriptBuilder().end()).bytes);
+  write(out / "load_data_file", "script-only",
+        DataFileBuilder().script(ScriptBuilder().end()).bytes);
   return 0;
 }

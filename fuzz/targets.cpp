@@ -47,7 +47,8 @@ std::unique_ptr<datafile::TextChunk> text(const char* bytes, size_t size) {
 // A font of three narrow glyphs ("a", "b", "c"), 20 rows high.
 std::unique_ptr<datafile::FontChunk> small_font() {
   std::vector<uint8_t> payload = {3, 5, 0, 11, 0, 18, 0, 20, 0, 20, 0};
-  for (int i = 0; i < 20 * 20; ++i) payload.insert(payload.end(), {0, 0, 0, uint8_t(i % 3 ? 0xFF : 0)});
+  for (int i = 0; i < 20 * 20; ++i)
+    payload.insert(payload.end(), {0, 0, 0, uint8_t(i % 3 ? 0xFF : 0)});
   std::string error;
   return datafile::parse_font(payload.data(), payload.size(), error);
 }
@@ -59,11 +60,11 @@ datafile::ChunkTable fixed_chunks(const uint8_t* script, size_t size) {
   demo->bytes.assign(script, script + size);
   demo->size = static_cast<int32_t>(size);
   table.push_back(std::move(demo));
-  table.push_back(pattern_image(160, 50));    // 1: a picture of the screen's size
-  table.push_back(pattern_image(256, 256));   // 2: a texture
-  table.push_back(pattern_image(10, 10));     // 3: far too small for anything
-  table.push_back(pattern_image(160, 700));   // 4: pages for the curtain
-  table.push_back(pattern_image(1, 1));       // 5: a single pixel
+  table.push_back(pattern_image(160, 50));           // 1: a picture of the screen's size
+  table.push_back(pattern_image(256, 256));          // 2: a texture
+  table.push_back(pattern_image(10, 10));            // 3: far too small for anything
+  table.push_back(pattern_image(160, 700));          // 4: pages for the curtain
+  table.push_back(pattern_image(1, 1));              // 5: a single pixel
   table.push_back(text("hello, world 123!\0", 18));  // 6: a text with its zero byte
   table.push_back(text("no zero byte", 12));         // 7: a text without one
   table.push_back(small_font());                     // 8: a font

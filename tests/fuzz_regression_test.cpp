@@ -10,7 +10,8 @@ namespace {
 
 void replay(const std::string& target, void (*body)(const uint8_t*, size_t)) {
   int replayed = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(std::string(TUNDRA_FUZZ_REGRESSIONS) + "/" + target)) {
+  for (const auto& entry :
+       std::filesystem::directory_iterator(std::string(TUNDRA_FUZZ_REGRESSIONS) + "/" + target)) {
     if (entry.path().filename().string().starts_with(".")) continue;
     SCOPED_TRACE(entry.path().string());
     std::string bytes = support::read_file(entry.path().string());
@@ -20,9 +21,17 @@ void replay(const std::string& target, void (*body)(const uint8_t*, size_t)) {
   testing::Test::RecordProperty("replayed", replayed);
 }
 
-TEST(FuzzRegressions, LoaderInputs) { replay("load_data_file", fuzz::load_data_file); }
-TEST(FuzzRegressions, PngInputs) { replay("read_ping", fuzz::read_ping); }
-TEST(FuzzRegressions, FontInputs) { replay("read_font", fuzz::read_font); }
-TEST(FuzzRegressions, EngineInputs) { replay("run_engine", fuzz::run_engine); }
+TEST(FuzzRegressions, LoaderInputs) {
+  replay("load_data_file", fuzz::load_data_file);
+}
+TEST(FuzzRegressions, PngInputs) {
+  replay("read_ping", fuzz::read_ping);
+}
+TEST(FuzzRegressions, FontInputs) {
+  replay("read_font", fuzz::read_font);
+}
+TEST(FuzzRegressions, EngineInputs) {
+  replay("run_engine", fuzz::run_engine);
+}
 
 }  // namespace
