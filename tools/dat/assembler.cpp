@@ -527,8 +527,12 @@ class Assembler {
     // "160x50" is one word; "160 x 50" is three.
     std::string width_text = size->text, height_text;
     Token width_token = *size, height_token = *size;
+    // "0x50" is a width of 0 and a height of 50 here, not a hex number: a size is two numbers,
+    // so a word with an x is split at it unless the three-word form follows.
+    const Token* after = statement.peek();
+    bool three_words = after != nullptr && after->kind == TokenKind::WORD && after->text == "x";
     size_t cross = size->text.find('x');
-    if (cross != std::string::npos && cross > 0 && !size->text.starts_with("0x")) {
+    if (cross != std::string::npos && cross > 0 && !three_words) {
       width_text = size->text.substr(0, cross);
       height_text = size->text.substr(cross + 1);
       height_token.column += static_cast<int>(cross) + 1;
@@ -752,7 +756,7 @@ class Assembler {
       const Token* token = statement.word(std::string("the ") + operand.name + " operand");
       if (token == nullptr) return;
       std::optional<int64_t> value = parse_number(token->text);
-      if (!value) value = named_operand(statement, operand.kind, token);
+      if (!value) value = named_operand(operand.kind, token);
       if (!value) {
         statement.fail(token, std::string("expected the ") + operand.name + " operand, found " +
                                   quoted(token));
@@ -763,7 +767,7 @@ class Assembler {
     if (statement.finish()) emit(statement, info.code, operands);
   }
 
-  std::optional<int64_t> named_operand(Statement& statement, OperandKind kind, const Token* token) {
+  std::optional<int64_t> named_operand(OperandKind kind, const Token* token) {
     auto it = names_.find(token->text);
     switch (kind) {
       case OperandKind::NEW_BUFFER:
@@ -783,7 +787,6 @@ class Assembler {
       default:
         break;
     }
-    (void)statement;
     return std::nullopt;
   }
 };

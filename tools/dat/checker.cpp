@@ -133,11 +133,11 @@ class Checker {
         return;
       }
       if (decoded == engine::Decode::TRUNCATED) {
-        report_at(position, Severity::ERROR,
-                  format_text("%s needs %d bytes, but the script ends %zu bytes after its opcode",
-                              instruction.info->name, instruction.info->length,
-                              script->size() - position),
-                  nullptr);
+        report_at(
+            position, Severity::ERROR,
+            format_text("%s needs %d bytes, but the script has %zu left", instruction.info->name,
+                        instruction.info->length, script->size() - position),
+            nullptr);
         return;
       }
       ++result_.summary.instructions;
@@ -480,12 +480,14 @@ class Checker {
 
   void check_font(const SlotModel& slot, uint32_t number, const datafile::FontChunk& font,
                   const BufferModel& buffer) {
-    if (font.cell_width > SCROLLER_CELL)
-      error(format_text("font chunk %u has glyphs %d pixels wide, so cells of %d: the scroller's "
-                        "margin holds cells of %d, for glyphs narrower than %d",
-                        number, font.cell_width - SCROLLER_CELL, font.cell_width, SCROLLER_CELL,
-                        SCROLLER_CELL),
+    if (font.cell_width > SCROLLER_CELL) {
+      const int count = std::clamp(font.glyph_count, 0, datafile::MAX_GLYPHS);
+      const int widest = *std::max_element(font.advances.begin(), font.advances.begin() + count);
+      error(format_text("font chunk %u has a glyph %d pixels wide, so cells of %d: the "
+                        "scroller's margin holds cells of %d, for glyphs narrower than %d",
+                        number, widest, font.cell_width, SCROLLER_CELL, SCROLLER_CELL),
             2);
+    }
     if (int64_t{font.glyph_height} > int64_t{buffer.height} - SCROLLER_ROW)
       error(format_text("font chunk %u is %d rows high, but the scroller draws from row %d of "
                         "buffer %u (%u rows): %lld rows fit",

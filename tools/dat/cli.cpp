@@ -3,6 +3,7 @@
 
 #include <optional>
 
+#include "fx/fx_info.h"
 #include "tools/dat/assembler.h"
 #include "tools/dat/checker.h"
 #include "tools/dat/container.h"
@@ -25,7 +26,8 @@ const char* const USAGE =
     "  disasm FILE.dat [-o OUT.tds]\n"
     "                           the file as a show, its chunks named after their numbers\n"
     "  extract FILE.dat DIR     every chunk as a file, and DIR/show.tds that rebuilds FILE.dat\n"
-    "  check FILE.dat|SHOW.tds  the static check of a data file or of a show\n";
+    "  check FILE.dat|SHOW.tds  the static check of a data file or of a show\n"
+    "  classes                  the effect classes and their parameters\n";
 
 struct Arguments {
   std::vector<std::string> positional;
@@ -182,14 +184,31 @@ int check(const Arguments& args, FILE*, FILE* err) {
   return report(check_show(*container).diagnostics, err, args.strict);
 }
 
+int classes(const Arguments& args, FILE* out, FILE* err) {
+  if (!args.positional.empty()) {
+    std::fputs(USAGE, err);
+    return 1;
+  }
+  for (size_t id = 0; id < fx::fx_class_info.size(); ++id) {
+    const fx::FxClassInfo& info = fx::fx_class_info[id];
+    std::fprintf(out, "%2zu %-9s %s\n", id, std::string(info.name).c_str(),
+                 std::string(info.summary).c_str());
+    for (const fx::ParamInfo& param : info.params)
+      std::fprintf(out, "     %-12s 0x%02X  %-11s  %s\n", std::string(param.name).c_str(), param.id,
+                   std::string(fx::describe(param.kind)).c_str(),
+                   std::string(param.meaning).c_str());
+  }
+  return 0;
+}
+
 struct Command {
   const char* name;
   int (*run)(const Arguments& args, FILE* out, FILE* err);
 };
 
 constexpr Command commands[] = {
-    {"build", build},   {"font", font},       {"list", list},
-    {"disasm", disasm}, {"extract", extract}, {"check", check},
+    {"build", build},     {"font", font},   {"list", list},       {"disasm", disasm},
+    {"extract", extract}, {"check", check}, {"classes", classes},
 };
 
 }  // namespace

@@ -154,7 +154,7 @@ class ScriptWriter {
       case engine::WAITAT:
         return format_text("at %u  # %s", op[0], format_time(op[0]).c_str());
       case engine::WAITFOR:
-        return format_text("wait %u  # %s", op[0], format_time(op[0]).c_str());
+        return format_text("wait %u  # %s", op[0], format_seconds(op[0]).c_str());
       case engine::END:
         return "end";
     }

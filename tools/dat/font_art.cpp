@@ -123,9 +123,10 @@ std::optional<Bytes> compile_font_art(const std::string& text, const std::string
     if (glyph.rows.size() != height)
       diagnostics.error(
           file, glyph.line, 1,
-          format_text("glyph '%c' has %zu rows, but glyph '%c' has %zu: all glyphs "
+          format_text("glyph '%c' has %zu row%s, but glyph '%c' has %zu: all glyphs "
                       "are as tall as the first",
-                      glyph.character, glyph.rows.size(), glyphs[0].character, height));
+                      glyph.character, glyph.rows.size(), glyph.rows.size() == 1 ? "" : "s",
+                      glyphs[0].character, height));
     if (glyph.rows[0].size() > MAX_GLYPH_WIDTH)
       diagnostics.error(file, glyph.line, 1,
                         format_text("glyph '%c' is %zu pixels wide; the scroller's 32-column "

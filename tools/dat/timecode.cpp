@@ -109,4 +109,12 @@ std::string format_time(int64_t frames) {
   return text;
 }
 
+std::string format_seconds(int64_t frames) {
+  int64_t centiseconds = frames * 3;
+  char text[48];
+  std::snprintf(text, sizeof text, "%lld.%02llds", static_cast<long long>(centiseconds / 100),
+                static_cast<long long>(centiseconds % 100));
+  return text;
+}
+
 }  // namespace tools

@@ -26,4 +26,7 @@ Time parse_time(const std::string& word);
 // "1:23.45" for the time at which frame `frames` begins (30 ms a frame, so always exact).
 std::string format_time(int64_t frames);
 
+// "1.50s" for the length of `frames` frames.
+std::string format_seconds(int64_t frames);
+
 }  // namespace tools
