@@ -443,9 +443,10 @@ class Assembler {
     if (word == "fx") return new_fx(statement);
     if (word == "set") return set_param(statement);
     if (word == "start" || word == "stop") return fx_state(statement, word == "start" ? 1 : 2);
-    if (word == "state") return fx_state(statement, -1);
+    if (word == "state") return fx_state(statement, std::nullopt);
     if (word == "skip") return skip(statement);
-    if (word == "wait" || word == "at") return wait(statement, word == "at");
+    if (word == "wait") return wait(statement, engine::WAITFOR);
+    if (word == "at") return wait(statement, engine::WAITAT);
     if (word == "end") {
       if (statement.finish()) emit(statement, engine::END, {});
       return;
@@ -668,13 +669,14 @@ class Assembler {
   }
 
   // start 2, stop 2, state 2 7
-  void fx_state(Statement& statement, int state) {
+  // `state` is the value start and stop imply; none for "state", which gives its own.
+  void fx_state(Statement& statement, std::optional<int64_t> state) {
     Operands operands;
     const Token* slot_token = statement.peek();
     std::optional<int64_t> slot = reference(statement, NameKind::SLOT, "an fx slot");
     const Token* state_token = nullptr;
     std::optional<int64_t> value = state;
-    if (state < 0) value = number(statement, "the state number", &state_token);
+    if (!state) value = number(statement, "the state number", &state_token);
     if (!statement.finish()) return;
     operands.set(0, *slot, slot_token);
     operands.set(1, *value, state_token);
@@ -693,7 +695,8 @@ class Assembler {
   }
 
   // wait 40, wait 1.5s, at 1200, at 0:40.5
-  void wait(Statement& statement, bool absolute) {
+  void wait(Statement& statement, engine::Opcode code) {
+    const bool absolute = code == engine::WAITAT;
     const Token* token =
         statement.word(absolute ? "a frame or a time" : "a number of frames or a time");
     if (token == nullptr) return;
@@ -712,7 +715,7 @@ class Assembler {
     if (!statement.finish()) return;
     Operands operands;
     operands.set(0, time.frames, token);
-    emit(statement, absolute ? engine::WAITAT : engine::WAITFOR, operands);
+    emit(statement, code, operands);
   }
 
   // bytes 0x04 0x00 ...: script bytes as they are, for what no statement says.

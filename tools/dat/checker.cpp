@@ -20,9 +20,9 @@ using datafile::ChunkKind;
 using engine::format_text;
 using engine::Instruction;
 using engine::OperandKind;
+using engine::PICTURE_HEIGHT;
+using engine::PICTURE_WIDTH;
 
-inline constexpr int PICTURE_WIDTH = 160;
-inline constexpr int PICTURE_HEIGHT = 50;
 inline constexpr int TEXTURE_SIDE = 256;  // the rotozoomer's texture: 256 rows of 256
 inline constexpr int SCROLLER_CELL = 32;  // the scroller's margin right of what it shows
 inline constexpr int SCROLLER_ROW = 12;   // the row its glyphs are drawn from

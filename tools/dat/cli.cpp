@@ -29,11 +29,14 @@ const char* const USAGE =
     "  check FILE.dat|SHOW.tds  the static check of a data file or of a show\n"
     "  classes                  the effect classes and their parameters\n";
 
+enum class CheckPass { RUN, SKIP };
+enum class Warnings { PASS, FAIL };  // --strict: warnings fail like errors
+
 struct Arguments {
   std::vector<std::string> positional;
   std::optional<std::string> output;
-  bool no_check = false;
-  bool strict = false;
+  CheckPass check = CheckPass::RUN;
+  Warnings warnings = Warnings::PASS;
   std::string error;
 };
 
@@ -47,9 +50,9 @@ Arguments parse(const std::vector<std::string>& args) {
       else
         parsed.output = args[++i];
     } else if (arg == "--no-check") {
-      parsed.no_check = true;
+      parsed.check = CheckPass::SKIP;
     } else if (arg == "--strict") {
-      parsed.strict = true;
+      parsed.warnings = Warnings::FAIL;
     } else if (arg.size() > 1 && arg[0] == '-') {
       parsed.error = "unknown option '" + arg + "'";
     } else {
@@ -60,14 +63,14 @@ Arguments parse(const std::vector<std::string>& args) {
 }
 
 // Prints every diagnostic and a count; returns the exit status they call for.
-int report(const Diagnostics& diagnostics, FILE* err, bool strict = false) {
+int report(const Diagnostics& diagnostics, FILE* err, Warnings warnings_do = Warnings::PASS) {
   for (const Diagnostic& diagnostic : diagnostics.items)
     std::fprintf(err, "%s\n", format(diagnostic).c_str());
   int errors = diagnostics.error_count(), warnings = diagnostics.warning_count();
   if (errors + warnings > 0)
     std::fprintf(err, "%d error%s, %d warning%s\n", errors, errors == 1 ? "" : "s", warnings,
                  warnings == 1 ? "" : "s");
-  return errors > 0 || (strict && warnings > 0) ? 1 : 0;
+  return errors > 0 || (warnings_do == Warnings::FAIL && warnings > 0) ? 1 : 0;
 }
 
 std::optional<Container> load(const std::string& path, FILE* err) {
@@ -88,12 +91,12 @@ int write_output(const std::string& path, const Bytes& bytes, FILE* err) {
 }
 
 // The check of a show source: compiled in memory, checked with its source map.
-Diagnostics compile_and_check(const std::string& source, const std::string& name, bool run_check,
+Diagnostics compile_and_check(const std::string& source, const std::string& name, CheckPass pass,
                               Bytes* data_file) {
   CompiledShow show = compile_show(source);
   Diagnostics diagnostics = show.diagnostics;
   if (diagnostics.has_errors()) return diagnostics;
-  if (run_check)
+  if (pass == CheckPass::RUN)
     diagnostics.append(
         check_show(read_container(show.data_file, name), &show.source_map).diagnostics);
   if (data_file != nullptr) *data_file = std::move(show.data_file);
@@ -107,8 +110,8 @@ int build(const Arguments& args, FILE*, FILE* err) {
   }
   Bytes data_file;
   Diagnostics diagnostics =
-      compile_and_check(args.positional[0], *args.output, !args.no_check, &data_file);
-  if (report(diagnostics, err, args.strict) != 0) return 1;
+      compile_and_check(args.positional[0], *args.output, args.check, &data_file);
+  if (report(diagnostics, err, args.warnings) != 0) return 1;
   return write_output(*args.output, data_file, err);
 }
 
@@ -178,10 +181,10 @@ int check(const Arguments& args, FILE*, FILE* err) {
   }
   const std::string& path = args.positional[0];
   if (path.ends_with(".tds"))
-    return report(compile_and_check(path, path, true, nullptr), err, args.strict);
+    return report(compile_and_check(path, path, CheckPass::RUN, nullptr), err, args.warnings);
   std::optional<Container> container = load(path, err);
   if (!container) return 1;
-  return report(check_show(*container).diagnostics, err, args.strict);
+  return report(check_show(*container).diagnostics, err, args.warnings);
 }
 
 int classes(const Arguments& args, FILE* out, FILE* err) {

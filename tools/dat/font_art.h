@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/display_driver.h"
 #include "tools/dat/container.h"
 #include "tools/dat/diagnostics.h"
 
@@ -13,7 +14,7 @@ namespace tools {
 
 // The scroller draws a glyph from row 12 of its buffer, and no shown buffer is taller than the
 // 50-row picture: taller glyphs can never be seen whole.
-inline constexpr int MAX_GLYPH_ROWS = 50 - 12;
+inline constexpr int MAX_GLYPH_ROWS = engine::PICTURE_HEIGHT - 12;
 // Cells are 32 columns for glyphs narrower than 32, which is all the scroller's margin holds.
 inline constexpr int MAX_GLYPH_WIDTH = 31;
 
