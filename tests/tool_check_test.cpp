@@ -271,7 +271,8 @@ TEST(Check, DataFilesAreJudgedAsTheEngineWouldLoadThem) {
       {DataFileBuilder().chunk("DEMO", {}).bytes,
        "show.dat: byte 0: error: the script is empty: it needs at least END"},
       {DataFileBuilder()
-           .script(ScriptBuilder().newbuf(0, 0, 0, 160, 50).newfx(0, 2, 0).setchunk(0, 0x80, 2).end())
+           .script(
+               ScriptBuilder().newbuf(0, 0, 0, 160, 50).newfx(0, 2, 0).setchunk(0, 0x80, 2).end())
            .chunk("JUNK", {1})
            .image(support::make_png(160, 50, support::Rgb{0, 0, 0}))
            .bytes,

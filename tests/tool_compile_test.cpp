@@ -38,14 +38,14 @@ TEST(ShowBytes, StatementsBecomeTheOpcodesTheEngineReads) {
       "end\n");
   ASSERT_FALSE(compiled.diagnostics.has_errors()) << show.lines(compiled.diagnostics)[0];
   const Bytes script = {
-      0x01, 3, 0x00, 0x01, 0x00, 0x02, 0x00, 0xA0, 0x00, 0x32,  // NEWBUF 3 at 1,2 size 160x50
-      0x06, 4, 0x00, 0x50, 0x00, 0x00, 3,                       // VIEWBUF 4 at 80,0 of 3
-      0x03, 2, 5, 3,                                            // NEWFX 2, class 5, buffer 3
-      0x05, 2, 0x81, 0xFF, 0xFF, 0xFF, 0xFE,                    // SETINT hold = -2
-      0x05, 2, 0x85, 0x00, 0x00, 0x01, 0x2C,                    // SETINT 0x85 = 300
-      0x02, 0x05, 0x46,                                         // WAITAT 1350 (40.5 s)
-      0x09, 0x00, 0x32,                                         // WAITFOR 50 (1.5 s)
-      0xFF,                                                     // END
+      0x01, 3,    0x00, 0x01, 0x00, 0x02, 0x00, 0xA0, 0x00, 0x32,  // NEWBUF 3 at 1,2 size 160x50
+      0x06, 4,    0x00, 0x50, 0x00, 0x00, 3,                       // VIEWBUF 4 at 80,0 of 3
+      0x03, 2,    5,    3,                                         // NEWFX 2, class 5, buffer 3
+      0x05, 2,    0x81, 0xFF, 0xFF, 0xFF, 0xFE,                    // SETINT hold = -2
+      0x05, 2,    0x85, 0x00, 0x00, 0x01, 0x2C,                    // SETINT 0x85 = 300
+      0x02, 0x05, 0x46,                                            // WAITAT 1350 (40.5 s)
+      0x09, 0x00, 0x32,                                            // WAITFOR 50 (1.5 s)
+      0xFF,                                                        // END
   };
   Bytes file = {'D', 'E', 'M', 'O', 0, 0, 0, 42};
   file.insert(file.end(), script.begin(), script.end());
@@ -113,10 +113,9 @@ TEST(ShowTimes, SecondsBecomeTheNearestFrameAndHalfAFrameRoundsUp) {
     int64_t frames;
   };
   const Case cases[] = {
-      {"40", 40},         {"0", 0},          {"1.5s", 50},      {"1s", 33},  // 33.33 frames
-      {"0.015s", 1},      {"0.014999s", 0},  {"45ms", 2},       {"44.999ms", 1},
-      {"0:40.5", 1350},   {"1:00", 2000},    {"2:03.33", 4111}, {"32:46.05", 65535},
-      {"0:00.999999", 33},
+      {"40", 40},     {"0", 0},          {"1.5s", 50},        {"1s", 33},  // 33.33 frames
+      {"0.015s", 1},  {"0.014999s", 0},  {"45ms", 2},         {"44.999ms", 1},     {"0:40.5", 1350},
+      {"1:00", 2000}, {"2:03.33", 4111}, {"32:46.05", 65535}, {"0:00.999999", 33},
   };
   for (const Case& c : cases) {
     tools::Time time = tools::parse_time(c.time);
@@ -135,7 +134,8 @@ TEST(ShowErrors, EveryCompilerErrorSaysWhereAndWhat) {
   for (int i = 0; i < 127; ++i) many_chunks += "text t" + std::to_string(i) + " \"hello.txt\"\n";
   const std::vector<std::pair<std::string, std::string>> cases = {
       // Lines that cannot be read
-      {"text t \"a\\q\"", "show.tds:1:10: error: unknown escape '\\q' in a string (only \\\" and \\\\)"},
+      {"text t \"a\\q\"",
+       "show.tds:1:10: error: unknown escape '\\q' in a string (only \\\" and \\\\)"},
       {"text t \"abc", "show.tds:1:8: error: the string \"abc is not closed"},
       {"include \"missing.tds\"",
        "show.tds:1:9: error: cannot read 'missing.tds': No such file or directory"},
@@ -153,8 +153,7 @@ TEST(ShowErrors, EveryCompilerErrorSaysWhereAndWhat) {
       {"image pic \"white.png\"\nbuffer 3 as pic at 0,0 size 1x1",
        "show.tds:2:13: error: 'pic' already names image chunk 1 (show.tds:1)"},
       {"buffer screen at 0,0 size 1x1", "show.tds:1:8: error: unknown buffer 'screen'"},
-      {"buffer 1.5 at 0,0 size 1x1",
-       "show.tds:1:8: error: expected a buffer number, found '1.5'"},
+      {"buffer 1.5 at 0,0 size 1x1", "show.tds:1:8: error: expected a buffer number, found '1.5'"},
       {"start roto", "show.tds:1:7: error: unknown fx slot 'roto'"},
       {"image pic \"white.png\"\nbuffer pic at 0,0 size 1x1",
        "show.tds:2:8: error: 'pic' names image chunk 1, not a buffer"},
@@ -164,8 +163,9 @@ TEST(ShowErrors, EveryCompilerErrorSaysWhereAndWhat) {
       {setup + "set 0 colour = nothing", "show.tds:3:16: error: unknown chunk 'nothing'"},
       {setup + "set 0 colour = b", "show.tds:3:16: error: 'b' names buffer 3, not a chunk"},
       // Chunk declarations
-      {"image pic", "show.tds:1:10: error: expected the image's file in double quotes, found end "
-                    "of line"},
+      {"image pic",
+       "show.tds:1:10: error: expected the image's file in double quotes, found end "
+       "of line"},
       {"image \"white.png\"",
        "show.tds:1:7: error: expected a name for the image, found the string \"white.png\""},
       {many_chunks,
@@ -182,8 +182,9 @@ TEST(ShowErrors, EveryCompilerErrorSaysWhereAndWhat) {
       {"font f \"hello.txt\"",
        "hello.txt:1:1: error: 'hello' comes before any glyph: a font begins with 'glyph a'"},
       // Statements
-      {"\"buffer\" 3", "show.tds:1:1: error: a statement begins with a word, not the string "
-                       "\"buffer\""},
+      {"\"buffer\" 3",
+       "show.tds:1:1: error: a statement begins with a word, not the string "
+       "\"buffer\""},
       {"frobnicate 3", "show.tds:1:1: error: unknown statement 'frobnicate'"},
       {"buffer 3 on 0,0 size 1x1",
        "show.tds:1:10: error: expected 'at' before the buffer's position, found 'on'"},
@@ -199,14 +200,16 @@ TEST(ShowErrors, EveryCompilerErrorSaysWhereAndWhat) {
        "show.tds:1:15: error: expected 'of' before the buffer the view shows, found 'from'"},
       {"fx 0 cycle in 3",
        "show.tds:1:12: error: expected 'on' before the buffer the effect draws into, found 'in'"},
-      {setup + "set 0 colour 5", "show.tds:3:14: error: expected '=' after the parameter, found '5'"},
+      {setup + "set 0 colour 5",
+       "show.tds:3:14: error: expected '=' after the parameter, found '5'"},
       {setup + "set 0 colour = \"red\"",
        "show.tds:3:16: error: expected a number or a chunk, found the string \"red\""},
       {"end now", "show.tds:1:5: error: unexpected 'now' after the end of the statement"},
       {"skip \"x\"", "show.tds:1:6: error: expected the byte skip ignores, found the string \"x\""},
       {"state 0", "show.tds:1:8: error: expected the state number, found end of line"},
       // Operands too large for their bytes
-      {"buffer 300 at 0,0 size 1x1", "show.tds:1:8: error: buffer 300 does not fit in a byte (0 to 255)"},
+      {"buffer 300 at 0,0 size 1x1",
+       "show.tds:1:8: error: buffer 300 does not fit in a byte (0 to 255)"},
       {"buffer 3 at 0,0 size 70000x1",
        "show.tds:1:22: error: width 70000 does not fit in 16 bits (0 to 65535)"},
       {"buffer 3 at 0,0 size 1x70000",
@@ -230,8 +233,9 @@ TEST(ShowErrors, EveryCompilerErrorSaysWhereAndWhat) {
        "show.tds:1:6: error: '1.5x' is not a time: a time is frames (40), seconds (1.5s), "
        "milliseconds (250ms) or minutes:seconds (0:40.5)"},
       {"at 1:5", "show.tds:1:4: error: '1:5' needs two digits of seconds, as in 1:05"},
-      {"at 1:75", "show.tds:1:4: error: '1:75' has 75 seconds; minutes:seconds takes seconds "
-                  "below 60"},
+      {"at 1:75",
+       "show.tds:1:4: error: '1:75' has 75 seconds; minutes:seconds takes seconds "
+       "below 60"},
       {"at 40:00",
        "show.tds:1:4: error: 40:00 is frame 80000, past 65535 (32:46.05), the most a wait can "
        "count"},

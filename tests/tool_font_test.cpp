@@ -21,12 +21,12 @@ TEST(FontArt, CompilesToAStripOfGlyphsSideBySide) {
   Bytes payload = compile(support::ABC_ART);
   ASSERT_EQ(payload.size(), 1 + 3 * 2 + 4 + 9 * 3 * 4u);
   EXPECT_EQ(Bytes(payload.begin(), payload.begin() + 11),
-            (Bytes{3,           // three glyphs
-                   3,    0,     // a ends at column 3 (little-endian)
-                   5,    0,     // b at 5
-                   8,    0,     // c at 8
-                   9,    0,     // the strip: 8 columns of glyphs and one blank
-                   3,    0}));  // 3 rows
+            (Bytes{3,        // three glyphs
+                   3, 0,     // a ends at column 3 (little-endian)
+                   5, 0,     // b at 5
+                   8, 0,     // c at 8
+                   9, 0,     // the strip: 8 columns of glyphs and one blank
+                   3, 0}));  // 3 rows
   // Row 0 is .#. #. ### and the blank column; a lit pixel has all four bytes set.
   std::string row;
   for (int column = 0; column < 9; ++column) {
@@ -64,30 +64,41 @@ TEST(FontArt, RefusesWhatTheEngineCannotDrawAndSaysWhere) {
   std::string tall = "glyph a\n";
   for (int i = 0; i < 39; ++i) tall += "#\n";
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"glyph ab\n#", "glyphs.txt:1:1: error: 'glyph ab': a glyph line names one character, as "
-                      "in 'glyph a'"},
-      {"glyph A\n#", "glyphs.txt:1:1: error: 'A' has no place in a font: glyphs follow the order "
-                     "a-z, 0-9, , . - ! ? \""},
-      {"glyph b\n#", "glyphs.txt:1:1: error: glyph 'b' is out of order: glyph 0 is 'a' (glyphs "
-                     "follow the order a-z, 0-9, , . - ! ? \")"},
-      {all + "glyph a\n#", "glyphs.txt:85:1: error: glyph 'a' is one too many: a font holds at "
-                           "most 42 glyphs"},
-      {"  #.#\nglyph a\n#", "glyphs.txt:1:3: error: '#.#' comes before any glyph: a font begins "
-                            "with 'glyph a'"},
-      {"glyph a\n#x#", "glyphs.txt:2:2: error: unexpected 'x' in a row of glyph 'a': draw with # "
-                       "(lit) and . (unlit)"},
-      {"glyph a\n##\n###", "glyphs.txt:3:1: error: '###' is 3 wide, but glyph 'a' began 2 wide: "
-                           "every row of a glyph is as wide as its advance"},
-      {"glyph a\n#\n#\nglyph b\n#", "glyphs.txt:4:1: error: glyph 'b' has 1 row, but glyph 'a' "
-                                    "has 2: all glyphs are as tall as the first"},
+      {"glyph ab\n#",
+       "glyphs.txt:1:1: error: 'glyph ab': a glyph line names one character, as "
+       "in 'glyph a'"},
+      {"glyph A\n#",
+       "glyphs.txt:1:1: error: 'A' has no place in a font: glyphs follow the order "
+       "a-z, 0-9, , . - ! ? \""},
+      {"glyph b\n#",
+       "glyphs.txt:1:1: error: glyph 'b' is out of order: glyph 0 is 'a' (glyphs "
+       "follow the order a-z, 0-9, , . - ! ? \")"},
+      {all + "glyph a\n#",
+       "glyphs.txt:85:1: error: glyph 'a' is one too many: a font holds at "
+       "most 42 glyphs"},
+      {"  #.#\nglyph a\n#",
+       "glyphs.txt:1:3: error: '#.#' comes before any glyph: a font begins "
+       "with 'glyph a'"},
+      {"glyph a\n#x#",
+       "glyphs.txt:2:2: error: unexpected 'x' in a row of glyph 'a': draw with # "
+       "(lit) and . (unlit)"},
+      {"glyph a\n##\n###",
+       "glyphs.txt:3:1: error: '###' is 3 wide, but glyph 'a' began 2 wide: "
+       "every row of a glyph is as wide as its advance"},
+      {"glyph a\n#\n#\nglyph b\n#",
+       "glyphs.txt:4:1: error: glyph 'b' has 1 row, but glyph 'a' "
+       "has 2: all glyphs are as tall as the first"},
       {"glyph a\nglyph b\n#", "glyphs.txt:1:1: error: glyph 'a' has no rows"},
-      {"glyph a\n" + std::string(32, '#'), "glyphs.txt:1:1: error: glyph 'a' is 32 pixels wide; "
-                                           "the scroller's 32-column cells hold glyphs of at "
-                                           "most 31"},
-      {tall, "glyphs.txt:1:1: error: glyphs of 39 rows do not fit the scroller: it draws them "
-             "from row 12 of a buffer at most 50 rows high, so 38 rows at most"},
-      {"; nothing but a comment\n", "glyphs.txt:1:1: error: no glyphs: a font begins with "
-                                    "'glyph a'"},
+      {"glyph a\n" + std::string(32, '#'),
+       "glyphs.txt:1:1: error: glyph 'a' is 32 pixels wide; "
+       "the scroller's 32-column cells hold glyphs of at "
+       "most 31"},
+      {tall,
+       "glyphs.txt:1:1: error: glyphs of 39 rows do not fit the scroller: it draws them "
+       "from row 12 of a buffer at most 50 rows high, so 38 rows at most"},
+      {"; nothing but a comment\n",
+       "glyphs.txt:1:1: error: no glyphs: a font begins with "
+       "'glyph a'"},
   };
   for (const auto& [art, message] : cases) {
     std::vector<std::string> messages;
@@ -127,7 +138,8 @@ TEST(FontArt, PayloadsBecomeArtOnlyWhenTheArtRebuildsThemExactly) {
        "its strip is 5 columns wide, not 3"},
       {"an empty glyph", support::make_font_raw(2, {2, 2}, 3, 1, [](int, int) { return false; }),
        "glyph 1 has an advance art cannot draw (ends 2 to 2)"},
-      {"bytes after the strip", trailing, "it holds 109 bytes after its header, not the strip's 108"},
+      {"bytes after the strip", trailing,
+       "it holds 109 bytes after its header, not the strip's 108"},
       {"a drawn last column", lit_corner, "its last strip column is drawn on in row 0"},
       {"no glyphs", Bytes{0, 1, 0, 1, 0, 0, 0, 0, 0}, "it has no glyphs"},
       {"a cut header", Bytes{3, 1}, "its header is cut short"},

@@ -173,7 +173,8 @@ Bytes random_script(Random& random) {
       script.push_back(static_cast<uint8_t>(random.next(256)));
       continue;
     }
-    const engine::OpcodeInfo& info = engine::opcode_table[random.next(std::size(engine::opcode_table))];
+    const engine::OpcodeInfo& info =
+        engine::opcode_table[random.next(std::size(engine::opcode_table))];
     std::array<uint32_t, engine::MAX_OPERANDS> operands{};
     for (int o = 0; o < info.operand_count(); ++o)
       operands[o] = random.next(4) == 0 ? random.state : random.next(16) + (o == 1 ? 0x80 : 0);
@@ -228,7 +229,10 @@ TEST(HostileFiles, BrokenContainersAreReportedNotTrusted) {
       {'D', 'E', 'M', 'O', 0x80, 0, 0, 0},
       DataFileBuilder().chunk("DEMO", {0x01, 0x03}).bytes,
       DataFileBuilder().chunk("DEMO", end).chunk("PING", {0x89, 'P', 'N', 'G', 0x0D, 0x0A}).bytes,
-      DataFileBuilder().chunk("DEMO", end).chunk("FONT", {1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}).bytes,
+      DataFileBuilder()
+          .chunk("DEMO", end)
+          .chunk("FONT", {1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF})
+          .bytes,
       DataFileBuilder().chunk("DEMO", end).chunk("FONT", {42}).bytes,
       DataFileBuilder().chunk("DEMO", {0x07, 0, 0x80, 200, 0xFF}).chunk("DEMO", end).bytes,
   };
@@ -237,9 +241,9 @@ TEST(HostileFiles, BrokenContainersAreReportedNotTrusted) {
 
 TEST(HostileFiles, MutatedFilesNeverBreakTheTools) {
   RoundTrip everything;
-  ASSERT_EQ(everything.run({"build", everything.path("show.tds"), "-o", everything.path("a.dat")})
-                .status,
-            0);
+  ASSERT_EQ(
+      everything.run({"build", everything.path("show.tds"), "-o", everything.path("a.dat")}).status,
+      0);
   const Bytes original = everything.read("a.dat");
   Random random{2003};
   for (int round = 0; round < 300; ++round) {
@@ -248,8 +252,8 @@ TEST(HostileFiles, MutatedFilesNeverBreakTheTools) {
     for (int c = 0; c < changes; ++c) {
       // Chunk headers are where lengths live: aim at them as often as at payloads.
       if (file.empty()) break;
-      size_t at = random.next(2) == 0 ? random.next(64)
-                                      : random.next(static_cast<uint32_t>(file.size()));
+      size_t at =
+          random.next(2) == 0 ? random.next(64) : random.next(static_cast<uint32_t>(file.size()));
       if (at >= file.size()) continue;
       switch (random.next(4)) {
         case 0:
@@ -262,7 +266,8 @@ TEST(HostileFiles, MutatedFilesNeverBreakTheTools) {
           file.resize(at);
           break;
         case 3:
-          file.insert(file.begin() + static_cast<ptrdiff_t>(at), static_cast<uint8_t>(random.next(256)));
+          file.insert(file.begin() + static_cast<ptrdiff_t>(at),
+                      static_cast<uint8_t>(random.next(256)));
           break;
       }
     }
@@ -272,11 +277,8 @@ TEST(HostileFiles, MutatedFilesNeverBreakTheTools) {
 
 TEST(HostileFiles, ExtractSaysWhatTheShowCannotRebuild) {
   ShowDir show;
-  show.dir.write("odd.dat", DataFileBuilder()
-                                .chunk("DEMO", {0xFF})
-                                .chunk("JUNK", {1, 2})
-                                .text("after")
-                                .bytes);
+  show.dir.write("odd.dat",
+                 DataFileBuilder().chunk("DEMO", {0xFF}).chunk("JUNK", {1, 2}).text("after").bytes);
   support::ToolRun run = show.run({"extract", show.path("odd.dat"), show.path("odd")});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "odd/text2.txt\nodd/show.tds\n");

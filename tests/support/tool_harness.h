@@ -73,9 +73,9 @@ struct ShowDir {
     tools::CompiledShow show = compile(source);
     tools::Diagnostics all = show.diagnostics;
     if (!all.has_errors())
-      all.append(tools::check_show(tools::read_container(show.data_file, "show.dat"),
-                                   &show.source_map)
-                     .diagnostics);
+      all.append(
+          tools::check_show(tools::read_container(show.data_file, "show.dat"), &show.source_map)
+              .diagnostics);
     return lines(all);
   }
 
