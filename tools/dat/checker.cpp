@@ -1,0 +1,660 @@
+// The static check. The script has no jumps, so one pass from the first instruction to END
+// sees every instruction in the order and at the frame in which the engine runs it.
+#include "tools/dat/checker.h"
+
+#include <algorithm>
+#include <array>
+#include <map>
+#include <optional>
+#include <set>
+
+#include "engine/engine.h"
+#include "engine/fatal.h"
+#include "fx/fx_info.h"
+#include "tools/dat/timecode.h"
+
+namespace tools {
+namespace {
+
+using datafile::ChunkKind;
+using engine::format_text;
+using engine::Instruction;
+using engine::OperandKind;
+using engine::PICTURE_HEIGHT;
+using engine::PICTURE_WIDTH;
+
+inline constexpr int TEXTURE_SIDE = 256;  // the rotozoomer's texture: 256 rows of 256
+inline constexpr int SCROLLER_CELL = 32;  // the scroller's margin right of what it shows
+inline constexpr int SCROLLER_ROW = 12;   // the row its glyphs are drawn from
+inline constexpr int SPARK_SPACING = 10;  // one spark on every tenth row
+
+// How an effect reads an image parameter.
+enum class ImageUse {
+  PICTURE,  // as many pixels as its buffer, in rows as wide as the buffer
+  TEXTURE,  // 256 x 256
+  PAGES,    // pages as tall as the buffer, rows as wide as it
+};
+
+struct ImageRule {
+  std::string_view class_name, param;
+  ImageUse use;
+};
+constexpr ImageRule image_rules[] = {
+    {"rotozoom", "texture", ImageUse::TEXTURE},
+    {"curtain", "source", ImageUse::PAGES},
+};
+
+// Parameters an effect reads at every render, so that it must have them once it runs, at least
+// while a mode parameter says so.
+enum class When { ALWAYS, ZERO_OR_ONE, ONE, NONZERO };
+struct Requirement {
+  std::string_view class_name, needed, mode;
+  When when;
+  int32_t mode_default;
+};
+constexpr Requirement requirements[] = {
+    {"scroller", "text", {}, When::ALWAYS, 0},
+    {"scroller", "font", {}, When::ALWAYS, 0},
+    {"fade", "source", "mode", When::ZERO_OR_ONE, 0},
+    {"noise", "source", "mode", When::ONE, 0},
+    {"melt", "gravity_map", "flowing", When::NONZERO, 0},
+};
+
+struct BufferModel {
+  bool exists = false;
+  uint32_t x = 0, y = 0, width = 0, height = 0;
+  uint32_t made_at = 0;  // script byte of the instruction that gave it its size
+};
+
+struct ParamModel {
+  bool chunk = false;
+  uint32_t value = 0;
+  uint32_t set_at = 0;
+};
+
+struct SlotModel {
+  bool exists = false;
+  uint32_t class_id = 0;
+  uint32_t buffer = 0;
+  bool running = false;
+  uint32_t started_at = 0;
+  std::map<uint8_t, ParamModel> params;
+
+  const fx::FxClassInfo* info() const {
+    return class_id < fx::FX_CLASS_COUNT ? &fx::fx_class_info[class_id] : nullptr;
+  }
+  const ParamModel* param(std::string_view name) const {
+    const fx::ParamInfo* param = fx::find_param(static_cast<uint8_t>(class_id), name);
+    if (param == nullptr) return nullptr;
+    auto it = params.find(param->id);
+    return it == params.end() ? nullptr : &it->second;
+  }
+  int64_t number(std::string_view name, int64_t otherwise) const {
+    const ParamModel* param = this->param(name);
+    return param != nullptr && !param->chunk ? static_cast<int32_t>(param->value) : otherwise;
+  }
+};
+
+std::string size_text(uint32_t width, uint32_t height) {
+  return format_text("%u x %u", width, height);
+}
+
+class Checker {
+ public:
+  Checker(const Container& container, const SourceMap* source_map, CheckResult& result)
+      : container_(container), source_map_(source_map), result_(result) {}
+
+  void run() {
+    result_.diagnostics.append(container_.diagnostics);
+    const Bytes* script = container_.script();
+    if (script == nullptr) return;
+    script_ = script;
+    if (script->empty()) {
+      report_at(0, Severity::ERROR, "the script is empty: it needs at least END", nullptr);
+      return;
+    }
+    uint32_t position = 0;
+    for (;;) {
+      Instruction instruction;
+      engine::Decode decoded =
+          engine::decode_instruction(script->data(), script->size(), position, instruction);
+      if (decoded == engine::Decode::PAST_END) {
+        report_at(last_position_, Severity::ERROR,
+                  "the script ends after this instruction without END: the engine would run "
+                  "off its end",
+                  last_ok_ ? &last_instruction_ : nullptr);
+        return;
+      }
+      if (decoded == engine::Decode::UNKNOWN_OPCODE) {
+        report_at(position, Severity::ERROR,
+                  format_text("unknown opcode 0x%02X: the engine stops the show here",
+                              (*script)[position]),
+                  nullptr);
+        return;
+      }
+      if (decoded == engine::Decode::TRUNCATED) {
+        report_at(
+            position, Severity::ERROR,
+            format_text("%s needs %d bytes, but the script has %zu left", instruction.info->name,
+                        instruction.info->length, script->size() - position),
+            nullptr);
+        return;
+      }
+      ++result_.summary.instructions;
+      last_position_ = position;
+      last_instruction_ = instruction;
+      last_ok_ = true;
+      instruction_ = &instruction;
+      bool ended = step(instruction);
+      position += static_cast<uint32_t>(instruction.info->length);
+      if (ended) {
+        result_.summary.ends = true;
+        result_.summary.end_frame = now_;
+        if (position < script->size())
+          report_at(position, Severity::WARNING,
+                    format_text("%zu bytes after END are never run", script->size() - position),
+                    nullptr);
+        return;
+      }
+    }
+  }
+
+ private:
+  const Container& container_;
+  const SourceMap* source_map_;
+  CheckResult& result_;
+  const Bytes* script_ = nullptr;
+  const Instruction* instruction_ = nullptr;  // the one being checked
+  uint32_t last_position_ = 0;
+  Instruction last_instruction_;
+  bool last_ok_ = false;
+
+  std::array<BufferModel, engine::BUFFER_COUNT> buffers_{};
+  std::array<SlotModel, engine::SLOT_COUNT> slots_{};
+  int64_t now_ = 0;                 // the frame counter during the current run of the script
+  bool startup_ = true;             // the first run, before the first frame
+  std::set<std::string> reported_;  // findings made at waits, each reported once
+
+  // ----- reporting -----
+
+  void report_at(uint32_t byte, Severity severity, const std::string& message,
+                 const Instruction* instruction, int operand = -1) {
+    Diagnostic diagnostic;
+    diagnostic.severity = severity;
+    diagnostic.byte = byte;
+    diagnostic.message = message;
+    const SourceSpan* span = source_map_ != nullptr ? source_map_->find(byte) : nullptr;
+    if (span != nullptr) {
+      diagnostic.file = span->file;
+      diagnostic.line = span->line;
+      diagnostic.column = span->column;
+      if (operand >= 0 && span->byte == byte && span->operand_columns[operand] > 0)
+        diagnostic.column = span->operand_columns[operand];
+      diagnostic.context = span->text;
+    } else {
+      diagnostic.file = container_.name;
+      if (instruction != nullptr) diagnostic.context = instruction_text(*instruction);
+    }
+    result_.diagnostics.add(std::move(diagnostic));
+  }
+
+  void error(const std::string& message, int operand = -1) {
+    report_at(instruction_->position, Severity::ERROR, message, instruction_, operand);
+  }
+  void warning(const std::string& message, int operand = -1) {
+    report_at(instruction_->position, Severity::WARNING, message, instruction_, operand);
+  }
+
+  // A finding made at a wait about an earlier instruction, reported there and only once.
+  void report_once(uint32_t byte, const std::string& message) {
+    if (!reported_.insert(format_text("%u ", byte) + message).second) return;
+    Instruction at;
+    bool decoded = engine::decode_instruction(script_->data(), script_->size(), byte, at) ==
+                   engine::Decode::OK;
+    report_at(byte, Severity::ERROR, message, decoded ? &at : nullptr);
+  }
+
+  // ----- one instruction -----
+
+  // Checks and models one instruction; true at END.
+  bool step(const Instruction& instruction) {
+    bool valid = check_operands(instruction);
+    const auto& op = instruction.operands;
+    switch (instruction.info->code) {
+      case engine::NEWBUF:
+        new_buffer(valid, op[0], op[1], op[2], op[3], op[4]);
+        break;
+      case engine::VIEWBUF:
+        if (valid) {
+          BufferModel view = buffers_[op[3]];
+          view.x = op[1];
+          view.y = op[2];
+          view.made_at = instruction.position;
+          buffers_[op[0]] = view;
+        }
+        break;
+      case engine::NEWFX:
+        new_fx(op[0], op[1], op[2]);
+        break;
+      case engine::SETINT:
+      case engine::SETCHUNK:
+        if (op[0] < engine::SLOT_COUNT && slots_[op[0]].exists)
+          set_param(slots_[op[0]], instruction, valid);
+        break;
+      case engine::FXSTATE:
+        fx_state(valid, op[0], op[1]);
+        break;
+      case engine::WAITAT:
+      case engine::WAITFOR:
+        wait(instruction);
+        break;
+      case engine::SKIP:
+        break;
+      case engine::END:
+        return true;
+    }
+    return false;
+  }
+
+  // The checks every operand of its kind gets, whatever the opcode; false if one failed.
+  bool check_operands(const Instruction& instruction) {
+    bool valid = true;
+    const engine::OpcodeInfo& info = *instruction.info;
+    for (int i = 0; i < info.operand_count(); ++i) {
+      const engine::Operand& operand = info.operands[i];
+      const uint32_t value = instruction.operands[i];
+      const std::string what = std::string(operand.name) == "source"
+                                   ? format_text("source buffer %u", value)
+                                   : format_text("%s %u", operand.name, value);
+      switch (operand.kind) {
+        case OperandKind::NEW_BUFFER:
+        case OperandKind::BUFFER:
+          if (value >= engine::BUFFER_COUNT) {
+            error(format_text("%s is out of range: buffers are 0 to %d", what.c_str(),
+                              engine::BUFFER_COUNT - 1),
+                  i);
+            valid = false;
+          } else if (operand.kind == OperandKind::BUFFER && !buffers_[value].exists) {
+            error(what + " has not been created", i);
+            valid = false;
+          }
+          break;
+        case OperandKind::NEW_SLOT:
+        case OperandKind::SLOT:
+          if (value >= engine::SLOT_COUNT) {
+            error(format_text("fx slot %u is out of range: slots are 0 to %d", value,
+                              engine::SLOT_COUNT - 1),
+                  i);
+            valid = false;
+          } else if (operand.kind == OperandKind::SLOT && !slots_[value].exists) {
+            error(format_text("fx %u holds no effect: no fx statement has created it", value), i);
+            valid = false;
+          }
+          break;
+        case OperandKind::CLASS:
+          if (value >= fx::FX_CLASS_COUNT) {
+            error(format_text("class %u is out of range: effect classes are 0 to %d", value,
+                              fx::FX_CLASS_COUNT - 1),
+                  i);
+            valid = false;
+          }
+          break;
+        case OperandKind::CHUNK:
+          if (value >= container_.loaded) {
+            error(value < container_.chunks.size()
+                      ? format_text("chunk %u is never loaded: the engine stops loading at "
+                                    "chunk %zu",
+                                    value, container_.loaded)
+                      : format_text("chunk %u does not exist: the file holds %zu chunks", value,
+                                    container_.chunks.size()),
+                  i);
+            valid = false;
+          }
+          break;
+        case OperandKind::NONE:
+        case OperandKind::PARAM:
+        case OperandKind::BYTE:
+        case OperandKind::WORD:
+        case OperandKind::FRAME:
+        case OperandKind::VALUE:
+          break;
+      }
+    }
+    return valid;
+  }
+
+  void new_buffer(bool valid, uint32_t index, uint32_t x, uint32_t y, uint32_t width,
+                  uint32_t height) {
+    if (size_t{width} * height > engine::MAX_BUFFER_PIXELS) {
+      error(format_text("buffer %u of %s pixels is too large: the engine makes buffers of at "
+                        "most %zu pixels",
+                        index, size_text(width, height).c_str(), engine::MAX_BUFFER_PIXELS),
+            3);
+      valid = false;
+    } else if (width == 0 || height == 0) {
+      warning(format_text("buffer %u of %s has no pixels", index, size_text(width, height).c_str()),
+              3);
+    }
+    if (valid) buffers_[index] = {true, x, y, width, height, instruction_->position};
+  }
+
+  void new_fx(uint32_t slot, uint32_t class_id, uint32_t buffer) {
+    if (slot >= engine::SLOT_COUNT) return;
+    SlotModel& model = slots_[slot];
+    model = SlotModel{};
+    // A slot whose class or buffer is wrong still exists, so that what follows is not
+    // reported again as work on a slot that was never made.
+    model.exists = true;
+    model.class_id = class_id;
+    model.buffer =
+        buffer < engine::BUFFER_COUNT && buffers_[buffer].exists ? buffer : engine::BUFFER_COUNT;
+  }
+
+  const BufferModel* buffer_of(const SlotModel& slot) const {
+    return slot.buffer < engine::BUFFER_COUNT ? &buffers_[slot.buffer] : nullptr;
+  }
+
+  void set_param(SlotModel& slot, const Instruction& instruction, bool valid) {
+    const fx::FxClassInfo* info = slot.info();
+    if (info == nullptr) return;  // the class was reported when the slot was made
+    const uint8_t id = static_cast<uint8_t>(instruction.operands[1]);
+    const uint32_t value = instruction.operands[2];
+    const bool chunk = instruction.info->code == engine::SETCHUNK;
+    const fx::ParamInfo* param = fx::find_param(static_cast<uint8_t>(slot.class_id), id);
+    if (param == nullptr) {
+      warning(format_text("%s has no parameter 0x%02X: the engine ignores it",
+                          std::string(info->name).c_str(), id),
+              1);
+      return;
+    }
+    const std::string described = format_text("%s (0x%02X) of %s", std::string(param->name).c_str(),
+                                              id, std::string(info->name).c_str());
+    const bool takes_number = param->kind == fx::ParamKind::NUMBER;
+    if (takes_number && chunk) {
+      error(described + " takes a number, not a chunk", 2);
+      return;
+    }
+    if (!takes_number && !chunk) {
+      error(described + " takes " + article(param->kind) + ", not a number", 2);
+      return;
+    }
+    if (chunk) {
+      if (!valid) return;  // the chunk number was reported
+      const ChunkRecord& record = *container_.loaded_chunk(value);
+      if (!fx::accepts(param->kind, *record.kind)) {
+        error(described + " takes " + article(param->kind) +
+                  format_text(", but chunk %u is a %s chunk", value,
+                              datafile::kind_name(*record.kind)),
+              2);
+        return;
+      }
+      check_chunk(slot, *param, value, record);
+    } else {
+      check_number(slot, *param, static_cast<int32_t>(value));
+    }
+    slot.params[id] = {chunk, value, instruction.position};
+  }
+
+  static std::string article(fx::ParamKind kind) {
+    return (kind == fx::ParamKind::IMAGE ? "an " : "a ") + std::string(fx::describe(kind));
+  }
+
+  void check_number(const SlotModel& slot, const fx::ParamInfo& param, int32_t value) {
+    if (param.name != "count") return;
+    if (value < 0) {
+      error(format_text("count %d is negative", value), 2);
+      return;
+    }
+    const BufferModel* buffer = buffer_of(slot);
+    if (slot.info()->name == "sparks" && buffer != nullptr && value > 0 &&
+        int64_t{SPARK_SPACING} * (value - 1) >= buffer->height)
+      error(format_text("%d sparks need rows 0 to %d, but buffer %u has %u rows: at most %u "
+                        "sparks fit",
+                        value, SPARK_SPACING * (value - 1), slot.buffer, buffer->height,
+                        (buffer->height + SPARK_SPACING - 1) / SPARK_SPACING),
+            2);
+  }
+
+  void check_chunk(const SlotModel& slot, const fx::ParamInfo& param, uint32_t number,
+                   const ChunkRecord& record) {
+    const BufferModel* buffer = buffer_of(slot);
+    if (record.image && buffer != nullptr) check_image(slot, param, number, *record.image, *buffer);
+    if (slot.info()->name != "scroller") return;
+    if (record.font && buffer != nullptr) check_font(slot, number, *record.font, *buffer);
+    if (record.kind == ChunkKind::TEXT) check_text(number, record.payload);
+    // Text and font are both known now, or again: say which characters will not be drawn.
+    const ParamModel* text = slot.param("text");
+    const ParamModel* font = slot.param("font");
+    uint32_t text_chunk = param.name == "text" ? number : text ? text->value : UINT32_MAX;
+    uint32_t font_chunk = param.name == "font" ? number : font ? font->value : UINT32_MAX;
+    if (text_chunk != UINT32_MAX && font_chunk != UINT32_MAX)
+      check_coverage(text_chunk, font_chunk);
+  }
+
+  void check_image(const SlotModel& slot, const fx::ParamInfo& param, uint32_t number,
+                   const datafile::ImageChunk& image, const BufferModel& buffer) {
+    ImageUse use = ImageUse::PICTURE;
+    for (const ImageRule& rule : image_rules)
+      if (rule.class_name == slot.info()->name && rule.param == param.name) use = rule.use;
+    const uint32_t width = static_cast<uint32_t>(image.width);
+    const uint32_t height = static_cast<uint32_t>(image.height);
+    const std::string image_text =
+        format_text("image chunk %u (%s)", number, size_text(width, height).c_str());
+    const std::string buffer_text =
+        format_text("buffer %u (%s)", slot.buffer, size_text(buffer.width, buffer.height).c_str());
+    switch (use) {
+      case ImageUse::PICTURE:
+        if (image.pixel_count() < size_t{buffer.width} * buffer.height)
+          error(image_text + " is smaller than " + buffer_text + " that it feeds", 2);
+        else if (width != buffer.width)
+          warning(format_text("%s is read in rows of %u, the width of %s: its picture will be "
+                              "skewed",
+                              image_text.c_str(), buffer.width, buffer_text.c_str()),
+                  2);
+        break;
+      case ImageUse::TEXTURE:
+        if (image.pixel_count() < size_t{TEXTURE_SIDE} * TEXTURE_SIDE)
+          error(image_text + format_text(" is smaller than the %d x %d texture the rotozoomer "
+                                         "reads",
+                                         TEXTURE_SIDE, TEXTURE_SIDE),
+                2);
+        else if (width != TEXTURE_SIDE)
+          warning(image_text + format_text(" is read in rows of %d: the texture will be skewed",
+                                           TEXTURE_SIDE),
+                  2);
+        break;
+      case ImageUse::PAGES:
+        if (width != buffer.width)
+          error(image_text + format_text(" is not as wide as %s: the curtain reads pages in rows "
+                                         "of %u",
+                                         buffer_text.c_str(), buffer.width),
+                2);
+        else if (buffer.height > 0 && height % buffer.height != 0)
+          error(image_text + format_text(" is not a whole number of %u-row pages, the height of "
+                                         "%s: its last page reads past the image",
+                                         buffer.height, buffer_text.c_str()),
+                2);
+        break;
+    }
+  }
+
+  void check_font(const SlotModel& slot, uint32_t number, const datafile::FontChunk& font,
+                  const BufferModel& buffer) {
+    if (font.cell_width > SCROLLER_CELL) {
+      const int count = std::clamp(font.glyph_count, 0, datafile::MAX_GLYPHS);
+      const int widest = *std::max_element(font.advances.begin(), font.advances.begin() + count);
+      error(format_text("font chunk %u has a glyph %d pixels wide, so cells of %d: the "
+                        "scroller's margin holds cells of %d, for glyphs narrower than %d",
+                        number, widest, font.cell_width, SCROLLER_CELL, SCROLLER_CELL),
+            2);
+    }
+    if (int64_t{font.glyph_height} > int64_t{buffer.height} - SCROLLER_ROW)
+      error(format_text("font chunk %u is %d rows high, but the scroller draws from row %d of "
+                        "buffer %u (%u rows): %lld rows fit",
+                        number, font.glyph_height, SCROLLER_ROW, slot.buffer, buffer.height,
+                        std::max<long long>(0, int64_t{buffer.height} - SCROLLER_ROW)),
+            2);
+  }
+
+  void check_text(uint32_t number, const Bytes& text) {
+    auto zero = std::find(text.begin(), text.end(), 0);
+    if (zero == text.end())
+      error(format_text("text chunk %u has no zero byte, but the scroller reads its text up to "
+                        "one (declare it without 'raw')",
+                        number),
+            2);
+    else if (zero == text.begin())
+      error(format_text("text chunk %u is empty: the scroller needs a character before its "
+                        "zero byte",
+                        number),
+            2);
+  }
+
+  void check_coverage(uint32_t text_chunk, uint32_t font_chunk) {
+    const ChunkRecord* text = container_.loaded_chunk(text_chunk);
+    const ChunkRecord* font = container_.loaded_chunk(font_chunk);
+    if (text == nullptr || font == nullptr || !font->font) return;
+    const datafile::FontChunk& glyphs = *font->font;
+    const int count = std::min(glyphs.glyph_count, datafile::MAX_GLYPHS);
+    std::string missing;
+    std::set<uint8_t> seen;
+    for (uint8_t c : text->payload) {
+      if (c == 0) break;
+      if (c == ' ' || !seen.insert(c).second) continue;
+      if (std::find(glyphs.char_map.begin(), glyphs.char_map.begin() + count, c) !=
+          glyphs.char_map.begin() + count)
+        continue;
+      if (seen.size() > 12) {
+        missing += ", ...";
+        break;
+      }
+      missing += (missing.empty() ? "" : ", ") +
+                 (c >= 0x20 && c < 0x7F ? format_text("'%c'", c) : format_text("0x%02X", c));
+    }
+    if (!missing.empty())
+      warning(format_text("text chunk %u has characters font chunk %u has no glyphs for (%s): "
+                          "they scroll as gaps",
+                          text_chunk, font_chunk, missing.c_str()),
+              2);
+  }
+
+  void fx_state(bool valid, uint32_t slot, uint32_t state) {
+    if (state != 1 && state != 2) {
+      warning(format_text("state %u does nothing: 1 starts an effect and 2 stops it", state), 1);
+      return;
+    }
+    if (!valid) return;
+    SlotModel& model = slots_[slot];
+    model.running = state == 1;
+    if (state != 1) return;
+    model.started_at = instruction_->position;
+    if (slot >= engine::DISPATCHED_SLOTS)
+      warning(format_text("fx %u is started but never shown: the engine renders and shows slots "
+                          "0 to %d only",
+                          slot, engine::DISPATCHED_SLOTS - 1),
+              0);
+  }
+
+  // ----- time -----
+
+  void wait(const Instruction& instruction) {
+    // The engine runs the script once before the first frame and then at the start of every
+    // frame; a wait always ends the run, and the next run is the next frame's, except that the
+    // start-up run is followed by frame 0's.
+    const int64_t next = startup_ ? now_ : now_ + 1;
+    int64_t target = instruction.operands[0];
+    if (instruction.info->code == engine::WAITAT) {
+      if (target < next)
+        warning(format_text("at frame %lld (%s) goes back in time: the show is at frame %lld "
+                            "here, so it resumes at frame %lld",
+                            static_cast<long long>(target), format_time(target).c_str(),
+                            static_cast<long long>(now_), static_cast<long long>(next)),
+                0);
+    } else {
+      target += now_;
+    }
+    check_frame();
+    now_ = std::max(target, next);
+    startup_ = false;
+  }
+
+  // What the engine will render and show in the frames that follow this wait.
+  void check_frame() {
+    for (uint32_t index = 0; index < engine::DISPATCHED_SLOTS; ++index) {
+      const SlotModel& slot = slots_[index];
+      if (!slot.exists || !slot.running || slot.info() == nullptr) continue;
+      const BufferModel* buffer = buffer_of(slot);
+      if (buffer == nullptr) continue;
+      check_shown(index, slot, *buffer);
+      check_requirements(index, slot);
+      if (slot.info()->name == "wipe") check_wipe(index, slot, *buffer);
+    }
+  }
+
+  void check_shown(uint32_t index, const SlotModel& slot, const BufferModel& buffer) {
+    if (buffer.x + buffer.width <= PICTURE_WIDTH && buffer.y + buffer.height <= PICTURE_HEIGHT)
+      return;
+    report_once(std::max(slot.started_at, buffer.made_at),
+                format_text("buffer %u (%s at %u,%u), shown by fx %u, does not fit the %d x %d "
+                            "picture",
+                            slot.buffer, size_text(buffer.width, buffer.height).c_str(), buffer.x,
+                            buffer.y, index, PICTURE_WIDTH, PICTURE_HEIGHT));
+  }
+
+  void check_requirements(uint32_t index, const SlotModel& slot) {
+    for (const Requirement& need : requirements) {
+      if (need.class_name != slot.info()->name || slot.param(need.needed) != nullptr) continue;
+      int64_t mode = need.mode.empty() ? 0 : slot.number(need.mode, need.mode_default);
+      bool needed = need.when == When::ALWAYS ||
+                    (need.when == When::ZERO_OR_ONE && (mode == 0 || mode == 1)) ||
+                    (need.when == When::ONE && mode == 1) ||
+                    (need.when == When::NONZERO && mode != 0);
+      if (!needed) continue;
+      std::string condition = need.mode.empty() ? ""
+                                                : format_text(" (needed while %s is %lld)",
+                                                              std::string(need.mode).c_str(),
+                                                              static_cast<long long>(mode));
+      report_once(slot.started_at,
+                  format_text("fx %u (%s) renders without its %s%s: set it before the wait that "
+                              "follows",
+                              index, std::string(slot.info()->name).c_str(),
+                              std::string(need.needed).c_str(), condition.c_str()));
+    }
+  }
+
+  void check_wipe(uint32_t index, const SlotModel& slot, const BufferModel& buffer) {
+    int64_t direction = slot.number("direction", 0);
+    if (direction != 1 && direction != 2) return;
+    int64_t left = slot.number("left", 0), right = slot.number("right", 0);
+    int64_t top = slot.number("top", 0), bottom = slot.number("bottom", 0);
+    if (left >= 0 && right <= buffer.width && top >= 0 && bottom <= buffer.height) return;
+    uint32_t last_set = slot.started_at;
+    for (const auto& [id, param] : slot.params) last_set = std::max(last_set, param.set_at);
+    report_once(last_set,
+                format_text("fx %u (wipe) paints columns %lld to %lld and rows %lld to %lld, "
+                            "outside its buffer %u (%s)",
+                            index, static_cast<long long>(left), static_cast<long long>(right) - 1,
+                            static_cast<long long>(top), static_cast<long long>(bottom) - 1,
+                            slot.buffer, size_text(buffer.width, buffer.height).c_str()));
+  }
+};
+
+}  // namespace
+
+std::string instruction_text(const Instruction& instruction) {
+  std::string text = instruction.info->name;
+  for (int i = 0; i < instruction.info->operand_count(); ++i)
+    text += (i == 0 ? " " : ", ") + std::to_string(instruction.operands[i]);
+  return text;
+}
+
+CheckResult check_show(const Container& container, const SourceMap* source_map) {
+  CheckResult result;
+  Checker(container, source_map, result).run();
+  // Findings made at a wait concern earlier instructions: script order puts them in place.
+  std::stable_sort(result.diagnostics.items.begin(), result.diagnostics.items.end(),
+                   [](const Diagnostic& a, const Diagnostic& b) { return a.byte < b.byte; });
+  return result;
+}
+
+}  // namespace tools
