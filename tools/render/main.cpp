@@ -17,6 +17,7 @@ namespace {
 using namespace tools::render;
 
 constexpr int OUTPUT_FAILED = 1;
+constexpr int REJECTED = 255;  // run_show's status for a data file the engine cannot play
 
 int render(const RenderOptions& options, char* program) {
   Outputs outputs(options);
@@ -45,19 +46,19 @@ int render(const RenderOptions& options, char* program) {
   char* show_argv[] = {program, nullptr};  // the player's own switches do not apply
   int status = engine::run_show(1, show_argv, setup);
 
+  // Decided before the files are completed: a file that fails to close did not stop the show.
+  const Ending ending = status != 0              ? Ending::INTERRUPTED
+                        : !output_error.empty()  ? Ending::OUTPUT_ERROR
+                        : control.stop_requested ? Ending::FRAME_LIMIT
+                                                 : Ending::END;
   std::string finish_error = outputs.finish(control.font);
   if (output_error.empty()) output_error = finish_error;
   if (!output_error.empty()) {
     std::fprintf(stderr, "tundra-render: %s\n", output_error.c_str());
     if (status == 0) status = OUTPUT_FAILED;
   }
-  if (options.stats && status != 255) {
-    Ending ending = status != 0 && status != OUTPUT_FAILED ? Ending::INTERRUPTED
-                    : !output_error.empty()                ? Ending::OUTPUT_ERROR
-                    : control.stop_requested               ? Ending::FRAME_LIMIT
-                                                           : Ending::END;
+  if (options.stats && status != REJECTED)
     stats.print(stdout, ending, control.closed_at.value_or(0));
-  }
   return status;
 }
 
