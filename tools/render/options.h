@@ -1,0 +1,51 @@
+// The renderer's command line: which outputs to write, how many frames, which data file.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace tools::render {
+
+inline constexpr int DEFAULT_EVERY = 1;         // --png and --ascii-png: every frame
+inline constexpr int DEFAULT_SHEET_EVERY = 33;  // --sheet: one thumbnail a second (33 x 30 ms)
+inline constexpr int DEFAULT_SCALE = 4;
+inline constexpr int MAX_SCALE = 32;
+
+struct RenderOptions {
+  std::string data_path;                // the data file; the player's path when not given
+  std::optional<uint32_t> frame_limit;  // --frames: frames 0 to N - 1, else until END
+  std::string raw_path;                 // --raw: RGB565 pictures, little-endian
+  std::string grey_path;                // --grey: the low byte of each picture pixel
+  std::string ascii_path;               // --ascii: the 80 x 25 text of each frame
+  std::string png_dir;                  // --png: colour pictures, one file a frame
+  std::string ascii_png_dir;            // --ascii-png: the text drawn in AA-lib's font
+  std::string sheet_path;               // --sheet: thumbnails of both views in a grid
+  std::string gif_path;                 // --gif: the ASCII view as an animation
+  bool stats = false;                   // --stats: a summary on standard output
+  std::optional<int> every;             // --every: 1 for pictures, 33 for the sheet by default
+  int scale = DEFAULT_SCALE;            // --scale: pixels a side per picture pixel in --png
+
+  int png_every() const { return every.value_or(DEFAULT_EVERY); }
+  int sheet_every() const { return every.value_or(DEFAULT_SHEET_EVERY); }
+};
+
+// What the command line asks for: a render, the usage text, or a mistake to report.
+enum class Request { RENDER, HELP, USAGE_ERROR };
+
+struct ParsedCommandLine {
+  Request request = Request::RENDER;
+  RenderOptions options;
+  std::string error;  // for USAGE_ERROR: what is wrong, without the program name
+};
+
+ParsedCommandLine parse_command_line(int argc, char** argv);
+
+// The text --help prints: every option with its meaning. It begins with USAGE_LINE.
+extern const char* const USAGE;
+extern const char* const USAGE_LINE;
+
+// The exit status of a command line the renderer cannot use.
+inline constexpr int USAGE_STATUS = 2;
+
+}  // namespace tools::render

@@ -1,0 +1,111 @@
+// The renderer's display driver over AA-lib's memory driver.
+#include "tools/render/render_display.h"
+
+#include "display/ascii_display.h"
+#include "engine/fatal.h"
+
+namespace tools::render {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct RenderState : engine::DisplayState {
+  RenderControl* control = nullptr;
+  const uint32_t* frame_counter = nullptr;
+  aa_context* context = nullptr;
+  aa_renderparams params = display::initial_render_params();
+  display::Picture picture;
+  int picture_width = 0;
+  int picture_height = 0;
+  bool stop = false;               // the owner's answer to the last frame
+  Clock::time_point engine_began;  // when the engine began the frame about to be presented
+};
+
+RenderState& of(engine::DisplayDriver& display) {
+  return static_cast<RenderState&>(*display.state);
+}
+
+void close(engine::DisplayDriver& display) {
+  RenderState& state = of(display);
+  state.control->closed_at = *state.frame_counter;
+  if (state.context == nullptr) return;
+  aa_close(state.context);
+  state.context = nullptr;
+}
+
+// The player's context on AAOPTS="-driver stdout -width 80 -height 25": an 80 x 25 screen, AA-lib's
+// default font, and normal characters only, since the stdout driver shows no dim or bold ones. The
+// memory driver could show them; were they allowed, AA-lib would choose other characters. AAOPTS
+// is not read: the renderer's output does not depend on the environment.
+void init(engine::DisplayDriver& display, int width, int height, int) {
+  RenderState& state = of(display);
+  state.picture_width = width;
+  state.picture_height = height;
+  aa_hardware_params params = aa_defparams;
+  params.width = TEXT_COLUMNS;
+  params.height = TEXT_ROWS;
+  params.supported = AA_NORMAL_MASK;
+  state.context = aa_init(&mem_d, &params, nullptr);
+  if (state.context == nullptr)
+    engine::fail_with(engine::Stream::OUT, "couldn't initialise libDisplay<XXX>.so\n");
+  state.control->font = aa_currentfont(state.context);
+}
+
+void set_framebuffer(engine::DisplayDriver&, void*) {}
+
+void blit(engine::DisplayDriver& display, const engine::Buffer& buffer) {
+  RenderState& state = of(display);
+  state.picture.blit(buffer);
+  display::blit_to_image(aa_image(state.context), aa_imgwidth(state.context),
+                         aa_imgheight(state.context), state.picture_width, state.picture_height,
+                         buffer);
+}
+
+// As the player's present, whatever outputs are asked for: AA-lib keeps the state of its random
+// dither inside, so skipping one render would change every noisy frame after it.
+void present(engine::DisplayDriver& display) {
+  RenderState& state = of(display);
+  Clock::time_point render_began = Clock::now();
+  display::decay_flash(state.params);
+  aa_render(state.context, &state.params, 0, 0, aa_scrwidth(state.context),
+            aa_scrheight(state.context));
+  aa_flush(state.context);
+  Clock::time_point render_ended = Clock::now();
+  const uint32_t frame = *state.frame_counter;
+  display::start_flash(state.params, frame);
+
+  const auto* text = reinterpret_cast<const char*>(aa_text(state.context));
+  RenderedFrame rendered{frame,
+                         state.picture,
+                         std::string_view(text, size_t{TEXT_COLUMNS} * TEXT_ROWS),
+                         *aa_currentfont(state.context),
+                         render_began - state.engine_began,
+                         render_ended - render_began};
+  if (state.control->on_frame && !state.control->on_frame(rendered)) state.stop = true;
+  state.engine_began = Clock::now();
+}
+
+void start(engine::DisplayDriver& display) {
+  of(display).engine_began = Clock::now();
+}
+
+int poll_quit(engine::DisplayDriver& display) {
+  RenderState& state = of(display);
+  const std::optional<uint32_t>& limit = state.control->frame_limit;
+  if (state.stop || (limit && *state.frame_counter >= *limit)) state.control->stop_requested = true;
+  return state.control->stop_requested ? 1 : 0;
+}
+
+}  // namespace
+
+engine::DisplayConstructor render_display(RenderControl& control) {
+  return [&control](const uint32_t& frame_counter) -> std::unique_ptr<engine::DisplayDriver> {
+    auto state = std::make_unique<RenderState>();
+    state->control = &control;
+    state->frame_counter = &frame_counter;
+    return std::make_unique<engine::DisplayDriver>(engine::DisplayDriver{
+        close, init, set_framebuffer, blit, present, start, poll_quit, std::move(state)});
+  };
+}
+
+}  // namespace tools::render
