@@ -15,6 +15,7 @@ using support::ShowDir;
 
 constexpr uint8_t CYCLE = 0;
 constexpr uint8_t STILL = 2;
+constexpr uint8_t WIPE = 12;
 constexpr size_t RAW_FRAME_BYTES = 16000;
 constexpr size_t GREY_FRAME_BYTES = 8000;
 
@@ -67,8 +68,8 @@ TEST(RenderStreams, HundredFramesAreSixteenThousandRawBytesEachAndGreyIsTheirLow
 //   columns   0- 39: image B through buffer 1, at x = 0
 //   columns  60- 79: the cycle fill's 20 x 50 buffer
 //   columns 100-139: image B again, through a view of buffer 1 placed at x = 100
+//   columns 140-159: a colour wipe growing 4 columns a render in its 20 x 50 black buffer
 //   elsewhere:       image A, the full-picture buffer under them all
-// FIXME: add a colour wipe (FX class 12) to this show once the wipe is in fx/fx_table.h.
 Rgb image_a(int x, int y) {
   return {static_cast<uint8_t>(x * 8), static_cast<uint8_t>(y * 5),
           static_cast<uint8_t>(x + y * 3)};
@@ -94,6 +95,16 @@ support::Bytes known_pictures_show() {
                   .newbuf(3, 60, 0, 20, 50)  // slot 3: the cycle fill
                   .newfx(3, CYCLE, 3)
                   .start(3)
+                  .newbuf(4, 140, 0, 20, 50)  // slot 4: the wipe, columns 2-17, rows 10-39
+                  .newfx(4, WIPE, 4)
+                  .setint(4, 0x82, 2)
+                  .setint(4, 0x83, 18)
+                  .setint(4, 0x84, 10)
+                  .setint(4, 0x85, 40)
+                  .setint(4, 0x86, 4)
+                  .setint(4, 0x87, 0x1234)
+                  .setint(4, 0x81, 1)
+                  .start(4)
                   .waitat(40)
                   .end())
       .image(support::make_png(160, 50, image_a))
@@ -113,6 +124,11 @@ uint16_t expected_pixel(int column, int row, uint32_t frame) {
   if (column < 40) return rgb565(image_b(column, row));
   if (column >= 60 && column < 80) return cycle_pixel(row * 20 + column - 60, frame);
   if (column >= 100 && column < 140) return rgb565(image_b(column - 100, row));
+  if (column >= 140) {
+    // Render k paints the columns that earlier renders grew: 4 (k - 1) of them, at most 16.
+    const int x = column - 140, painted = std::min<int>(4 * static_cast<int>(frame), 16);
+    return row >= 10 && row < 40 && x >= 2 && x < 2 + painted ? 0x1234 : 0;
+  }
   return rgb565(image_a(column, row));
 }
 
@@ -124,7 +140,7 @@ TEST(RenderStreams, RawPicturesHoldEveryBlitWherePlacedAndKeepWhatNoBlitReaches)
   ASSERT_EQ(frames.size(), 40u);
   ASSERT_EQ(output(show, "out.raw").size(), 40 * RAW_FRAME_BYTES);
   EXPECT_EQ(cycle_pixel(0, 1), 0xE001);  // the model's own rotation, once
-  for (uint32_t frame : {0u, 1u, 15u, 16u, 39u})
+  for (uint32_t frame : {0u, 1u, 2u, 3u, 4u, 15u, 16u, 39u})
     for (int row = 0; row < 50; ++row)
       for (int column = 0; column < 160; ++column)
         ASSERT_EQ(frames[frame][row * 160 + column], expected_pixel(column, row, frame))
