@@ -24,10 +24,10 @@ constexpr int LIGHT_CENTRE_X = 160, LIGHT_CENTRE_Y = 100;
 
 // The light colour for a pair of slope bytes: a white core of radius about 5 inside an orange
 // glow (red : green = 50 : 40) that fades to black at radius 190 / 1.2.
-uint16_t light_colour(int i, int j) {
-  const real di = i - 128, dj = j - 128;
-  const float t = static_cast<float>(std::pow(static_cast<double>(di * di + dj * dj), 0.5) /
-                                     real{190} * real{1.2});
+// `distance2` is the squared distance from the map's centre (128, 128).
+uint16_t light_colour(int distance2) {
+  const float t =
+      static_cast<float>(std::pow(static_cast<double>(distance2), 0.5) / real{190} * real{1.2});
   const real glow = std::clamp<real>(t, 0, 1), core = std::clamp<real>(30 * real{t}, 0, 1);
   const float c1 = static_cast<float>(std::cos(static_cast<double>(glow * PI / 2)));
   const float c2 = static_cast<float>(std::cos(static_cast<double>(core * PI / 2)));
@@ -54,9 +54,17 @@ std::unique_ptr<FxInstance> create(engine::BufferEntry& entry) {
   auto fx = std::make_unique<MeltFx>();
   fx->target = entry.get();
   fit_maps(*fx);
+  // A colour depends only on the squared distance from the centre, and the map's 65536 entries
+  // hold far fewer distinct distances (about 7,000): each is worked out once.
+  std::vector<int32_t> by_distance(2 * 128 * 128 + 1, -1);
   fx->light_map.resize(256 * 256);
-  for (int j = 0; j < 256; ++j)
-    for (int i = 0; i < 256; ++i) fx->light_map[i + 256 * j] = light_colour(i, j);
+  for (int j = 0; j < 256; ++j) {
+    for (int i = 0; i < 256; ++i) {
+      const int distance2 = (i - 128) * (i - 128) + (j - 128) * (j - 128);
+      if (by_distance[distance2] < 0) by_distance[distance2] = light_colour(distance2);
+      fx->light_map[i + 256 * j] = static_cast<uint16_t>(by_distance[distance2]);
+    }
+  }
   return fx;
 }
 

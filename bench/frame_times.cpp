@@ -1,0 +1,175 @@
+// tundra-frame-times: where every frame of a show spends its time. Plays the show several times
+// through the renderer's display (the player's engine, AA-lib's memory driver at 80 x 25, no
+// clock), keeps each frame's fastest run so that a busy machine does not make a frame look slow,
+// and reports the medians, the worst frames and the scenes they belong to.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <numeric>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engine/engine.h"
+#include "engine/opcodes.h"
+#include "engine/player.h"
+#include "tools/render/render_display.h"
+
+namespace {
+
+using Nanoseconds = std::chrono::nanoseconds;
+
+struct FrameTime {
+  Nanoseconds engine = Nanoseconds::max();  // script, effects and blits
+  Nanoseconds render = Nanoseconds::max();  // aa_render
+};
+
+// The frames in which the script creates an effect, found by following its waits the way the
+// interpreter does. Effects made in the start-up run belong to no frame.
+std::vector<bool> creating_frames(const engine::Engine& show, size_t frame_count) {
+  std::vector<bool> creates(frame_count, false);
+  const std::vector<uint8_t>& script = show.script.chunk->bytes;
+  int64_t frame = -1;  // the start-up run
+  engine::Instruction instruction;
+  for (uint32_t position = 0;
+       engine::decode_instruction(script.data(), script.size(), position, instruction) ==
+       engine::Decode::OK;
+       position += instruction.info->length) {
+    const int64_t counter = std::max<int64_t>(frame, 0);
+    switch (instruction.info->code) {
+      case engine::NEWFX:
+        if (frame >= 0 && size_t(frame) < frame_count) creates[frame] = true;
+        break;
+      case engine::WAITAT:
+        frame = std::max<int64_t>(instruction.operands[0], frame + 1);
+        break;
+      case engine::WAITFOR:
+        frame = std::max<int64_t>(counter + instruction.operands[0], frame + 1);
+        break;
+      case engine::END:
+        return creates;
+      default:
+        break;
+    }
+  }
+  return creates;
+}
+
+// One run of the show; the fastest time of each frame is kept in `frames`, and `creates` is
+// filled once.
+bool play_once(const char* path, std::vector<FrameTime>& frames, std::vector<bool>& creates) {
+  tools::render::RenderControl control;
+  engine::Engine* running = nullptr;
+  control.on_frame = [&](const tools::render::RenderedFrame& frame) {
+    if (frames.size() <= frame.number) frames.resize(frame.number + 1);
+    FrameTime& time = frames[frame.number];
+    time.engine = std::min(time.engine, frame.engine_time);
+    time.render = std::min(time.render, frame.render_time);
+    return true;
+  };
+  engine::ShowSetup setup;
+  setup.make_display = tools::render::render_display(control);
+  setup.data_path = path;
+  setup.clock = &engine::instant_clock;
+  setup.farewell = false;
+  FILE* quiet = std::fopen("/dev/null", "w");
+  setup.console = {quiet, quiet};
+  setup.on_engine = [&](engine::Engine& engine) { running = &engine; };
+  char program[] = "tundra-frame-times";
+  char* argv[] = {program, nullptr};
+  std::srand(1);
+  int status = engine::run_show(1, argv, setup);
+  std::fclose(quiet);
+  if (running != nullptr && creates.empty()) creates = creating_frames(*running, frames.size());
+  return status == 0;
+}
+
+// Scene table: lines "FIRST_FRAME NAME..." in increasing order; '#' starts a comment.
+std::map<uint32_t, std::string> read_scenes(const char* path) {
+  std::map<uint32_t, std::string> scenes;
+  std::ifstream file(path);
+  for (std::string line; std::getline(file, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream words(line);
+    uint32_t first;
+    std::string name;
+    if (words >> first && std::getline(words >> std::ws, name)) scenes[first] = name;
+  }
+  return scenes;
+}
+
+std::string scene_of(const std::map<uint32_t, std::string>& scenes, uint32_t frame) {
+  auto after = scenes.upper_bound(frame);
+  if (after == scenes.begin()) return "-";
+  return std::prev(after)->second;
+}
+
+double ms(Nanoseconds time) { return std::chrono::duration<double, std::milli>(time).count(); }
+
+Nanoseconds median(std::vector<Nanoseconds> times) {
+  if (times.empty()) return Nanoseconds::zero();
+  std::nth_element(times.begin(), times.begin() + times.size() / 2, times.end());
+  return times[times.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int runs = 5;
+  const char* scenes_path = nullptr;
+  const char* path = nullptr;
+  for (int i = 1; i < argc; ++i) {
+    std::string argument = argv[i];
+    if (argument == "--runs" && i + 1 < argc) runs = std::max(1, std::atoi(argv[++i]));
+    else if (argument == "--scenes" && i + 1 < argc) scenes_path = argv[++i];
+    else if (argument[0] != '-' && path == nullptr) path = argv[i];
+    else {
+      std::fprintf(stderr, "usage: tundra-frame-times [--runs R] [--scenes FILE] DATAFILE\n");
+      return 2;
+    }
+  }
+  if (path == nullptr) path = engine::DATA_FILE;
+
+  std::vector<FrameTime> frames;
+  std::vector<bool> creates;
+  for (int run = 0; run < runs; ++run)
+    if (!play_once(path, frames, creates)) return 255;
+  creates.resize(frames.size(), false);
+  const auto scenes = scenes_path ? read_scenes(scenes_path) : std::map<uint32_t, std::string>{};
+
+  std::vector<Nanoseconds> engine_times, render_times;
+  size_t worst = 0, worst_plain = 0, worst_creating = 0;
+  bool any_plain = false, any_creating = false;
+  for (size_t f = 0; f < frames.size(); ++f) {
+    engine_times.push_back(frames[f].engine);
+    render_times.push_back(frames[f].render);
+    if (frames[f].engine > frames[worst].engine) worst = f;
+    bool& any = creates[f] ? any_creating : any_plain;
+    size_t& slowest = creates[f] ? worst_creating : worst_plain;
+    if (!any || frames[f].engine > frames[slowest].engine) slowest = f;
+    any = true;
+  }
+  if (frames.empty()) return 0;
+  auto describe = [&](size_t f) {
+    return std::to_string(ms(frames[f].engine)).substr(0, 6) + " ms at frame " + std::to_string(f) +
+           " (" + scene_of(scenes, static_cast<uint32_t>(f)) + ")";
+  };
+  Nanoseconds engine_median = median(engine_times), render_median = median(render_times);
+  Nanoseconds render_worst = *std::max_element(render_times.begin(), render_times.end());
+  std::printf("frames: %zu\nruns: %d (each frame's fastest run is kept)\n", frames.size(), runs);
+  std::printf("engine median: %.4f ms\n", ms(engine_median));
+  std::printf("aa_render median: %.4f ms\n", ms(render_median));
+  std::printf("engine / aa_render (medians): %.3f\n",
+              render_median.count() ? double(engine_median.count()) / render_median.count() : 0.0);
+  std::printf("engine worst: %s\n", describe(worst).c_str());
+  if (any_plain) std::printf("engine worst without creating an effect: %s\n", describe(worst_plain).c_str());
+  if (any_creating) std::printf("engine worst creating an effect: %s\n", describe(worst_creating).c_str());
+  std::printf("aa_render worst: %.4f ms\n", ms(render_worst));
+  std::printf("engine total: %.1f ms for %zu frames\n",
+              ms(std::accumulate(engine_times.begin(), engine_times.end(), Nanoseconds::zero())),
+              frames.size());
+  return 0;
+}
