@@ -6,7 +6,7 @@ FUZZ_SECONDS ?= 40
 JOBS    ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build build-sanitize test test-normal test-sanitize fuzz format clean
+.PHONY: all deps build build-sanitize test test-normal test-sanitize fuzz bench format clean
 
 all: build
 
@@ -38,6 +38,10 @@ fuzz: build
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTUNDRA_FUZZ=ON $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j$(JOBS)
 	@scripts/run-fuzzers $(BUILD)/fuzz/make_fuzz_seeds $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+# Measures the engine and the show and writes bench/REPORT.md (about three minutes).
+bench: build
+	@scripts/bench-report $(abspath $(BUILD)) bench/REPORT.md
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
