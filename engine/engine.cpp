@@ -24,30 +24,27 @@ Engine::Engine(datafile::ChunkTable table) : chunks(std::move(table)) {
   script.chunk = static_cast<const datafile::ScriptChunk*>(chunks[0].get());
 }
 
-void create_buffer(Engine& engine, uint8_t index, uint16_t x, uint16_t y, uint16_t width,
-                   uint16_t height) {
+namespace {
+
+// Fills buffer table entry `index`, reusing the record it holds so that effects holding the
+// record see the new size and block; views made from the old block keep it alive by their share.
+void fill_entry(Engine& engine, uint8_t index, uint16_t x, uint16_t y, uint16_t width,
+                uint16_t height, PixelBlock pixels) {
   BufferEntry& entry = engine.buffers[index];
   if (!entry) entry = std::make_unique<Buffer>();
-  // The record is reused so that effects holding it see the new size and block; views made
-  // from the old block keep it alive through their own share.
-  entry->x = x;
-  entry->y = y;
-  entry->width = width;
-  entry->height = height;
-  entry->pixels = allocate_pixels(size_t{width} * height);
+  *entry = Buffer{std::move(pixels), width, height, x, y};
+}
+
+}  // namespace
+
+void create_buffer(Engine& engine, uint8_t index, uint16_t x, uint16_t y, uint16_t width,
+                   uint16_t height) {
+  fill_entry(engine, index, x, y, width, height, allocate_pixels(size_t{width} * height));
 }
 
 void create_view_buffer(Engine& engine, uint8_t index, uint16_t x, uint16_t y, uint8_t source) {
-  const Buffer& from = *engine.buffers[source];
-  uint16_t width = from.width, height = from.height;
-  PixelBlock pixels = from.pixels;  // copied first: the view may be its own source
-  BufferEntry& entry = engine.buffers[index];
-  if (!entry) entry = std::make_unique<Buffer>();
-  entry->x = x;
-  entry->y = y;
-  entry->width = width;
-  entry->height = height;
-  entry->pixels = std::move(pixels);
+  const Buffer& from = *engine.buffers[source];  // may be the view itself
+  fill_entry(engine, index, x, y, from.width, from.height, from.pixels);
 }
 
 void create_fx(Engine& engine, uint8_t slot, uint8_t class_id, uint8_t buffer_index) {
