@@ -101,16 +101,16 @@ double segment_distance(double px, double py, double ax, double ay, double bx, d
 }
 
 // How far (x, y) lies from the strokes of a six-armed crystal of radius r centred on the origin:
-// arms, and on each arm two pairs of branches.
+// arms, and on each arm a pair of branches.
 double crystal_distance(double x, double y, double r) {
   double best = 1e9;
   for (int arm = 0; arm < 6; ++arm) {
     const double a = arm * PI / 3;
     const double ux = std::cos(a), uy = std::sin(a);
     best = std::min(best, segment_distance(x, y, 0, 0, ux * r, uy * r));
-    for (const double along : {0.42, 0.68}) {
+    for (const double along : {0.55}) {
       const double bx = ux * r * along, by = uy * r * along;
-      const double length = r * (along < 0.5 ? 0.34 : 0.24);
+      const double length = r * 0.36;
       for (const double turn : {-PI / 3, PI / 3}) {
         const double tx = std::cos(a + turn), ty = std::sin(a + turn);
         best = std::min(best, segment_distance(x, y, bx, by, bx + tx * length, by + ty * length));
@@ -120,21 +120,27 @@ double crystal_distance(double x, double y, double r) {
   return best;
 }
 
-// The rotozoomer's texture, 256 x 256 and seamless: a large crystal in the middle and one
-// split over the four corners, which the wrap joins. Strokes are thick enough to stay whole
-// at the zoom's far end (4.5 texels a pixel). White on black only: a grey between reads as
-// noise once the texture turns.
+// The rotozoomer's texture, 256 x 256 and seamless: four crystals on a square lattice, two
+// large and two small, so that both ends of the zoom (1 to 4.5 texels a pixel) show whole
+// ones on the 50 rows of the picture. Strokes are thick enough to stay whole at the far end.
+// White on black only: a grey between reads as noise once the texture turns.
 void crystal(const Paths& paths) {
   constexpr int SIZE = 256;
+  struct Flake {
+    double x, y, radius, half_stroke;
+  };
+  const Flake flakes[] = {
+      {64, 64, 54, 4.5}, {192, 192, 54, 4.5}, {192, 64, 38, 3.5}, {64, 192, 38, 3.5}};
   Canvas c(SIZE, SIZE);
   for (int y = 0; y < SIZE; ++y)
     for (int x = 0; x < SIZE; ++x) {
-      const double cx = x + 0.5 - 128, cy = y + 0.5 - 128;
-      const double kx = x + 0.5 < 128 ? x + 0.5 : x + 0.5 - SIZE;  // to the corner crystal
-      const double ky = y + 0.5 < 128 ? y + 0.5 : y + 0.5 - SIZE;
-      const double d = std::min(crystal_distance(cx, cy, 96) - 7, crystal_distance(kx, ky, 56) - 5);
-      const double hub = std::min(std::hypot(cx, cy) - 16, std::hypot(kx, ky) - 10);
-      c.at(x, y) = grey(std::min(d, hub) <= 0 ? WHITE : BLACK);
+      bool lit = false;
+      for (const Flake& flake : flakes) {
+        const double dx = x + 0.5 - flake.x, dy = y + 0.5 - flake.y;
+        lit = lit || crystal_distance(dx, dy, flake.radius) <= flake.half_stroke ||
+              std::hypot(dx, dy) <= flake.half_stroke * 2;
+      }
+      c.at(x, y) = grey(lit ? WHITE : BLACK);
     }
   write_png(c, paths.picture("crystal"));
 }
@@ -146,8 +152,11 @@ void wolf(const Paths& paths) {
 // The melt: the title's letters as mass, and the gravity map. Mass is (2 red + green + 2 blue)
 // on 6-bit scales over 189: red 16, green 32, blue 16 give 96 / 189, about 0.51, so the
 // melted pool stays below a mass of 1 (where the relief wraps to 0 and is not drawn). The
-// gravity map holds the letters on the left (blue 31: a 32nd of the pull) and lets them run
-// on the right (blue 0: full pull), so the logo melts from right to left.
+// gravity map holds the letters on the left (blue 31: a 32nd of the pull) and pulls harder to
+// the right, so the logo melts from right to left. It stops at blue 18 (a pull of 0.44): from
+// a pull of about 0.46 on, a falling column feeds itself in the flow's top-down pass (each
+// empty pixel hands on half its difference plus the pull and is clamped at 0), so mass would
+// pour out of nothing into the bottom rows.
 void melt(const Paths& paths) {
   const Canvas logo = load_text_art(paths.art("title"));
   Canvas mass(WIDTH, HEIGHT);
@@ -158,7 +167,7 @@ void melt(const Paths& paths) {
   write_png(mass, paths.picture("melt-logo"));
   Canvas gravity(WIDTH, HEIGHT);
   for (int y = 0; y < HEIGHT; ++y)
-    for (int x = 0; x < WIDTH; ++x) gravity.at(x, y) = uint16_t(31 - x * 32 / WIDTH);
+    for (int x = 0; x < WIDTH; ++x) gravity.at(x, y) = uint16_t(31 - x * 14 / WIDTH);
   write_png(gravity, paths.picture("melt-gravity"));
 }
 
