@@ -6,7 +6,8 @@ FUZZ_SECONDS ?= 40
 JOBS    ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build build-sanitize test test-normal test-sanitize fuzz bench format clean
+.PHONY: all deps build build-sanitize test test-normal test-sanitize fuzz bench format clean \
+	play preview golden excerpt
 
 all: build
 
@@ -42,6 +43,25 @@ fuzz: build
 # Measures the engine and the show and writes bench/REPORT.md (about three minutes).
 bench: build
 	@scripts/bench-report $(abspath $(BUILD)) bench/REPORT.md
+
+# The show, build/show/data/mote-tundra-2003.dat, played in this terminal.
+play: build
+	@cd $(BUILD)/show && ../tundra
+
+# The show's contact sheet and GIF of the ASCII view, in build/show.
+preview: build
+	@cd $(BUILD)/show && ../tundra-render --sheet sheet.png --gif show.gif
+	@echo "$(BUILD)/show/sheet.png and $(BUILD)/show/show.gif"
+
+# Records the digest of the show's frames that the tests compare against, after a change to
+# the show or the engine that is meant to change what it shows.
+golden: build
+	@TUNDRA_UPDATE_GOLDEN=1 $(BUILD)/tests/tundra_tests --gtest_filter='Show.EveryFrameMatchesTheRecordedDigest'
+
+# The README's excerpt: the show's greetings scene, four seconds of it.
+excerpt: build
+	@cd $(BUILD)/show && ../tools/dat/tundra-dat build src/excerpt.tds -o excerpt.dat --strict \
+	  && ../tundra-render --frames 120 --gif $(CURDIR)/docs/excerpt.gif excerpt.dat
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
