@@ -44,7 +44,7 @@ void check_param(const Engine& engine, const Instruction& instruction, uint8_t i
   if (!fx::accepts(param->kind, kind))
     reject(instruction,
            describe_param(slot.class_id, *param) + " takes " + with_article(param->kind) +
-               format_text(", but chunk %u is a %s chunk", chunk_index, datafile::kind_name(kind)));
+               format_text(", but chunk %u is %s", chunk_index, datafile::kind_with_article(kind)));
 }
 
 void check_operands(const Engine& engine, const Instruction& instruction) {
@@ -125,8 +125,7 @@ int run_script(Engine& engine) {
         fail("engine  : script error at byte %u: the script ends there without END",
              script.position);
       case Decode::TRUNCATED:
-        reject(instruction, format_text("the instruction needs %d bytes, but the script ends %zu "
-                                        "bytes after its opcode",
+        reject(instruction, format_text("the instruction needs %d bytes, but only %zu are left",
                                         instruction.info->length, bytes.size() - script.position));
     }
     check_operands(engine, instruction);
