@@ -79,8 +79,11 @@ void check_operands(const Engine& engine, const Instruction& instruction) {
         break;
       case OperandKind::CHUNK:
         if (value >= engine.chunks.size())
-          reject(instruction, format_text("%s %u does not exist (%zu chunks were loaded)", name,
-                                          value, engine.chunks.size()));
+          reject(instruction,
+                 engine.chunks.size() == 1
+                     ? format_text("%s %u does not exist (only the script was loaded)", name, value)
+                     : format_text("%s %u does not exist (%zu chunks were loaded)", name, value,
+                                   engine.chunks.size()));
         break;
       case OperandKind::PARAM:
         check_param(engine, instruction, static_cast<uint8_t>(value));
