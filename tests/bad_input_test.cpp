@@ -469,11 +469,12 @@ std::vector<BadOperand> bad_operands(const engine::OpcodeInfo& info,
   const std::string name = operand.name;
   std::vector<BadOperand> bad;
   auto out_of_range = [&](const char* family, const char* table, int last, uint32_t value) {
-    bad.push_back(
-        {value, text("%s %u is out of range (%s are 0 to %d)", name.c_str(), value, table, last),
-         family,
-         text("`script error at byte N (OPCODE): <operand> <n> is out of range (%s are 0 to %d)`",
-              table, last)});
+    bad.push_back({value,
+                   text("%s %u is out of range (%s are 0 to %d)", name.c_str(), value, table, last),
+                   family,
+                   text("`engine  : script error at byte N (OPCODE): OPERAND %d is out of range "
+                        "(%s are 0 to %d)` (also for 255)",
+                        last + 1, table, last)});
   };
   switch (operand.kind) {
     case NEW_BUFFER:
@@ -481,8 +482,9 @@ std::vector<BadOperand> bad_operands(const engine::OpcodeInfo& info,
       for (uint32_t value : {27u, 255u})
         out_of_range("A buffer operand of 27 or more", "buffers", 26, value);
       if (operand.kind == BUFFER)
-        bad.push_back({9, name + " 9 has not been created", "A buffer operand naming no buffer",
-                       "`script error at byte N (OPCODE): <operand> <n> has not been created`"});
+        bad.push_back(
+            {9, name + " 9 has not been created", "A buffer operand naming no buffer",
+             "`engine  : script error at byte N (OPCODE): OPERAND 9 has not been created`"});
       break;
     case NEW_SLOT:
     case SLOT:
@@ -490,7 +492,7 @@ std::vector<BadOperand> bad_operands(const engine::OpcodeInfo& info,
         out_of_range("An FX slot operand of 27 or more", "FX slots", 26, value);
       if (operand.kind == SLOT)
         bad.push_back({9, name + " 9 holds no FX", "An FX slot operand naming no FX",
-                       "`script error at byte N (OPCODE): slot <n> holds no FX`"});
+                       "`engine  : script error at byte N (OPCODE): slot 9 holds no FX`"});
       break;
     case CLASS:
       for (uint32_t value : {13u, 255u})
@@ -501,20 +503,21 @@ std::vector<BadOperand> bad_operands(const engine::OpcodeInfo& info,
         bad.push_back(
             {value, text("chunk %u does not exist (%d chunks were loaded)", value, LOADED_CHUNKS),
              "A chunk operand past the last chunk loaded",
-             "`script error at byte N (SETCHUNK): chunk <n> does not exist (<count> "
-             "chunks were loaded)`"});
+             "`engine  : script error at byte N (SETCHUNK): chunk 3 does not exist (3 chunks "
+             "were loaded)` (also for 255)"});
       break;
     case PARAM:
       // Slot 0 is a still image: its one parameter takes an image, and the other operands give
       // a number or the text chunk.
-      bad.push_back({0x80,
-                     info.code == engine::SETINT
-                         ? "parameter 0x80 (image) of still takes an image chunk, not a number"
-                         : "parameter 0x80 (image) of still takes an image chunk, but chunk 2 is "
-                           "a text chunk",
-                     "A parameter id given a value of the wrong kind",
-                     "`script error at byte N (OPCODE): parameter 0x80 (image) of still takes an "
-                     "image chunk, not a number` (or `..., but chunk 2 is a text chunk`)"});
+      bad.push_back(
+          {0x80,
+           info.code == engine::SETINT
+               ? "parameter 0x80 (image) of still takes an image chunk, not a number"
+               : "parameter 0x80 (image) of still takes an image chunk, but chunk 2 is "
+                 "a text chunk",
+           "A parameter id given a value of the wrong kind",
+           "`engine  : script error at byte N (OPCODE): parameter 0x80 (image) of still takes an "
+           "image chunk, not a number` (or `..., but chunk 2 is a text chunk`)"});
       bad.push_back({0xFF, "", "A parameter id the slot's class does not have",
                      "plays; the instruction is ignored"});
       break;
@@ -561,15 +564,15 @@ std::vector<Row> operand_rows() {
       cut.pop_back();
       ScriptBuilder script = operand_prelude;
       script.bytes.insert(script.bytes.end(), cut.begin(), cut.end());
-      rows.push_back({"An instruction cut off by the end of the script",
-                      "`script error at byte N (OPCODE): the instruction needs L bytes, but only "
-                      "L - 1 are left`",
-                      info.name,
-                      DataFileBuilder().script(script).image(make_png(160, 50, pattern)).bytes,
-                      Stage::STARTING, "", Stream::ERR,
-                      script_error(at, info.name,
-                                   text("the instruction needs %d bytes, but only %d are left",
-                                        info.length, info.length - 1))});
+      rows.push_back(
+          {"An instruction cut off by the end of the script",
+           "`engine  : script error at byte N (OPCODE): the instruction needs L bytes, but only "
+           "L - 1 are left`",
+           info.name, DataFileBuilder().script(script).image(make_png(160, 50, pattern)).bytes,
+           Stage::STARTING, "", Stream::ERR,
+           script_error(at, info.name,
+                        text("the instruction needs %d bytes, but only %d are left", info.length,
+                             info.length - 1))});
     }
   }
   return rows;
@@ -660,7 +663,7 @@ std::vector<Row> parameter_kind_rows() {
             {"Chunk parameters of the wrong kind: every parameter of every class given "
              "each kind it does not take (a number, the script, an image, a text, a "
              "font)",
-             "`script error at byte 14 (SETCHUNK): parameter 0x81 (text) of scroller "
+             "`engine  : script error at byte 14 (SETCHUNK): parameter 0x81 (text) of scroller "
              "takes a text chunk, but chunk 3 is a font chunk`, and so on",
              text("%.*s %.*s given %s", int(info.name.size()), info.name.data(),
                   int(param.name.size()), param.name.data(), offer.what),

@@ -1,5 +1,5 @@
-// The real player where users meet it: a terminal in a tmux pane, standard output without a
-// terminal, and an X window under Xvfb.
+// The real player where users meet it: a terminal in a tmux pane (keys, signals, resizes, its
+// standard output closed or piped), standard output without a terminal, and an X window.
 #include <gtest/gtest.h>
 
 #include <csignal>
