@@ -115,7 +115,7 @@ std::vector<Row> container_rows() {
   Bytes truncated(whole.begin(), whole.end() - 10);
   rows.push_back({"A truncated chunk: its length runs past the end of the file",
                   "`loader  : <file>: chunk 1 (PING at offset N) is truncated: its length is N "
-                  "bytes but only N - 10 follow` on stderr",
+                  "bytes but only N - 10 follow`",
                   "", truncated, Stage::LOADING, "", Stream::ERR,
                   text("loader  : %s is truncated: its length is %zu bytes but only %zu follow\n",
                        where(truncated, 1).c_str(), png.size(), png.size() - 10)});
@@ -375,7 +375,7 @@ std::vector<Row> script_rows() {
                     "pixels)")});
   for (uint8_t opcode : {0x00, 0x0A, 0xFE}) {
     // Undefined opcodes keep the classic lines, on standard output.
-    rows.push_back({"An undefined opcode (0x00, 0x0A to 0xFE)",
+    rows.push_back({"An undefined opcode (0x00, 0x0A and 0xFE; 0x0A to 0xFE are undefined)",
                     "`Unknown OPCode in Script !!!` and `<opcode>@<byte>` on stdout",
                     text("opcode 0x%02X", opcode),
                     DataFileBuilder()
@@ -683,7 +683,7 @@ std::vector<Row> number_rows() {
       if (param.kind != fx::ParamKind::NUMBER) continue;
       ScriptBuilder script = ScriptBuilder().newbuf(0, 0, 0, 160, 50).newfx(0, c, 0);
       set_plausibly(script, c).start(0);
-      for (int32_t value : {INT32_MIN, -1, INT32_MAX}) script.setint(0, param.id, value).waitfor(2);
+      for (int32_t value : {INT32_MIN, -1, INT32_MAX}) script.setint(0, param.id, value).waitfor(1);
       rows.push_back(
           {"Numbers an effect cannot use: every number parameter of every class set "
            "to -2^31, -1 and 2^31 - 1 in turn",
