@@ -38,7 +38,8 @@ fuzz: build
 	@cmake -S . -B $(FUZZ_BUILD) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTUNDRA_FUZZ=ON $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j$(JOBS)
-	@scripts/run-fuzzers $(BUILD)/fuzz/make_fuzz_seeds $(FUZZ_BUILD) $(FUZZ_SECONDS)
+	@scripts/run-fuzzers $(BUILD)/fuzz/make_fuzz_seeds $(FUZZ_BUILD) $(FUZZ_SECONDS) \
+	  $(BUILD)/show/data/mote-tundra-2003.dat
 
 # Measures the engine and the show and writes bench/REPORT.md (about three minutes).
 bench: build

@@ -69,7 +69,8 @@ inline constexpr int MAX_CHUNKS = CHUNK_TABLE_SIZE - 1;
 // Chunks in file order; chunk number = index. The vector's end is the table's end marker.
 using ChunkTable = std::vector<std::unique_ptr<Chunk>>;
 
-const char* kind_name(ChunkKind kind);  // "image", "text", "font", "script"
+const char* kind_name(ChunkKind kind);          // "image", "text", "font", "script"
+const char* kind_with_article(ChunkKind kind);  // "an image chunk", "a text chunk", ...
 
 // Loads the whole data file. Prints "loader  : loading <path>" on the console's `out`.
 // Files that cannot be opened, negative or truncated lengths, more than 127 chunks: fatal.

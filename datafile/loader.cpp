@@ -105,6 +105,20 @@ const char* kind_name(ChunkKind kind) {
   return "unknown";
 }
 
+const char* kind_with_article(ChunkKind kind) {
+  switch (kind) {
+    case ChunkKind::IMAGE:
+      return "an image chunk";
+    case ChunkKind::TEXT:
+      return "a text chunk";
+    case ChunkKind::FONT:
+      return "a font chunk";
+    case ChunkKind::SCRIPT:
+      return "a script chunk";
+  }
+  return "an unknown chunk";
+}
+
 ChunkTable load_data_file(const char* path, const engine::Console& console) {
   std::fprintf(console.out, "loader  : loading %s\n", path);
   std::fflush(console.out);

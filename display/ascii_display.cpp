@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstring>
 #include <initializer_list>
 
@@ -19,16 +20,67 @@ struct AsciiState : engine::DisplayState {
   int picture_width = 0;
   int picture_height = 0;
   bool keyboard = false;
+  int resize_echo_polls = 0;
 };
 
 AsciiState& of(engine::DisplayDriver& display) {
   return static_cast<AsciiState&>(*display.state);
 }
 
+// A terminal that changes size sends SIGWINCH, and what AA-lib makes of it depends on its
+// keyboard: the curses one hands ncurses' KEY_RESIZE on as an unknown key, which would end the
+// show, and the slang one reports nothing, so the picture would keep its old size. The display
+// therefore watches SIGWINCH itself, calling on to whatever handler the terminal libraries put
+// there, and resizes AA-lib's context at the next poll.
+volatile sig_atomic_t window_resized = 0;
+struct sigaction library_winch {};  // the handler ours calls on to
+
+void on_winch(int signal_number, siginfo_t* info, void* context) {
+  window_resized = 1;
+  if ((library_winch.sa_flags & SA_SIGINFO) != 0) {
+    if (library_winch.sa_sigaction != nullptr)
+      library_winch.sa_sigaction(signal_number, info, context);
+  } else if (library_winch.sa_handler != SIG_DFL && library_winch.sa_handler != SIG_IGN) {
+    library_winch.sa_handler(signal_number);
+  }
+}
+
+// Puts our handler in front of the libraries' again if one of them has re-installed its own
+// (some do so from inside their handler, at every signal).
+void watch_resizes() {
+  struct sigaction current {};
+  sigaction(SIGWINCH, nullptr, &current);
+  if ((current.sa_flags & SA_SIGINFO) != 0 && current.sa_sigaction == on_winch) return;
+  library_winch = current;
+  struct sigaction ours {};
+  ours.sa_sigaction = on_winch;
+  ours.sa_flags = SA_SIGINFO | SA_RESTART;
+  sigemptyset(&ours.sa_mask);
+  sigaction(SIGWINCH, &ours, nullptr);
+}
+
+void stop_watching_resizes() {
+  struct sigaction current {};
+  sigaction(SIGWINCH, nullptr, &current);
+  if ((current.sa_flags & SA_SIGINFO) != 0 && current.sa_sigaction == on_winch)
+    sigaction(SIGWINCH, &library_winch, nullptr);
+  window_resized = 0;
+}
+
+// AA-lib gives a resized context new image memory without clearing it: whatever lies outside
+// the picture would show as noise.
+void resize(AsciiState& state) {
+  aa_resize(state.context);
+  if (aa_image(state.context) != nullptr)
+    std::memset(aa_image(state.context), 0,
+                size_t(aa_imgwidth(state.context)) * size_t(aa_imgheight(state.context)));
+}
+
 // Shuts AA-lib down, which gives a curses or slang terminal back its modes. Safe to repeat.
 void close(engine::DisplayDriver& display) {
   AsciiState& state = of(display);
   if (state.context == nullptr) return;
+  stop_watching_resizes();
   aa_close(state.context);
   state.context = nullptr;
   state.keyboard = false;
@@ -88,20 +140,44 @@ void present(engine::DisplayDriver& display) {
 void start(engine::DisplayDriver& display) {
   AsciiState& state = of(display);
   bool x_window = std::strcmp(state.context->driver->shortname, "X11") == 0;
+  if (!x_window) watch_resizes();  // an X window's resizes come as AA_RESIZE keys
   if (!x_window && isatty(STDIN_FILENO) == 0) return;
   state.keyboard = aa_autoinitkbd(state.context, 0) != 0;
+  if (!x_window) watch_resizes();  // again: the keyboard may have put a handler of its own first
+}
+
+// Polls after a resize in which an unknown key is taken for the resize's echo: the curses
+// keyboard hands ncurses' KEY_RESIZE on as AA_UNKNOWN one poll after AA-lib has resized.
+constexpr int RESIZE_ECHO_POLLS = 5;
+
+bool is_resize(const AsciiState& state, int key) {
+  return key == AA_RESIZE || window_resized != 0 ||
+         (key == AA_UNKNOWN && state.resize_echo_polls > 0);
 }
 
 // Any key ends the show. Without a keyboard nobody can press one, so the show plays on (a quit
 // signal still ends it). A resized terminal is not a key: the image follows the new size.
 int poll_quit(engine::DisplayDriver& display) {
   AsciiState& state = of(display);
-  if (!state.keyboard) return 0;
+  if (!state.keyboard) {
+    if (window_resized != 0) {
+      window_resized = 0;
+      resize(state);
+    }
+    return 0;
+  }
+  if (state.resize_echo_polls > 0) --state.resize_echo_polls;
   int key = aa_getkey(state.context, 0);
-  while (key == AA_RESIZE) {
-    aa_resize(state.context);
+  // A few rounds at most: each resize may leave another echo behind.
+  for (int round = 0; round < 4 && is_resize(state, key); ++round) {
+    window_resized = 0;
+    resize(state);
+    state.resize_echo_polls = RESIZE_ECHO_POLLS;
+    if (key != AA_RESIZE && key != AA_UNKNOWN && key != AA_NONE) return key;  // came with it
     key = aa_getkey(state.context, 0);
   }
+  if (is_resize(state, key)) key = AA_NONE;
+  if (std::strcmp(state.context->driver->shortname, "X11") != 0) watch_resizes();
   return key;
 }
 

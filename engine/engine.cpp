@@ -19,8 +19,8 @@ Engine::Engine(datafile::ChunkTable table) : chunks(std::move(table)) {
   if (chunks.empty())
     fail("engine  : the data file holds no chunk; it must begin with its DEMO chunk");
   if (chunks[0]->kind != datafile::ChunkKind::SCRIPT)
-    fail("engine  : chunk 0 is a %s chunk; a data file must begin with its DEMO chunk",
-         datafile::kind_name(chunks[0]->kind));
+    fail("engine  : chunk 0 is %s; a data file must begin with its DEMO chunk",
+         datafile::kind_with_article(chunks[0]->kind));
   script.chunk = static_cast<const datafile::ScriptChunk*>(chunks[0].get());
 }
 

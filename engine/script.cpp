@@ -44,7 +44,7 @@ void check_param(const Engine& engine, const Instruction& instruction, uint8_t i
   if (!fx::accepts(param->kind, kind))
     reject(instruction,
            describe_param(slot.class_id, *param) + " takes " + with_article(param->kind) +
-               format_text(", but chunk %u is a %s chunk", chunk_index, datafile::kind_name(kind)));
+               format_text(", but chunk %u is %s", chunk_index, datafile::kind_with_article(kind)));
 }
 
 void check_operands(const Engine& engine, const Instruction& instruction) {
@@ -79,8 +79,11 @@ void check_operands(const Engine& engine, const Instruction& instruction) {
         break;
       case OperandKind::CHUNK:
         if (value >= engine.chunks.size())
-          reject(instruction, format_text("%s %u does not exist (%zu chunks were loaded)", name,
-                                          value, engine.chunks.size()));
+          reject(instruction,
+                 engine.chunks.size() == 1
+                     ? format_text("%s %u does not exist (only the script was loaded)", name, value)
+                     : format_text("%s %u does not exist (%zu chunks were loaded)", name, value,
+                                   engine.chunks.size()));
         break;
       case OperandKind::PARAM:
         check_param(engine, instruction, static_cast<uint8_t>(value));
@@ -125,8 +128,7 @@ int run_script(Engine& engine) {
         fail("engine  : script error at byte %u: the script ends there without END",
              script.position);
       case Decode::TRUNCATED:
-        reject(instruction, format_text("the instruction needs %d bytes, but the script ends %zu "
-                                        "bytes after its opcode",
+        reject(instruction, format_text("the instruction needs %d bytes, but only %zu are left",
                                         instruction.info->length, bytes.size() - script.position));
     }
     check_operands(engine, instruction);

@@ -2,6 +2,7 @@
 // caught; anything else (a crash, a sanitizer report) is a finding.
 #include "fuzz/targets.h"
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -11,6 +12,7 @@
 #include "engine/engine.h"
 #include "engine/fatal.h"
 #include "engine/opcodes.h"
+#include "fx/fx_info.h"
 
 namespace fuzz {
 namespace {
@@ -72,16 +74,36 @@ datafile::ChunkTable fixed_chunks(const uint8_t* script, size_t size) {
   return table;
 }
 
-// Buffers are limited to 64K pixels here so that an input costs milliseconds, not seconds; the
-// engine's own limit is far higher and is tested elsewhere.
+// Buffers are limited to 64K pixels and counts to what 120 frames can afford, so that an input
+// costs milliseconds, not seconds: a million particles, or 65535 blobs of 4096 additions each,
+// take longer than libFuzzer's timeout under the sanitizers. The engine's own limits are far
+// higher and are tested elsewhere.
+constexpr size_t MAX_FUZZ_PIXELS = 65536;
+constexpr int32_t MAX_FUZZ_PARTICLES = 1 << 17;
+constexpr int32_t MAX_FUZZ_BLOBS = 256;
+
+int32_t max_fuzz_count(uint8_t class_id) {
+  static const int blobs = fx::find_class("blobs");
+  return class_id == blobs ? MAX_FUZZ_BLOBS : MAX_FUZZ_PARTICLES;
+}
+
 bool small_enough(const uint8_t* script, size_t size) {
+  std::array<uint8_t, engine::SLOT_COUNT> slot_class{};
   engine::Instruction instruction;
   for (uint32_t position = 0;
        engine::decode_instruction(script, size, position, instruction) == engine::Decode::OK;
        position += instruction.info->length) {
-    if (instruction.info->code == engine::NEWBUF &&
-        size_t{instruction.operands[3]} * instruction.operands[4] > 65536)
+    const auto& op = instruction.operands;
+    if (instruction.info->code == engine::NEWBUF && size_t{op[3]} * op[4] > MAX_FUZZ_PIXELS)
       return false;
+    if (instruction.info->code == engine::NEWFX && op[0] < slot_class.size())
+      slot_class[op[0]] = static_cast<uint8_t>(op[1]);
+    if (instruction.info->code == engine::SETINT && op[0] < slot_class.size()) {
+      const fx::ParamInfo* param = fx::find_param(slot_class[op[0]], static_cast<uint8_t>(op[1]));
+      if (param != nullptr && param->name == "count" &&
+          static_cast<int32_t>(op[2]) > max_fuzz_count(slot_class[op[0]]))
+        return false;
+    }
   }
   return true;
 }

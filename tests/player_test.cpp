@@ -180,8 +180,7 @@ TEST(Player, ScriptsThatLeaveTheTablesEndWithAMessageNamingTheInstruction) {
       {ScriptBuilder(base).newbuf(2, 0, 0, 8192, 8192),
        "byte 14 (NEWBUF): buffer 2 of 8192 x 8192 pixels is too large (at most 16777216 pixels)"},
       {ScriptBuilder(base).raw({0x01, 3, 0}),
-       "byte 14 (NEWBUF): the instruction needs 10 bytes, but the script ends 3 bytes after its "
-       "opcode"},
+       "byte 14 (NEWBUF): the instruction needs 10 bytes, but only 3 are left"},
       {ScriptBuilder(base), "byte 14: the script ends there without END"},
   };
   for (const Case& c : cases) {

@@ -1,7 +1,8 @@
-// The real player where users meet it: a terminal in a tmux pane, standard output without a
-// terminal, and an X window under Xvfb.
+// The real player where users meet it: a terminal in a tmux pane (keys, signals, resizes, its
+// standard output closed or piped), standard output without a terminal, and an X window.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <sstream>
 
 #include "support/process.h"
@@ -109,6 +110,182 @@ TEST(TerminalPlayer, PlaysInAnEightyByTwentyFivePaneAndAKeyEndsItOnARestoredTerm
 TEST(TerminalPlayer, FillsAnEightyByTwentyFourPaneInsteadOfPilingThePictureIntoOneRow) {
   // Picture row y lands on image row y * 48 / 50, shown on text row (y * 48 / 50) / 2.
   play_in_pane(24, {1, 2, 3, 11, 12, 21, 22, 23}, {6, 7, 16, 17});
+}
+
+// The player started from an interactive shell in a pane, as a user starts it: the shell saves
+// the terminal's modes before and after, and the player's exit status (the first of a pipeline),
+// then says "shell-is-42" once it has its prompt back. `how` is what follows the player's name
+// inside its `sh -c` (a redirection), `pipe` what follows the `sh -c` (a pipe to a reader),
+// `env` what comes before it (variables).
+struct PaneRun {
+  PaneRun(const StripeShow& show, support::TmuxPane& pane, const std::string& how = "",
+          const std::string& pipe = "", const std::string& env = "")
+      : dir(show.dir.path), pane(pane) {
+    pane.type("cd " + support::shell_quote(dir) + " && stty -g > modes-before && " + env +
+              " sh -c 'echo $$ > pid; exec " TUNDRA_PLAYER " " + how + "' " + pipe +
+              "; echo ${PIPESTATUS[0]} > status; stty -g > modes-after; echo shell-is-$((40 + 2))");
+  }
+
+  // The picture is on the screen: most of an 80 x 25 pane's characters are art.
+  bool showing() {
+    return support::wait_until([&] { return lit_characters(pane.screen()) > 800; }, 20);
+  }
+  // The player has reached its frame loop (for runs whose picture goes elsewhere).
+  bool started() {
+    return support::wait_until(
+        [&] { return pane.screen().find("engine  : Starting") != std::string::npos; }, 20);
+  }
+  pid_t pid() { return static_cast<pid_t>(std::stol(support::read_file(dir + "/pid"))); }
+  bool shell_back(double seconds = 30) {
+    return support::wait_until(
+        [&] { return pane.screen().find("shell-is-42\n") != std::string::npos; }, seconds);
+  }
+  std::string status() { return support::read_file(dir + "/status"); }
+  bool modes_restored() {
+    std::string before = support::read_file(dir + "/modes-before");
+    return !before.empty() && before == support::read_file(dir + "/modes-after");
+  }
+  bool farewell_shown() { return pane.history().find("congratulations!") != std::string::npos; }
+
+  std::string dir;
+  support::TmuxPane& pane;
+};
+
+TEST(TerminalSignals, IntTermAndHupEndTheShowWith128PlusTheSignalOnARestoredTerminal) {
+  for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(strsignal(signal_number));
+    StripeShow show(2000);
+    support::TmuxPane pane(80, 25);
+    PaneRun run(show, pane);
+    ASSERT_TRUE(run.showing()) << pane.screen();
+    ASSERT_EQ(kill(run.pid(), signal_number), 0);
+    ASSERT_TRUE(run.shell_back()) << pane.screen();
+    EXPECT_EQ(run.status(), std::to_string(128 + signal_number) + "\n");
+    EXPECT_TRUE(run.modes_restored());
+    EXPECT_FALSE(run.farewell_shown()) << pane.history();
+  }
+}
+
+TEST(TerminalSignals, ControlCTypedDuringTheShowIsSigint) {
+  // The keyboard leaves the terminal's signal keys alone: ^C reaches the player as SIGINT.
+  StripeShow show(2000);
+  support::TmuxPane pane(80, 25);
+  PaneRun run(show, pane);
+  ASSERT_TRUE(run.showing()) << pane.screen();
+  pane.key("C-c");
+  ASSERT_TRUE(run.shell_back()) << pane.screen();
+  EXPECT_EQ(run.status(), "130\n");
+  EXPECT_TRUE(run.modes_restored());
+  EXPECT_FALSE(run.farewell_shown()) << pane.history();
+}
+
+TEST(TerminalPlayer, AKeyDuringTheFarewellIsEchoedAndLeftForTheShell) {
+  // The display and its keyboard are closed before the farewell, so the terminal is back in its
+  // own mode: the key neither ends nor shortens the farewell, and the shell reads it afterwards.
+  StripeShow show(30);
+  support::TmuxPane pane(80, 25);
+  PaneRun run(show, pane);
+  ASSERT_TRUE(support::wait_until(
+      [&] { return pane.screen().find("congratulations!") != std::string::npos; }, 20))
+      << pane.screen();
+  pane.key("x");
+  ASSERT_TRUE(run.shell_back()) << pane.screen();
+  EXPECT_EQ(run.status(), "0\n");
+  EXPECT_TRUE(run.modes_restored());
+  // The whole farewell, in order; the echoed key sits somewhere among its lines.
+  std::string history = pane.history();
+  size_t at = history.find("congratulations!");
+  for (const char* line : farewell_lines) {
+    at = history.find(line, at);
+    ASSERT_NE(at, std::string::npos) << line << " in\n" << history;
+  }
+  std::vector<std::string> screen = lines_of(pane.screen());
+  auto prompt = std::find(screen.begin(), screen.end(), "shell-is-42");
+  ASSERT_NE(prompt, screen.end());
+  ASSERT_NE(prompt + 1, screen.end());
+  EXPECT_EQ(prompt[1], "$ x");  // typed ahead: the shell's next command line begins with it
+}
+
+// AA-lib's keyboards tell a resize each in their own way, or not at all: the slang one (the
+// terminal's default) and the curses one are both checked.
+void resize_during_the_show(const std::string& driver) {
+  StripeShow show(4000);
+  support::TmuxPane pane(80, 25);
+  PaneRun run(show, pane, "", "", driver.empty() ? "" : "AAOPTS='-driver " + driver + "'");
+  ASSERT_TRUE(run.showing()) << pane.screen();
+
+  // Larger: one picture pixel per 2 x 2 block, in the top-left 80 x 25 characters; the rest of
+  // the screen is black.
+  pane.resize(100, 30);
+  std::vector<std::string> screen;
+  ASSERT_TRUE(support::wait_until(
+      [&] {
+        screen = lines_of(pane.screen());
+        return screen.size() == 30 && lit_characters(screen[1]) > 70;
+      },
+      20))
+      << pane.screen();
+  support::wait_until([] { return false; }, 0.3);  // a few more frames at the new size
+  screen = lines_of(pane.screen());
+  expect_stripes(screen, {1, 2, 3, 11, 12, 13, 21, 22, 23},
+                 {6, 7, 8, 16, 17, 18, 25, 26, 27, 28, 29});
+  for (int row = 0; row < 30; ++row)
+    EXPECT_EQ(lit_characters(screen.at(row).substr(std::min<size_t>(80, screen[row].size()))), 0)
+        << row << ": " << screen[row];
+
+  // Smaller than 80 x 25: the whole picture, proportionally. Picture row y lands on text row
+  // (y * 40 / 50) / 2: rows 0-9 on 0-3, 10-19 on 4-7, 20-29 on 8-11, ...
+  pane.resize(60, 20);
+  ASSERT_TRUE(support::wait_until(
+      [&] {
+        screen = lines_of(pane.screen());
+        return screen.size() == 20 && lit_characters(screen.at(17)) > 50;
+      },
+      20))
+      << pane.screen();
+  for (int row : {1, 2, 9, 10, 17, 18})
+    EXPECT_GE(lit_characters(screen.at(row)), 55) << row << ": " << screen.at(row);
+  for (int row : {5, 6, 13, 14}) EXPECT_EQ(lit_characters(screen.at(row)), 0) << row;
+
+  // Still the same show: a key ends it as before.
+  EXPECT_TRUE(run.status().empty());
+  pane.key("q");
+  ASSERT_TRUE(run.shell_back()) << pane.screen();
+  EXPECT_EQ(run.status(), "0\n");
+  EXPECT_TRUE(run.modes_restored());
+  expect_farewell(lines_of(pane.history()));
+}
+
+TEST(TerminalPlayer, AResizedTerminalKeepsTheShowGoingAndThePictureFollowsItsSize) {
+  resize_during_the_show("");
+}
+
+TEST(TerminalPlayer, AResizeIsNotAKeyForTheCursesKeyboardEither) {
+  resize_during_the_show("curses");
+}
+
+TEST(TerminalPlayer, AClosedStandardOutputPlaysTheWholeShowWithStatusZero) {
+  // Standard output is opened on /dev/null: the picture and the farewell go there, the progress
+  // lines still reach the terminal.
+  StripeShow show(40);
+  support::TmuxPane pane(80, 25);
+  PaneRun run(show, pane, ">&-");
+  ASSERT_TRUE(run.shell_back(40)) << pane.screen();
+  EXPECT_EQ(run.status(), "0\n");
+  EXPECT_TRUE(run.modes_restored());
+  std::string history = pane.history();
+  EXPECT_NE(history.find("engine  : Stopping"), std::string::npos) << history;
+  EXPECT_FALSE(run.farewell_shown()) << history;
+}
+
+TEST(TerminalPlayer, APipeClosedByItsReaderEndsTheShowWithSigpipeOnARestoredTerminal) {
+  StripeShow show(2000);
+  support::TmuxPane pane(80, 25);
+  PaneRun run(show, pane, "", "| head -c 100");
+  ASSERT_TRUE(run.shell_back()) << pane.screen();
+  EXPECT_EQ(run.status(), "141\n");
+  EXPECT_TRUE(run.modes_restored());
+  EXPECT_FALSE(run.farewell_shown());
 }
 
 TEST(StdoutDriver, PlaysTheWholeShowWithoutATerminal) {
