@@ -34,9 +34,8 @@ std::vector<bool> creating_frames(const engine::Engine& show, size_t frame_count
   const std::vector<uint8_t>& script = show.script.chunk->bytes;
   int64_t frame = -1;  // the start-up run
   engine::Instruction instruction;
-  for (uint32_t position = 0;
-       engine::decode_instruction(script.data(), script.size(), position, instruction) ==
-       engine::Decode::OK;
+  for (uint32_t position = 0; engine::decode_instruction(script.data(), script.size(), position,
+                                                         instruction) == engine::Decode::OK;
        position += instruction.info->length) {
     const int64_t counter = std::max<int64_t>(frame, 0);
     switch (instruction.info->code) {
@@ -107,7 +106,9 @@ std::string scene_of(const std::map<uint32_t, std::string>& scenes, uint32_t fra
   return std::prev(after)->second;
 }
 
-double ms(Nanoseconds time) { return std::chrono::duration<double, std::milli>(time).count(); }
+double ms(Nanoseconds time) {
+  return std::chrono::duration<double, std::milli>(time).count();
+}
 
 Nanoseconds median(std::vector<Nanoseconds> times) {
   if (times.empty()) return Nanoseconds::zero();
@@ -123,9 +124,12 @@ int main(int argc, char** argv) {
   const char* path = nullptr;
   for (int i = 1; i < argc; ++i) {
     std::string argument = argv[i];
-    if (argument == "--runs" && i + 1 < argc) runs = std::max(1, std::atoi(argv[++i]));
-    else if (argument == "--scenes" && i + 1 < argc) scenes_path = argv[++i];
-    else if (argument[0] != '-' && path == nullptr) path = argv[i];
+    if (argument == "--runs" && i + 1 < argc)
+      runs = std::max(1, std::atoi(argv[++i]));
+    else if (argument == "--scenes" && i + 1 < argc)
+      scenes_path = argv[++i];
+    else if (argument[0] != '-' && path == nullptr)
+      path = argv[i];
     else {
       std::fprintf(stderr, "usage: tundra-frame-times [--runs R] [--scenes FILE] DATAFILE\n");
       return 2;
@@ -165,8 +169,10 @@ int main(int argc, char** argv) {
   std::printf("engine / aa_render (medians): %.3f\n",
               render_median.count() ? double(engine_median.count()) / render_median.count() : 0.0);
   std::printf("engine worst: %s\n", describe(worst).c_str());
-  if (any_plain) std::printf("engine worst without creating an effect: %s\n", describe(worst_plain).c_str());
-  if (any_creating) std::printf("engine worst creating an effect: %s\n", describe(worst_creating).c_str());
+  if (any_plain)
+    std::printf("engine worst without creating an effect: %s\n", describe(worst_plain).c_str());
+  if (any_creating)
+    std::printf("engine worst creating an effect: %s\n", describe(worst_creating).c_str());
   std::printf("aa_render worst: %.4f ms\n", ms(render_worst));
   std::printf("engine total: %.1f ms for %zu frames\n",
               ms(std::accumulate(engine_times.begin(), engine_times.end(), Nanoseconds::zero())),

@@ -383,8 +383,8 @@ class Checker {
       const ChunkRecord& record = *container_.loaded_chunk(value);
       if (!fx::accepts(param->kind, *record.kind)) {
         error(described + " takes " + article(param->kind) +
-                  format_text(", but chunk %u is a %s chunk", value,
-                              datafile::kind_name(*record.kind)),
+                  format_text(", but chunk %u is %s", value,
+                              datafile::kind_with_article(*record.kind)),
               2);
         return;
       }

@@ -81,8 +81,8 @@ void find_loaded(Container& container) {
   if (container.loaded == 0)
     refuse("the file holds no usable chunk 0");
   else if (container.chunks[0].kind != ChunkKind::SCRIPT)
-    refuse(format_text("chunk 0 is a %s chunk, but a data file begins with its DEMO chunk",
-                       datafile::kind_name(*container.chunks[0].kind)));
+    refuse(format_text("chunk 0 is %s, but a data file begins with its DEMO chunk",
+                       datafile::kind_with_article(*container.chunks[0].kind)));
 }
 
 }  // namespace
