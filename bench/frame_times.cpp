@@ -29,9 +29,8 @@ struct FrameTime {
 
 // The frames in which the script creates an effect, found by following its waits the way the
 // interpreter does. Effects made in the start-up run belong to no frame.
-std::vector<bool> creating_frames(const engine::Engine& show, size_t frame_count) {
-  std::vector<bool> creates(frame_count, false);
-  const std::vector<uint8_t>& script = show.script.chunk->bytes;
+std::vector<bool> creating_frames(const std::vector<uint8_t>& script) {
+  std::vector<bool> creates;
   int64_t frame = -1;  // the start-up run
   engine::Instruction instruction;
   for (uint32_t position = 0; engine::decode_instruction(script.data(), script.size(), position,
@@ -40,7 +39,10 @@ std::vector<bool> creating_frames(const engine::Engine& show, size_t frame_count
     const int64_t counter = std::max<int64_t>(frame, 0);
     switch (instruction.info->code) {
       case engine::NEWFX:
-        if (frame >= 0 && size_t(frame) < frame_count) creates[frame] = true;
+        if (frame >= 0) {
+          if (creates.size() <= size_t(frame)) creates.resize(size_t(frame) + 1);
+          creates[size_t(frame)] = true;
+        }
         break;
       case engine::WAITAT:
         frame = std::max<int64_t>(instruction.operands[0], frame + 1);
@@ -61,7 +63,6 @@ std::vector<bool> creating_frames(const engine::Engine& show, size_t frame_count
 // filled once.
 bool play_once(const char* path, std::vector<FrameTime>& frames, std::vector<bool>& creates) {
   tools::render::RenderControl control;
-  engine::Engine* running = nullptr;
   control.on_frame = [&](const tools::render::RenderedFrame& frame) {
     if (frames.size() <= frame.number) frames.resize(frame.number + 1);
     FrameTime& time = frames[frame.number];
@@ -76,13 +77,14 @@ bool play_once(const char* path, std::vector<FrameTime>& frames, std::vector<boo
   setup.farewell = false;
   FILE* quiet = std::fopen("/dev/null", "w");
   setup.console = {quiet, quiet};
-  setup.on_engine = [&](engine::Engine& engine) { running = &engine; };
+  setup.on_engine = [&](engine::Engine& engine) {
+    if (creates.empty()) creates = creating_frames(engine.script.chunk->bytes);
+  };
   char program[] = "tundra-frame-times";
   char* argv[] = {program, nullptr};
   std::srand(1);
   int status = engine::run_show(1, argv, setup);
   std::fclose(quiet);
-  if (running != nullptr && creates.empty()) creates = creating_frames(*running, frames.size());
   return status == 0;
 }
 
@@ -174,6 +176,20 @@ int main(int argc, char** argv) {
   if (any_creating)
     std::printf("engine worst creating an effect: %s\n", describe(worst_creating).c_str());
   std::printf("aa_render worst: %.4f ms\n", ms(render_worst));
+  // Scene by scene: where the engine's work exceeds AA-lib's render of the same frame.
+  for (auto scene = scenes.begin(); scene != scenes.end(); ++scene) {
+    const size_t first = scene->first;
+    const size_t last = std::next(scene) == scenes.end() ? frames.size() : std::next(scene)->first;
+    if (first >= std::min(last, frames.size())) continue;
+    std::vector<Nanoseconds> engine_part(engine_times.begin() + first,
+                                         engine_times.begin() + std::min(last, frames.size()));
+    std::vector<Nanoseconds> render_part(render_times.begin() + first,
+                                         render_times.begin() + std::min(last, frames.size()));
+    size_t above = 0;
+    for (size_t f = 0; f < engine_part.size(); ++f) above += engine_part[f] > render_part[f];
+    std::printf("scene: %zu-%zu %s | %.4f | %.4f | %zu\n", first, first + engine_part.size() - 1,
+                scene->second.c_str(), ms(median(engine_part)), ms(median(render_part)), above);
+  }
   std::printf("engine total: %.1f ms for %zu frames\n",
               ms(std::accumulate(engine_times.begin(), engine_times.end(), Nanoseconds::zero())),
               frames.size());
