@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "fx/fx_table.h"
+#include "fx/random.h"
 
 namespace fx {
 namespace {
@@ -16,11 +17,6 @@ constexpr int EDGE = 10;  // a blob turns once its centre is this close to an ed
 // More blobs than this are not kept: each costs 4096 additions a render, and a corrupt count
 // must not ask for gigabytes.
 constexpr int32_t MAX_BLOBS = 65535;
-
-// rand() runs from 0 to 2^31 - 1; scaled to 0 .. m - 1 as trunc(r m 2^-31).
-int64_t random_below(int64_t m) {
-  return static_cast<int64_t>(std::rand()) * m >> 31;
-}
 
 std::unique_ptr<FxInstance> create(engine::BufferEntry& entry) {
   auto fx = std::make_unique<BlobFx>();

@@ -15,11 +15,6 @@ constexpr long double TWO_TO_MINUS_31 = 0x1p-31L;
 
 }  // namespace
 
-int32_t random_below(int32_t m) {
-  const uint64_t r = static_cast<uint64_t>(std::rand());  // 0 .. 2^31 - 1
-  return static_cast<int32_t>(r * static_cast<uint64_t>(m) >> 31);
-}
-
 int32_t start_position(uint16_t size) {
   const long double r = std::rand();
   const int64_t k = static_cast<int64_t>(r * size * START_BAND * TWO_TO_MINUS_31);

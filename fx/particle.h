@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "fx/random.h"
+
 namespace fx {
 
 // Positions and velocities are 16.16 fixed point (65536 = one pixel) in 32 bits. They wrap
@@ -37,9 +39,6 @@ inline int32_t wrap_add(int32_t a, int32_t b) {
 inline int32_t wrap_trunc(long double value) {
   return static_cast<int32_t>(static_cast<uint32_t>(static_cast<int64_t>(value)));
 }
-
-// The next rand() scaled to 0 .. m - 1 as trunc(r x m x 2^-31); exact in integers.
-int32_t random_below(int32_t m);
 
 // A start position on an axis of `size` pixels, from one random number: a whole pixel in the
 // 48 % band that begins 30 % in (columns 47 to 123 of 160).

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "fx/fx_table.h"
+#include "fx/random.h"
 
 namespace fx {
 namespace {
@@ -19,7 +20,7 @@ constexpr int32_t MAX_SPARKS = UINT16_MAX / SPARK_SPACING + 1;
 // A column in the middle half of the target: trunc(trunc(r W 2^-31) / 2 + W / 4), 40 to 119 on a
 // 160-wide target. The halves and quarters are exact in double.
 uint16_t random_column(uint16_t width) {
-  const int64_t scaled = static_cast<int64_t>(std::rand()) * width >> 31;
+  const int32_t scaled = random_below(width);
   return static_cast<uint16_t>(static_cast<double>(scaled) * 0.5 + width * 0.25);
 }
 

@@ -779,18 +779,6 @@ std::vector<Played> play_all(const std::vector<Row>& rows) {
   return played;
 }
 
-const std::string farewell =
-    "congratulations!\n"
-    "you just made it through the most boring\n"
-    "two and a half minutes of this party\n"
-    "but it's not over now\n"
-    "\nwell,\n"
-    "it is....\n"
-    "just wanted to see you face when you read this.\n"
-    "THE END.\n\n"
-    "ps:\n"
-    "loaderbars suck\n";
-
 void expect_rows(const std::vector<Row>& rows) {
   std::vector<Played> played = play_all(rows);
   for (size_t i = 0; i < rows.size(); ++i) {
@@ -810,7 +798,7 @@ void expect_rows(const std::vector<Row>& rows) {
         << got.out.substr(0, 200);
     std::string tail = got.out.substr(got.out.size() - std::min<size_t>(got.out.size(), 300));
     if (row.stage == Stage::PLAYS_ON) {
-      EXPECT_TRUE(got.out.ends_with(farewell)) << tail;
+      EXPECT_TRUE(got.out.ends_with(support::farewell_text)) << tail;
     } else {
       EXPECT_EQ(got.out.find("congratulations"), std::string::npos);
       if (row.stream == Stream::OUT) {

@@ -31,18 +31,6 @@ support::Bytes three_frames() {
       .bytes;
 }
 
-const char* const farewell =
-    "congratulations!\n"
-    "you just made it through the most boring\n"
-    "two and a half minutes of this party\n"
-    "but it's not over now\n"
-    "\nwell,\n"
-    "it is....\n"
-    "just wanted to see you face when you read this.\n"
-    "THE END.\n\n"
-    "ps:\n"
-    "loaderbars suck\n";
-
 std::vector<std::string> frame_calls(int frames) {
   std::vector<std::string> calls = {"init 160 50 0", "set_framebuffer", "start"};
   for (int i = 0; i < frames; ++i)
@@ -58,7 +46,8 @@ TEST(Player, PrintsItsProgressOnTheRightStreamsAndDrivesTheDisplayInOrder) {
   auto result = run_show_on(three_frames(), options);
   EXPECT_EQ(result.status, 0);
   EXPECT_TRUE(result.out.starts_with("loader  : loading /")) << result.out;
-  EXPECT_TRUE(result.out.ends_with("show.dat\n" + std::string(farewell))) << result.out;
+  EXPECT_TRUE(result.out.ends_with("show.dat\n" + std::string(support::farewell_text)))
+      << result.out;
   EXPECT_EQ(result.err,
             "engine  : loading...\n"
             "engine  : Initializing the FX\n"
@@ -107,7 +96,7 @@ TEST(Player, AQuitAtTheFirstPollEndsTheShowBeforeAnyFrame) {
   EXPECT_EQ(polled_at, 0u);
   EXPECT_EQ(result.recording->calls, (std::vector<std::string>{"init 160 50 0", "set_framebuffer",
                                                                "start", "poll_quit", "close"}));
-  EXPECT_TRUE(result.out.ends_with(farewell));
+  EXPECT_TRUE(result.out.ends_with(support::farewell_text));
   EXPECT_TRUE(result.err.ends_with("engine  : Stopping\n"));
 }
 
@@ -228,7 +217,7 @@ TEST(Player, TheFarewellTakesItsTicksInRealTimeEvenWithNosync) {
   double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   EXPECT_EQ(result.status, 0);
-  EXPECT_TRUE(result.out.ends_with(farewell));
+  EXPECT_TRUE(result.out.ends_with(support::farewell_text));
   // 290 ticks of 30 ms; ticks merge but are never early, so the farewell cannot be shorter.
   EXPECT_GE(seconds, 289 * 0.030);
 }

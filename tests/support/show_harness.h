@@ -37,6 +37,19 @@ struct CapturedStream {
   size_t size_ = 0;
 };
 
+// What the player prints on standard output after a show that was not cut short.
+inline constexpr const char* farewell_text =
+    "congratulations!\n"
+    "you just made it through the most boring\n"
+    "two and a half minutes of this party\n"
+    "but it's not over now\n"
+    "\nwell,\n"
+    "it is....\n"
+    "just wanted to see you face when you read this.\n"
+    "THE END.\n\n"
+    "ps:\n"
+    "loaderbars suck\n";
+
 struct ShowOptions {
   std::vector<std::string> args;  // after the program name
   const engine::FrameClock* clock = &engine::instant_clock;
