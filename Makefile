@@ -7,7 +7,7 @@ JOBS    ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
 .PHONY: all deps build build-sanitize test test-normal test-sanitize fuzz bench format clean \
-	play preview golden excerpt
+	play preview golden excerpt fresh-check
 
 all: build
 
@@ -63,6 +63,12 @@ golden: build
 excerpt: build
 	@cd $(BUILD)/show && ../tools/dat/tundra-dat build src/excerpt.tds -o excerpt.dat --strict \
 	  && ../tundra-render --frames 120 --gif $(CURDIR)/docs/excerpt.gif excerpt.dat
+
+# The README's commands on a brand-new Debian machine: a pristine bookworm root made with
+# debootstrap (kept as a tarball in ~/.cache/tundra), a clone of this commit, make test, and
+# make play in a tmux pane. Needs root (it asks sudo); about half an hour.
+fresh-check:
+	@scripts/fresh-check
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
