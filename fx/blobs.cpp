@@ -41,6 +41,9 @@ void add_sprite(BlobFx& fx, int64_t p, int64_t width) {
     const int64_t row = p + r * width;
     const int64_t first = std::max<int64_t>(0, -row);
     const int64_t last = std::min<int64_t>(SPRITE_SIZE, count - row);
+    // A row wholly above or below the map adds nothing; leaving it before the pointers are
+    // formed also keeps them off an empty map, whose data() may be null.
+    if (last <= first) continue;
     // A plain loop over two byte arrays, which the compiler turns into saturating vector adds.
     uint8_t* map = fx.intensity.data() + (row + first);
     const uint8_t* sprite = fx.sprite.data() + r * SPRITE_SIZE + first;
