@@ -16,6 +16,7 @@
 #include "engine/engine.h"
 #include "engine/opcodes.h"
 #include "engine/player.h"
+#include "engine/show.h"
 #include "tools/render/render_display.h"
 
 namespace {
@@ -77,12 +78,11 @@ bool play_once(const char* path, std::vector<FrameTime>& frames, std::vector<boo
   setup.farewell = false;
   FILE* quiet = std::fopen("/dev/null", "w");
   setup.console = {quiet, quiet};
-  setup.on_engine = [&](engine::Engine& engine) {
-    if (creates.empty()) creates = creating_frames(engine.script.chunk->bytes);
+  setup.on_show = [&](engine::Show& show) {
+    if (creates.empty()) creates = creating_frames(show.engine().script.chunk->bytes);
   };
   char program[] = "tundra-frame-times";
   char* argv[] = {program, nullptr};
-  std::srand(1);
   int status = engine::run_show(1, argv, setup);
   std::fclose(quiet);
   return status == 0;

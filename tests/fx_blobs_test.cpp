@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "fx/blobs.h"
+#include "fx/random.h"
 #include "support/fx_harness.h"
 #include "support/show_harness.h"
 
@@ -16,7 +17,7 @@ using support::FxUnderTest;
 constexpr uint8_t BLOBS = 9;
 constexpr uint8_t COUNT = 0x80;
 
-// glibc's first four results after srand(1).
+// glibc's first four results from the start of the stream (srand(1)).
 constexpr int32_t RAND_1[] = {1804289383, 846930886, 1681692777, 1714636915};
 
 struct Blobs {
@@ -94,7 +95,7 @@ TEST(BouncingBlobs, BlobsMoveAfterBeingDrawnAndTurnPastTheEdgeLimits) {
 }
 
 TEST(BouncingBlobs, NewBlobsTakeFourRandomNumbersInOrder) {
-  std::srand(1);
+  fx::restart_random();
   Blobs blobs(160, 50);
   blobs.fx.set(COUNT, 1);
   const Blob& blob = blobs.record().blobs.at(0);
@@ -108,7 +109,7 @@ TEST(BouncingBlobs, NewBlobsTakeFourRandomNumbersInOrder) {
 }
 
 TEST(BouncingBlobs, ChangingTheCountKeepsTheFirstBlobs) {
-  std::srand(1);
+  fx::restart_random();
   Blobs blobs;
   blobs.fx.set(COUNT, 5);
   const std::vector<Blob> five = blobs.record().blobs;
@@ -135,7 +136,7 @@ TEST(BouncingBlobs, ASpritePastTheRightEdgeGoesOnAtTheLeftOneRowLower) {
 
 // The blob count and the sprite's reach are trusted to stay inside the map; they need not.
 TEST(BouncingBlobs, NegativeCountsMeanNoBlobsAndHugeOnesAreLimited) {
-  std::srand(1);
+  fx::restart_random();
   Blobs blobs;
   blobs.fx.set(COUNT, 2);
   blobs.fx.set(COUNT, -4);
@@ -185,7 +186,7 @@ TEST(BouncingBlobs, ATargetRecreatedAtAnotherSizeIsDrawnWhole) {
 }
 
 TEST(BouncingBlobs, ScriptDrawsThreeRandomBlobs) {
-  std::srand(1);
+  fx::restart_random();
   support::EngineRun run(support::DataFileBuilder()
                              .script(support::ScriptBuilder()
                                          .newbuf(0, 0, 0, 160, 50)

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "fx/bounce.h"
+#include "fx/random.h"
 #include "support/fx_harness.h"
 #include "support/show_harness.h"
 
@@ -31,7 +32,7 @@ struct Bounce : FxUnderTest {
 constexpr uint16_t BACKGROUND = 0x1111, SOURCE = 0xF800;
 
 TEST(BounceStart, TheFirstParticlesComeExactlyFromTheUnseededStream) {
-  std::srand(1);
+  fx::restart_random();
   Bounce bounce;
   bounce.set(0x80, 3);
   ASSERT_EQ(bounce.particles().size(), 3u);
@@ -47,7 +48,7 @@ TEST(BounceStart, TheFirstParticlesComeExactlyFromTheUnseededStream) {
 }
 
 TEST(BounceStart, ColumnsSpanFortySevenToOneHundredTwentyThreeOnAWidthOf160) {
-  std::srand(1);
+  fx::restart_random();
   Bounce bounce;
   bounce.set(0x80, 3000);
   int32_t lowest = 1000, highest = -1000;
@@ -64,7 +65,7 @@ TEST(BounceStart, ColumnsSpanFortySevenToOneHundredTwentyThreeOnAWidthOf160) {
 }
 
 TEST(BounceCount, ShrinkingKeepsTheFirstParticlesAndGrowingAddsNewOnesBehind) {
-  std::srand(1);
+  fx::restart_random();
   Bounce bounce;
   auto background = support::make_image(160, 50, BACKGROUND);
   bounce.set(0x82, *background);
@@ -88,11 +89,11 @@ TEST(BounceCount, ShrinkingKeepsTheFirstParticlesAndGrowingAddsNewOnesBehind) {
 }
 
 TEST(BounceRender, NothingMovesIsDrawnOrDrawnFromTheStreamBeforeTheBackground) {
-  std::srand(1);
+  fx::restart_random();
   Bounce bounce;
   bounce.set(0x80, 4);
   const int expected_next = std::rand();
-  std::srand(1);
+  fx::restart_random();
   bounce.set(0x80, 0);
   bounce.set(0x80, 4);  // the same four particles again
   std::fill_n(bounce.buffer().pixels.get(), 8000, 0x5555);
@@ -106,7 +107,7 @@ TEST(BounceRender, NothingMovesIsDrawnOrDrawnFromTheStreamBeforeTheBackground) {
 }
 
 TEST(BounceRender, ANewParticleIsDrawnOnTheTopRowAtItsStartColumnThenFalls) {
-  std::srand(1);
+  fx::restart_random();
   Bounce bounce;
   auto source = support::make_image(160, 50, SOURCE);
   auto background = support::make_image(160, 50, BACKGROUND);
@@ -146,7 +147,7 @@ TEST(BounceRender, TheFloorDrawsItsRandomNumberBeforeGravity) {
   auto background = support::make_image(160, 50, BACKGROUND);
   bounce.set(0x82, *background);
   Particle& p = bounce.place(80 * 65536, 45 * 65536, 0, 65536);  // lands below row 45
-  std::srand(1);
+  fx::restart_random();
   bounce.render();
   // Floor: k = trunc(1804289383 x 50 / 2^31) = 42, vy = trunc(65536 x -0.842) = -55181.
   // Gravity: 436 + 2 x trunc(846930886 x 400 / 2^31) = 750. The other order gives -52565.
@@ -160,13 +161,13 @@ TEST(BounceRender, DropReleasesTheParticlesAndClearingItReArmsTheFloor) {
   bounce.set(0x82, *background);
   Particle& p = bounce.place(80 * 65536, 45 * 65536, 0, 32768);
   bounce.set(0x83, 0x100);  // only the low 8 bits count: still the floor
-  std::srand(1);
+  fx::restart_random();
   bounce.render();
   EXPECT_LT(p.vy, 0);  // bounced
   bounce.set(0x83, 1);
   p.y = 46 * 65536;
   p.vy = 65536;
-  std::srand(1);
+  fx::restart_random();
   bounce.render();
   EXPECT_EQ(p.y, 47 * 65536);  // through the floor
   EXPECT_EQ(p.vy, 65536 + 436 + 2 * int32_t((int64_t(FIRST_RAND) * 400) >> 31));
@@ -196,7 +197,7 @@ TEST(BounceRender, ATargetNarrowerThanTenPixelsTurnsEveryParticleEveryRender) {
 // allocation; the sanitizer build checks the "without".
 
 TEST(BounceSafety, ANegativeCountLeavesNoParticles) {
-  std::srand(1);
+  fx::restart_random();
   Bounce bounce;
   bounce.set(0x80, 5);
   bounce.set(0x80, -3);
@@ -208,14 +209,14 @@ TEST(BounceSafety, ANegativeCountLeavesNoParticles) {
 }
 
 TEST(BounceSafety, AHugeCountIsLimited) {
-  std::srand(1);
+  fx::restart_random();
   Bounce bounce(16, 16);
   bounce.set(0x80, 0x7FFFFFFF);
   EXPECT_EQ(bounce.particles().size(), size_t(fx::MAX_PARTICLES));
 }
 
 TEST(BounceSafety, PicturesSmallerThanTheTargetReadAsBlackBeyondTheirEnd) {
-  std::srand(1);
+  fx::restart_random();
   Bounce bounce;
   auto source = support::make_image(10, 10, SOURCE);         // 100 pixels
   auto background = support::make_image(20, 5, BACKGROUND);  // 100 pixels
@@ -231,7 +232,7 @@ TEST(BounceSafety, PicturesSmallerThanTheTargetReadAsBlackBeyondTheirEnd) {
 }
 
 TEST(BounceSafety, ATargetReCreatedLargerReadsItsOwnStartPictureAsBlackBeyondItsSize) {
-  std::srand(1);
+  fx::restart_random();
   Bounce bounce(20, 10);  // the particles' picture made at creation: 200 black pixels
   auto background = support::make_image(160, 50, BACKGROUND);
   bounce.set(0x82, *background);
@@ -264,7 +265,7 @@ TEST(BounceSafety, FarPositionsWrapInsteadOfOverflowing) {
 
 TEST(BounceScript, ParticlesShowTheSourceOnTheTopRowOverTheBackground) {
   using support::Rgb;
-  std::srand(1);
+  fx::restart_random();
   support::EngineRun run(support::DataFileBuilder()
                              .script(support::ScriptBuilder()
                                          .newbuf(0, 0, 0, 160, 50)

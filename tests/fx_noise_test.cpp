@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "fx/noise.h"
+#include "fx/random.h"
 #include "support/fx_harness.h"
 #include "support/show_harness.h"
 
@@ -18,7 +19,7 @@ constexpr uint16_t WHITE = 0xFFFF, GREY = 0x7BEF, BLACK = 0;
 
 // The ten frames an instance of `count` pixels created right after srand(1) must hold.
 std::array<std::vector<uint16_t>, 10> expected_frames(size_t count) {
-  std::srand(1);
+  fx::restart_random();
   std::array<std::vector<uint16_t>, 10> frames;
   for (auto& frame : frames)
     for (size_t p = 0; p < count; ++p) {
@@ -31,7 +32,7 @@ std::array<std::vector<uint16_t>, 10> expected_frames(size_t count) {
 struct Noise : FxUnderTest {
   // Created right after srand(1), so its frames are expected_frames(width x height).
   explicit Noise(uint16_t width = 160, uint16_t height = 50)
-      : FxUnderTest((std::srand(1), 6), width, height) {}
+      : FxUnderTest((fx::restart_random(), 6), width, height) {}
   NoiseFx& fx() { return record<NoiseFx>(); }
   std::vector<uint16_t> picture() {
     return {buffer().pixels.get(), buffer().pixels.get() + buffer().pixel_count()};
@@ -220,7 +221,7 @@ TEST(NoiseSafety, TheFrameCountWrapsAndStillPicksOneOfTheTenFrames) {
 
 TEST(NoiseScript, TheImageAppearsOutOfTheStatic) {
   using support::Rgb;
-  std::srand(1);  // the effect draws its static when the start-up run creates it
+  fx::restart_random();  // the effect draws its static when the start-up run creates it
   support::EngineRun run(support::DataFileBuilder()
                              .script(support::ScriptBuilder()
                                          .newbuf(0, 0, 0, 160, 50)

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "fx/random.h"
 #include "fx/tint.h"
 #include "support/fx_harness.h"
 #include "support/show_harness.h"
@@ -24,7 +25,7 @@ struct Tint : FxUnderTest {
 };
 
 TEST(TintStart, TheFirstParticlesComeExactlyFromTheUnseededStream) {
-  std::srand(1);
+  fx::restart_random();
   Tint tint;
   tint.set(0x80, 3);
   // Six draws each: column, row, two for vx, two for vy.
@@ -43,7 +44,7 @@ TEST(TintStart, TheFirstParticlesComeExactlyFromTheUnseededStream) {
 }
 
 TEST(TintStart, ParticlesStartInTheMiddleWithGreysTakenFromTheirHorizontalVelocity) {
-  std::srand(1);
+  fx::restart_random();
   Tint tint;
   tint.set(0x80, 3000);
   int32_t top = 1000, bottom = -1000, left = 1000, right = -1000;
@@ -63,7 +64,7 @@ TEST(TintStart, ParticlesStartInTheMiddleWithGreysTakenFromTheirHorizontalVeloci
 }
 
 TEST(TintRender, WithoutAPictureTheTargetStaysBlackAndNothingMoves) {
-  std::srand(1);
+  fx::restart_random();
   Tint tint;
   tint.set(0x80, 50);
   std::fill_n(tint.buffer().pixels.get(), 8000, 0x5555);
@@ -133,7 +134,7 @@ TEST(TintRender, TheWallStandsBetween327679And327680) {
 }
 
 TEST(TintRender, ShrinkingTheCountKeepsPositionsVelocitiesAndColours) {
-  std::srand(1);
+  fx::restart_random();
   Tint tint;
   auto picture = support::make_image(160, 50, [](int x, int) { return uint16_t(x < 80 ? 0 : x); });
   tint.set(0x81, *picture);
@@ -150,7 +151,7 @@ TEST(TintRender, ShrinkingTheCountKeepsPositionsVelocitiesAndColours) {
 }
 
 TEST(TintSafety, ANegativeCountLeavesNoParticles) {
-  std::srand(1);
+  fx::restart_random();
   Tint tint;
   tint.set(0x80, 5);
   tint.set(0x80, INT32_MIN);
@@ -181,7 +182,7 @@ TEST(TintSafety, AParticleOutsideATinyTargetSamplesNothingAndMovesAtFullSpeed) {
 }
 
 TEST(TintSafety, ATargetReCreatedInAnotherSizeIsDrawnInItsNewSize) {
-  std::srand(1);
+  fx::restart_random();
   Tint tint;
   auto white = support::make_image(160, 50, 0xFFFF);
   tint.set(0x81, *white);
@@ -201,7 +202,7 @@ TEST(TintSafety, ATargetReCreatedInAnotherSizeIsDrawnInItsNewSize) {
 
 TEST(TintScript, ParticlesTakeOnThePictureInsideTheBox) {
   using support::Rgb;
-  std::srand(1);
+  fx::restart_random();
   support::EngineRun run(support::DataFileBuilder()
                              .script(support::ScriptBuilder()
                                          .newbuf(0, 0, 0, 160, 50)

@@ -106,10 +106,11 @@ class Checker {
 
   void run() {
     result_.diagnostics.append(container_.diagnostics);
-    const Bytes* script = container_.script();
-    if (script == nullptr) return;
+    const FileChunk* chunk = container_.script();
+    if (chunk == nullptr) return;
+    const std::span<const uint8_t> script = chunk->payload;
     script_ = script;
-    if (script->empty()) {
+    if (script.empty()) {
       report_at(0, Severity::ERROR, "the script is empty: it needs at least END", nullptr);
       return;
     }
@@ -117,7 +118,7 @@ class Checker {
     for (;;) {
       Instruction instruction;
       engine::Decode decoded =
-          engine::decode_instruction(script->data(), script->size(), position, instruction);
+          engine::decode_instruction(script.data(), script.size(), position, instruction);
       if (decoded == engine::Decode::PAST_END) {
         report_at(last_position_, Severity::ERROR,
                   "the script ends after this instruction without END: the engine would run "
@@ -126,17 +127,17 @@ class Checker {
         return;
       }
       if (decoded == engine::Decode::UNKNOWN_OPCODE) {
-        report_at(position, Severity::ERROR,
-                  format_text("unknown opcode 0x%02X: the engine stops the show here",
-                              (*script)[position]),
-                  nullptr);
+        report_at(
+            position, Severity::ERROR,
+            format_text("unknown opcode 0x%02X: the engine stops the show here", script[position]),
+            nullptr);
         return;
       }
       if (decoded == engine::Decode::TRUNCATED) {
         report_at(
             position, Severity::ERROR,
             format_text("%s needs %d bytes, but the script has %zu left", instruction.info->name,
-                        instruction.info->length, script->size() - position),
+                        instruction.info->length, script.size() - position),
             nullptr);
         return;
       }
@@ -150,9 +151,9 @@ class Checker {
       if (ended) {
         result_.summary.ends = true;
         result_.summary.end_frame = now_;
-        if (position < script->size())
+        if (position < script.size())
           report_at(position, Severity::WARNING,
-                    format_text("%zu bytes after END are never run", script->size() - position),
+                    format_text("%zu bytes after END are never run", script.size() - position),
                     nullptr);
         return;
       }
@@ -163,7 +164,7 @@ class Checker {
   const Container& container_;
   const SourceMap* source_map_;
   CheckResult& result_;
-  const Bytes* script_ = nullptr;
+  std::span<const uint8_t> script_;
   const Instruction* instruction_ = nullptr;  // the one being checked
   uint32_t last_position_ = 0;
   Instruction last_instruction_;
@@ -209,8 +210,8 @@ class Checker {
   void report_once(uint32_t byte, const std::string& message) {
     if (!reported_.insert(format_text("%u ", byte) + message).second) return;
     Instruction at;
-    bool decoded = engine::decode_instruction(script_->data(), script_->size(), byte, at) ==
-                   engine::Decode::OK;
+    bool decoded =
+        engine::decode_instruction(script_.data(), script_.size(), byte, at) == engine::Decode::OK;
     report_at(byte, Severity::ERROR, message, decoded ? &at : nullptr);
   }
 
@@ -380,7 +381,7 @@ class Checker {
     }
     if (chunk) {
       if (!valid) return;  // the chunk number was reported
-      const ChunkRecord& record = *container_.loaded_chunk(value);
+      const FileChunk& record = *container_.loaded_chunk(value);
       if (!fx::accepts(param->kind, *record.kind)) {
         error(described + " takes " + article(param->kind) +
                   format_text(", but chunk %u is %s", value,
@@ -416,11 +417,13 @@ class Checker {
   }
 
   void check_chunk(const SlotModel& slot, const fx::ParamInfo& param, uint32_t number,
-                   const ChunkRecord& record) {
+                   const FileChunk& record) {
     const BufferModel* buffer = buffer_of(slot);
-    if (record.image && buffer != nullptr) check_image(slot, param, number, *record.image, *buffer);
+    const datafile::ImageChunk* image = image_of(record);
+    if (image != nullptr && buffer != nullptr) check_image(slot, param, number, *image, *buffer);
     if (slot.info()->name != "scroller") return;
-    if (record.font && buffer != nullptr) check_font(slot, number, *record.font, *buffer);
+    if (const datafile::FontChunk* glyphs = font_of(record); glyphs != nullptr && buffer != nullptr)
+      check_font(slot, number, *glyphs, *buffer);
     if (record.kind == ChunkKind::TEXT) check_text(number, record.payload);
     // Text and font are both known now, or again: say which characters will not be drawn.
     const ParamModel* text = slot.param("text");
@@ -496,7 +499,7 @@ class Checker {
             2);
   }
 
-  void check_text(uint32_t number, const Bytes& text) {
+  void check_text(uint32_t number, std::span<const uint8_t> text) {
     auto zero = std::find(text.begin(), text.end(), 0);
     if (zero == text.end())
       error(format_text("text chunk %u has no zero byte, but the scroller reads its text up to "
@@ -511,10 +514,10 @@ class Checker {
   }
 
   void check_coverage(uint32_t text_chunk, uint32_t font_chunk) {
-    const ChunkRecord* text = container_.loaded_chunk(text_chunk);
-    const ChunkRecord* font = container_.loaded_chunk(font_chunk);
-    if (text == nullptr || font == nullptr || !font->font) return;
-    const datafile::FontChunk& glyphs = *font->font;
+    const FileChunk* text = container_.loaded_chunk(text_chunk);
+    const FileChunk* font = container_.loaded_chunk(font_chunk);
+    if (text == nullptr || font == nullptr || font_of(*font) == nullptr) return;
+    const datafile::FontChunk& glyphs = *font_of(*font);
     const int count = std::min(glyphs.glyph_count, datafile::MAX_GLYPHS);
     std::string missing;
     std::set<uint8_t> seen;

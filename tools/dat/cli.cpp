@@ -80,7 +80,7 @@ std::optional<Container> load(const std::string& path, FILE* err) {
     std::fprintf(err, "%s: error: cannot read: %s\n", path.c_str(), error.c_str());
     return std::nullopt;
   }
-  return read_container(*bytes, path);
+  return read_container(std::move(*bytes), path);
 }
 
 int write_output(const std::string& path, const Bytes& bytes, FILE* err) {
