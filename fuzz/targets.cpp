@@ -92,7 +92,7 @@ bool small_enough(const uint8_t* script, size_t size) {
       slot_class[op[0]] = static_cast<uint8_t>(op[1]);
     if (instruction.info->code == engine::SETINT && op[0] < slot_class.size()) {
       const fx::ParamInfo* param = fx::find_param(slot_class[op[0]], static_cast<uint8_t>(op[1]));
-      if (param != nullptr && param->name == "count" &&
+      if (param != nullptr && param->limits.count &&
           static_cast<int32_t>(op[2]) > max_fuzz_count(slot_class[op[0]]))
         return false;
     }

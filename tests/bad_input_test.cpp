@@ -596,7 +596,7 @@ Bytes parameter_file(const ScriptBuilder& script) {
 
 // Every parameter of `class_id` set to a plausible value, but `except`.
 ScriptBuilder& set_plausibly(ScriptBuilder& script, uint8_t class_id, int except = -1) {
-  for (const fx::ParamInfo& param : fx::fx_class_info[class_id].params) {
+  for (const fx::ParamInfo& param : fx::fx_classes[class_id]->params) {
     if (param.id == except) continue;
     switch (param.kind) {
       case fx::ParamKind::NUMBER:
@@ -643,7 +643,7 @@ std::vector<Row> parameter_kind_rows() {
                           {FONT_CHUNK, "a font chunk", fx::ParamKind::FONT}};
   std::vector<Row> rows;
   for (uint8_t c = 0; c < fx::FX_CLASS_COUNT; ++c) {
-    const fx::FxClassInfo& info = fx::fx_class_info[c];
+    const fx::FxClass& info = *fx::fx_classes[c];
     for (const fx::ParamInfo& param : info.params) {
       for (const Offer& offer : offers) {
         if (offer.kind == param.kind && offer.chunk != SCRIPT_CHUNK) continue;  // the right kind
@@ -678,7 +678,7 @@ std::vector<Row> parameter_kind_rows() {
 std::vector<Row> number_rows() {
   std::vector<Row> rows;
   for (uint8_t c = 0; c < fx::FX_CLASS_COUNT; ++c) {
-    const fx::FxClassInfo& info = fx::fx_class_info[c];
+    const fx::FxClass& info = *fx::fx_classes[c];
     for (const fx::ParamInfo& param : info.params) {
       if (param.kind != fx::ParamKind::NUMBER) continue;
       ScriptBuilder script = ScriptBuilder().newbuf(0, 0, 0, 160, 50).newfx(0, c, 0);
@@ -699,7 +699,7 @@ std::vector<Row> number_rows() {
 std::vector<Row> small_image_rows() {
   std::vector<Row> rows;
   for (uint8_t c = 0; c < fx::FX_CLASS_COUNT; ++c) {
-    const fx::FxClassInfo& info = fx::fx_class_info[c];
+    const fx::FxClass& info = *fx::fx_classes[c];
     for (const fx::ParamInfo& param : info.params) {
       if (param.kind != fx::ParamKind::IMAGE) continue;
       ScriptBuilder script = ScriptBuilder().newbuf(0, 0, 0, 160, 50).newfx(0, c, 0);
@@ -722,7 +722,7 @@ std::vector<Row> buffer_rows() {
     ScriptBuilder script = ScriptBuilder().newbuf(0, 0, 0, 0, 0).newfx(0, c, 0);
     set_plausibly(script, c).start(0).waitfor(10);
     rows.push_back({"A buffer of 0 x 0 pixels under every class",
-                    "plays; nothing is drawn or shown", std::string(fx::fx_class_info[c].name),
+                    "plays; nothing is drawn or shown", std::string(fx::fx_classes[c]->name),
                     parameter_file(script.end())});
   }
   auto shown = [](uint16_t x, uint16_t y, uint16_t width, uint16_t height) {

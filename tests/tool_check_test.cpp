@@ -132,7 +132,7 @@ TEST(Check, EveryFindingPointsAtItsStatementAndByte) {
        "buffer 0 (160 x 50): its picture will be skewed (byte 14: set 0 image = wide)"},
       {"fx 0 rotozoom on 0\nset 0 texture = small\nend",
        "show.tds:3:17: error: image chunk 2 (64 x 64) is smaller than the 256 x 256 texture the "
-       "rotozoomer reads (byte 14: set 0 texture = small)"},
+       "rotozoom reads (byte 14: set 0 texture = small)"},
       {"fx 0 rotozoom on 0\nset 0 texture = big\nend",
        "show.tds:3:17: warning: image chunk 6 (512 x 128) is read in rows of 256: the texture "
        "will be skewed (byte 14: set 0 texture = big)"},

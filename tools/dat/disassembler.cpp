@@ -132,7 +132,7 @@ class ScriptWriter {
         classes_[op[0]] = op[1];
         return format_text("fx %u %s on %u", op[0],
                            op[1] < fx::FX_CLASS_COUNT
-                               ? std::string(fx::fx_class_info[op[1]].name).c_str()
+                               ? std::string(fx::fx_classes[op[1]]->name).c_str()
                                : std::to_string(op[1]).c_str(),
                            op[2]);
       case engine::SETINT: {
