@@ -20,7 +20,7 @@ std::string describe(const FxClass& fx_class, const Condition& condition) {
     case Condition::NEVER:
       return "never";
     case Condition::ALWAYS:
-      return "always";
+      return "";
     case Condition::ONE_OF:
       if (condition.values[0] == condition.values[1])
         return format_text("while %s is %d", mode.c_str(), condition.values[0]);
@@ -90,20 +90,21 @@ std::string describe_limits(const FxClass& fx_class, const ParamInfo& param) {
   const ParamLimits& limits = param.limits;
   std::string text;
   auto add = [&text](const std::string& part) { text += (text.empty() ? "" : "; ") + part; };
-  if (limits.needed.test != Condition::NEVER) add("needed " + describe(fx_class, limits.needed));
+  if (limits.needed.test == Condition::ALWAYS) add("always needed");
+  if (limits.needed.test > Condition::ALWAYS) add("needed " + describe(fx_class, limits.needed));
   if (limits.count) add("never negative");
   if (limits.row_spacing > 0)
     add(format_text("one every %d rows of the buffer", limits.row_spacing));
   if (param.kind == ParamKind::IMAGE) {
     switch (limits.image) {
       case ImageUse::PICTURE:
-        add("as many pixels as the buffer, in rows as wide as it");
+        add("read as the buffer's pixels, in rows as wide as it");
         break;
       case ImageUse::TEXTURE:
-        add(format_text("%d x %d texels", limits.texture_size, limits.texture_size));
+        add(format_text("read as %d x %d texels", limits.texture_size, limits.texture_size));
         break;
       case ImageUse::PAGES:
-        add("pages as tall as the buffer, as wide as it");
+        add("read as pages as wide and as tall as the buffer");
         break;
     }
   }

@@ -251,16 +251,33 @@ TEST(BounceSafety, ATargetReCreatedLargerReadsItsOwnStartPictureAsBlackBeyondIts
 }
 
 TEST(BounceSafety, FarPositionsWrapInsteadOfOverflowing) {
+  fx::restart_random();
   Bounce bounce(4, 4);
   auto background = support::make_image(4, 4, BACKGROUND);
   bounce.set(0x82, *background);
   Particle& p = bounce.place(0x7FFFFFFF, 0x7FFFFFF0, 0x7FFFFFFF, 0x7FFFFFFF);
   bounce.set(0x83, 1);
-  for (int i = 0; i < 3; ++i) bounce.render();
+  bounce.render();
+  // x: 0x7FFFFFFF twice wraps to -2, left of the near wall, so vx turns to trunc(vx x -0.9)
+  // and x takes that step: -2 - 1932735282.
+  EXPECT_EQ(p.vx, -1932735282);
+  EXPECT_EQ(p.x, -1932735284);
+  // y: 0x7FFFFFF0 + 0x7FFFFFFF wraps to -17. vy: the drop's 0.07 is truncated away, then
+  // gravity adds 436 + 2 x 336 (the first draw), wrapping past INT32_MAX.
+  EXPECT_EQ(p.y, -17);
+  EXPECT_EQ(p.vy, INT32_MIN + 1107);
+  // The floor: INT32_MIN wraps y to INT32_MAX - 16, below the floor; the bounce keeps
+  // 0.8 + 1 / 1000 of the speed (the second draw gives k = 1), then gravity adds 436 + 2 x 313.
   p.vy = INT32_MIN;
   bounce.set(0x83, 0);
-  for (int i = 0; i < 3; ++i) bounce.render();
-  SUCCEED();  // no signed overflow (checked by the sanitizers)
+  bounce.render();
+  EXPECT_EQ(p.vy, 1720134402 + 1062);
+  EXPECT_EQ(p.y, -427349263);  // INT32_MAX - 16 + 1720134402, wrapped
+  // x wrapped to 429496730, right of the far wall: turned and damped again.
+  EXPECT_EQ(p.vx, 1739461753);
+  EXPECT_EQ(p.x, -2126008813);  // 429496730 + 1739461753, wrapped
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(bounce.pixel(x, y), BACKGROUND);  // drawn nowhere
 }
 
 TEST(BounceScript, ParticlesShowTheSourceOnTheTopRowOverTheBackground) {

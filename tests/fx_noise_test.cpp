@@ -202,21 +202,26 @@ TEST(NoiseSafety, ATargetReCreatedInAnotherSizeGetsOnlyThePixelsTheFramesHave) {
   EXPECT_EQ(noise.pixel(0, 5), 0x5555);  // element 800: beyond the frames, left alone
   noise.set(0x80, 1);
   for (int i = 0; i < 40; ++i) noise.render();  // reveals in the new size, clipped to the mask
+  // Smaller: a block with 8 pixels to spare past the target's 40, which must stay untouched.
   target.width = 10;
   target.height = 4;
-  target.pixels = engine::allocate_pixels(40);
+  target.pixels = engine::allocate_pixels(48);
+  std::fill_n(target.pixels.get(), 48, 0x5555);
   noise.set(0x80, 2);
   for (int i = 0; i < 5; ++i) noise.render();
-  SUCCEED();  // nothing outside the blocks (checked by the sanitizers)
+  for (int i = 0; i < 40; ++i) EXPECT_NE(target.pixels[i], 0x5555) << i;
+  for (int i = 40; i < 48; ++i) EXPECT_EQ(target.pixels[i], 0x5555) << i;
 }
 
 TEST(NoiseSafety, TheFrameCountWrapsAndStillPicksOneOfTheTenFrames) {
+  const auto frames = expected_frames(16);
   Noise noise(8, 2);
   noise.fx().frame_index = INT32_MAX;
   noise.render();
+  EXPECT_EQ(noise.picture(), frames[7]);  // 2147483647 renders so far: 7 past a whole ten
   EXPECT_EQ(noise.fx().frame_index, INT32_MIN);
   noise.render();
-  SUCCEED();  // no overflow, no frame outside the ten (checked by the sanitizers)
+  EXPECT_EQ(noise.picture(), frames[8]);  // counted on as 2147483648, not as a negative number
 }
 
 TEST(NoiseScript, TheImageAppearsOutOfTheStatic) {

@@ -188,16 +188,26 @@ TEST(TintSafety, ATargetReCreatedInAnotherSizeIsDrawnInItsNewSize) {
   tint.set(0x81, *white);
   tint.set(0x80, 100);
   tint.render();
+  // Each new block has pixels to spare past the target's: they must stay untouched, and every
+  // pixel of the target is cleared, then shows at most one particle each.
   engine::Buffer& target = tint.buffer();
-  target.width = 40;
-  target.height = 12;
-  target.pixels = engine::allocate_pixels(480);
-  for (int i = 0; i < 50; ++i) tint.render();
-  target.width = 320;
-  target.height = 200;
-  target.pixels = engine::allocate_pixels(64000);
-  for (int i = 0; i < 50; ++i) tint.render();
-  SUCCEED();  // nothing outside the blocks (checked by the sanitizers)
+  for (auto [width, height] : {std::pair{40, 12}, std::pair{320, 200}}) {
+    const size_t count = size_t(width) * height;
+    target.width = uint16_t(width);
+    target.height = uint16_t(height);
+    target.pixels = engine::allocate_pixels(count + 16);
+    std::fill_n(target.pixels.get(), count + 16, 0x5555);
+    for (int i = 0; i < 50; ++i) tint.render();
+    const auto lit = std::count_if(target.pixels.get(), target.pixels.get() + count,
+                                   [](uint16_t p) { return p != 0; });
+    EXPECT_LE(lit, 100) << width;
+    if (width > 160) {
+      EXPECT_GT(lit, 0);  // the particles, all inside the old size, are inside
+    }
+    EXPECT_EQ(std::count(target.pixels.get(), target.pixels.get() + count, 0x5555), 0) << width;
+    EXPECT_EQ(std::count(target.pixels.get() + count, target.pixels.get() + count + 16, 0x5555), 16)
+        << width;
+  }
 }
 
 TEST(TintScript, ParticlesTakeOnThePictureInsideTheBox) {
