@@ -82,14 +82,21 @@ std::string FileChunk::where() const {
   return format_text("chunk %d (%s at offset %zu)", number, tag_text().c_str(), offset);
 }
 
-bool ContainerRead::refused() const {
-  if (const FileChunk* chunk = stopper()) {
-    ChunkFault fault = chunk->fault;
-    if (fault == ChunkFault::NEGATIVE_LENGTH || fault == ChunkFault::TRUNCATED ||
-        fault == ChunkFault::ONE_TOO_MANY)
-      return true;
+std::string FileChunk::header_fault() const {
+  switch (fault) {
+    case ChunkFault::UNKNOWN_TAG:
+      return "unknown tag";
+    case ChunkFault::NEGATIVE_LENGTH:
+      return format_text("has a negative length (%d)", length);
+    case ChunkFault::TRUNCATED:
+      return format_text("is truncated: its length is %d bytes but only %zu follow", length,
+                         payload.size());
+    case ChunkFault::NONE:
+    case ChunkFault::UNUSABLE:
+    case ChunkFault::ONE_TOO_MANY:
+      break;
   }
-  return loaded == 0;
+  return "";
 }
 
 ContainerRead read_container(std::span<const uint8_t> bytes, Walk walk) {

@@ -42,6 +42,9 @@ struct FileChunk {
 
   std::string tag_text() const;  // printable: other bytes as \xNN
   std::string where() const;     // "chunk 3 (PING at offset 120)"
+  // What is wrong with the header, after where(): "unknown tag", "has a negative length (-5)",
+  // "is truncated: ...". Empty for other faults, which the payload's reader describes.
+  std::string header_fault() const;
 };
 
 enum class Walk {
@@ -57,9 +60,6 @@ struct ContainerRead {
   size_t stray_bytes = 0;  // after the last chunk, too few for a header
   size_t stray_offset = 0;
 
-  // Whether the engine refuses the whole file: a broken header of a known tag, one chunk too
-  // many, or no chunk at all to load. (Chunk 0 not being the script is the engine's own check.)
-  bool refused() const;
   const FileChunk* stopper() const { return stopped_at ? &chunks[*stopped_at] : nullptr; }
 };
 

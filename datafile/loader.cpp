@@ -20,7 +20,7 @@ struct FileCloser {
 };
 
 // Prints why the chunk that ended loading did, or ends the show when the file is refused.
-void report_stop(const FileChunk& chunk, const char* name, size_t available, FILE* err) {
+void report_stop(const FileChunk& chunk, const char* name, FILE* err) {
   const std::string where = engine::format_text("%s: %s", name, chunk.where().c_str());
   switch (chunk.fault) {
     case ChunkFault::NONE:
@@ -29,10 +29,8 @@ void report_stop(const FileChunk& chunk, const char* name, size_t available, FIL
       std::fprintf(err, "loader  : %s: unknown tag; loading stops here\n", where.c_str());
       return;
     case ChunkFault::NEGATIVE_LENGTH:
-      fail("loader  : %s has a negative length (%d)", where.c_str(), chunk.length);
     case ChunkFault::TRUNCATED:
-      fail("loader  : %s is truncated: its length is %d bytes but only %zu follow", where.c_str(),
-           chunk.length, available);
+      fail("loader  : %s %s", where.c_str(), chunk.header_fault().c_str());
     case ChunkFault::ONE_TOO_MANY:
       fail("loader  : %s holds more than %d chunks; chunk %d is one too many", name, MAX_CHUNKS,
            chunk.number);
@@ -99,7 +97,7 @@ ChunkTable load_chunks(std::span<const uint8_t> bytes, const char* name,
                        const engine::Console& console) {
   ContainerRead read = read_container(bytes, Walk::AS_THE_ENGINE);
   if (const FileChunk* chunk = read.stopper())
-    report_stop(*chunk, name, bytes.size() - chunk->offset - HEADER_BYTES, console.err);
+    report_stop(*chunk, name, console.err);
   else if (read.stray_bytes > 0)
     std::fprintf(console.err, "loader  : %s: %zu stray bytes at offset %zu ignored\n", name,
                  read.stray_bytes, read.stray_offset);

@@ -15,11 +15,7 @@ constexpr int32_t LAST_PAGE_START = 623;  // pages start at most at this image r
 constexpr uint8_t SOURCE = 0x80, HOLD_LENGTH = 0x81, PHASE = 0x82, PAGE_OFFSET = 0x83;
 
 constexpr ParamInfo params[] = {
-    {SOURCE,
-     "source",
-     ParamKind::IMAGE,
-     "tall image of pages, as wide as the buffer",
-     {.image = ImageUse::PAGES}},
+    {SOURCE, "source", ParamKind::IMAGE, "tall image of pages", {.image = ImageUse::PAGES}},
     {HOLD_LENGTH, "hold", ParamKind::NUMBER, "renders each finished page and each pause lasts"},
     {PHASE, "phase", ParamKind::NUMBER, "0 wait, 1 reveal, 2 hold, 3 wipe, 4 finished"},
     {PAGE_OFFSET, "page_offset", ParamKind::NUMBER, "image row of the current page"},

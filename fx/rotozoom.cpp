@@ -15,7 +15,7 @@ constexpr ParamInfo params[] = {
     {TEXTURE,
      "texture",
      ParamKind::IMAGE,
-     "256 x 256 texture",
+     "the texture it turns",
      {.image = ImageUse::TEXTURE, .texture_size = TEXTURE_SIZE}},
 };
 

@@ -20,7 +20,7 @@ constexpr ParamInfo params[] = {
     {TEXT,
      "text",
      ParamKind::TEXT,
-     "zero-terminated text to scroll",
+     "text to scroll",
      {.needed = {Condition::ALWAYS}, .zero_terminated = true, .drawn_with = FONT}},
     {FONT,
      "font",

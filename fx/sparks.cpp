@@ -23,7 +23,7 @@ constexpr ParamInfo params[] = {
     {COUNT,
      "count",
      ParamKind::NUMBER,
-     "number of sparks, one every tenth row",
+     "number of sparks",
      {.count = true, .row_spacing = SPARK_SPACING}},
 };
 

@@ -111,24 +111,12 @@ const datafile::FontChunk* font_of(const FileChunk& chunk) {
 }
 
 std::string problem_text(const FileChunk& chunk) {
-  switch (chunk.fault) {
-    case ChunkFault::NONE:
-      return "";
-    case ChunkFault::UNKNOWN_TAG:
-      return "unknown tag";
-    case ChunkFault::NEGATIVE_LENGTH:
-      return format_text("has a negative length (%d)", chunk.length);
-    case ChunkFault::TRUNCATED:
-      return format_text("is truncated: its length is %d bytes but only %zu follow", chunk.length,
-                         chunk.payload.size());
-    case ChunkFault::ONE_TOO_MANY:
-      return format_text("is one chunk more than the %d the engine loads", datafile::MAX_CHUNKS);
-    case ChunkFault::UNUSABLE:
-      if (chunk.problem.kind == PayloadProblem::BAD_FONT)
-        return "not a font the engine can draw: " + chunk.problem.text;
-      return png_problem(chunk.problem);
-  }
-  return "";
+  if (chunk.fault == ChunkFault::ONE_TOO_MANY)
+    return format_text("is one chunk more than the %d the engine loads", datafile::MAX_CHUNKS);
+  if (chunk.fault != ChunkFault::UNUSABLE) return chunk.header_fault();
+  if (chunk.problem.kind == PayloadProblem::BAD_FONT)
+    return "not a font the engine can draw: " + chunk.problem.text;
+  return png_problem(chunk.problem);
 }
 
 std::unique_ptr<datafile::ImageChunk> decode_png(std::span<const uint8_t> png,

@@ -27,10 +27,7 @@ struct Container {
   size_t stray_bytes = 0;   // bytes after the last chunk too few to be a header
   Diagnostics diagnostics;  // what is wrong with the file as a container
 
-  Container() = default;
-  Container(Container&&) = default;  // the bytes' block moves with them: payloads stay valid
-  Container& operator=(Container&&) = default;
-
+  // Moved, not copied: the bytes' block moves with them, so the payloads stay valid.
   const FileChunk* loaded_chunk(uint32_t number) const {
     return number < loaded ? &chunks[number] : nullptr;
   }
