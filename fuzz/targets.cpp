@@ -66,7 +66,7 @@ datafile::ChunkTable fixed_chunks() {
   return table;
 }
 
-// Buffers are limited to 64K pixels and counts to what 120 frames can afford, so that an input
+// Buffers are limited to 64K pixels and counts to what an input's frames can afford, so that it
 // costs milliseconds, not seconds: a million particles, or 65535 blobs of 4096 additions each,
 // take longer than libFuzzer's timeout under the sanitizers. The engine's own limits are far
 // higher and are tested elsewhere.
