@@ -95,19 +95,11 @@ std::string describe_limits(const FxClass& fx_class, const ParamInfo& param) {
   if (limits.count) add("never negative");
   if (limits.row_spacing > 0)
     add(format_text("one every %d rows of the buffer", limits.row_spacing));
-  if (param.kind == ParamKind::IMAGE) {
-    switch (limits.image) {
-      case ImageUse::PICTURE:
-        add("read as the buffer's pixels, in rows as wide as it");
-        break;
-      case ImageUse::TEXTURE:
-        add(format_text("read as %d x %d texels", limits.texture_size, limits.texture_size));
-        break;
-      case ImageUse::PAGES:
-        add("read as pages as wide and as tall as the buffer");
-        break;
-    }
-  }
+  // Images are read as their buffer's pixels unless the class reads them otherwise.
+  if (param.kind == ParamKind::IMAGE && limits.image == ImageUse::TEXTURE)
+    add(format_text("read as %d x %d texels", limits.texture_size, limits.texture_size));
+  if (param.kind == ParamKind::IMAGE && limits.image == ImageUse::PAGES)
+    add("read as pages as wide and as tall as the buffer");
   if (limits.zero_terminated) add("read up to its zero byte, after at least one character");
   if (limits.drawn_with != 0) add("drawn with " + quoted_name(fx_class, limits.drawn_with));
   if (limits.widest_cell > 0) add(format_text("cells at most %d wide", limits.widest_cell));
