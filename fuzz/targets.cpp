@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "datafile/chunk.h"
+#include "datafile/container.h"
 #include "display/recording_display.h"
 #include "engine/engine.h"
 #include "engine/fatal.h"
@@ -135,6 +136,8 @@ void load_data_file(const uint8_t* data, size_t size) {
     datafile::load_chunks({data, size}, "fuzz", quiet_console());
   } catch (const engine::FatalError&) {
   }
+  // The tools walk on past where loading stops, decoding every chunk they find.
+  datafile::read_container({data, size}, datafile::Walk::WHOLE_FILE);
 }
 
 void read_ping(const uint8_t* data, size_t size) {
