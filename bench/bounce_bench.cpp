@@ -2,13 +2,14 @@
 #include <cstdlib>
 
 #include "bench/fx_bench.h"
+#include "fx/random.h"
 
 namespace {
 
 void BM_BounceRender(benchmark::State& state) {
   const auto width = static_cast<uint16_t>(state.range(0));
   const auto height = static_cast<uint16_t>(state.range(1));
-  std::srand(1);
+  fx::restart_random();
   bench::BenchFx fx(1, width, height);
   auto source = bench::pattern_image(width, height);
   auto background = bench::pattern_image(width, height);

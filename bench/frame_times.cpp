@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/engine.h"
-#include "engine/opcodes.h"
+#include "engine/fatal.h"
 #include "engine/player.h"
+#include "engine/show.h"
 #include "tools/render/render_display.h"
 
 namespace {
@@ -27,40 +27,16 @@ struct FrameTime {
   Nanoseconds render = Nanoseconds::max();  // aa_render
 };
 
-// The frames in which the script creates an effect, found by following its waits the way the
-// interpreter does. Effects made in the start-up run belong to no frame.
-std::vector<bool> creating_frames(const std::vector<uint8_t>& script) {
-  std::vector<bool> creates;
-  int64_t frame = -1;  // the start-up run
-  engine::Instruction instruction;
-  for (uint32_t position = 0; engine::decode_instruction(script.data(), script.size(), position,
-                                                         instruction) == engine::Decode::OK;
-       position += instruction.info->length) {
-    const int64_t counter = std::max<int64_t>(frame, 0);
-    switch (instruction.info->code) {
-      case engine::NEWFX:
-        if (frame >= 0) {
-          if (creates.size() <= size_t(frame)) creates.resize(size_t(frame) + 1);
-          creates[size_t(frame)] = true;
-        }
-        break;
-      case engine::WAITAT:
-        frame = std::max<int64_t>(instruction.operands[0], frame + 1);
-        break;
-      case engine::WAITFOR:
-        frame = std::max<int64_t>(counter + instruction.operands[0], frame + 1);
-        break;
-      case engine::END:
-        return creates;
-      default:
-        break;
-    }
-  }
-  return creates;
+// The instance in each slot: a slot whose instance changes in a frame had an effect created.
+std::vector<const fx::FxInstance*> instances(const engine::Show& show) {
+  std::vector<const fx::FxInstance*> held;
+  for (const auto& slot : show.engine().slots)
+    held.push_back(slot ? slot->instance.get() : nullptr);
+  return held;
 }
 
-// One run of the show; the fastest time of each frame is kept in `frames`, and `creates` is
-// filled once.
+// One run of the show; the fastest time of each frame is kept in `frames`, and the frames in
+// which the script creates an effect are marked in `creates`.
 bool play_once(const char* path, std::vector<FrameTime>& frames, std::vector<bool>& creates) {
   tools::render::RenderControl control;
   control.on_frame = [&](const tools::render::RenderedFrame& frame) {
@@ -70,22 +46,25 @@ bool play_once(const char* path, std::vector<FrameTime>& frames, std::vector<boo
     time.render = std::min(time.render, frame.render_time);
     return true;
   };
-  engine::ShowSetup setup;
-  setup.make_display = tools::render::render_display(control);
-  setup.data_path = path;
-  setup.clock = &engine::instant_clock;
-  setup.farewell = false;
-  FILE* quiet = std::fopen("/dev/null", "w");
-  setup.console = {quiet, quiet};
-  setup.on_engine = [&](engine::Engine& engine) {
-    if (creates.empty()) creates = creating_frames(engine.script.chunk->bytes);
-  };
-  char program[] = "tundra-frame-times";
-  char* argv[] = {program, nullptr};
-  std::srand(1);
-  int status = engine::run_show(1, argv, setup);
-  std::fclose(quiet);
-  return status == 0;
+  std::unique_ptr<FILE, int (*)(FILE*)> quiet(std::fopen("/dev/null", "w"), std::fclose);
+  try {
+    std::unique_ptr<engine::Show> show = engine::load_show(path, {quiet.get(), quiet.get()});
+    auto display = tools::render::render_display(control)(show->engine().frame_counter);
+    display->init(*display, engine::PICTURE_WIDTH, engine::PICTURE_HEIGHT, 0);
+    show->start();
+    display->start(*display);
+    for (auto held = instances(*show); show->step(*display) == engine::Step::SHOWN;) {
+      auto now = instances(*show);
+      if (creates.size() < show->frame()) creates.resize(show->frame());
+      if (now != held) creates[show->frame() - 1] = true;
+      held = std::move(now);
+    }
+    display->close(*display);
+  } catch (const engine::FatalError& error) {
+    std::fputs(error.message.c_str(), stderr);
+    return false;
+  }
+  return true;
 }
 
 // Scene table: lines "FIRST_FRAME NAME..." in increasing order; '#' starts a comment.

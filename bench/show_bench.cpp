@@ -1,14 +1,10 @@
 // A whole frame of the show against AA-lib's render of it, measured in one run so their ratio
 // holds; and the show's start-up: loading the data file, decoding its PNGs, making the effects.
-#include <aalib.h>
-
-#include <cstdlib>
 #include <filesystem>
 
 #include "bench/fx_bench.h"
-#include "display/ascii_display.h"
-#include "engine/engine.h"
-#include "engine/fatal.h"
+#include "engine/show.h"
+#include "tools/render/render_display.h"
 
 namespace {
 
@@ -19,56 +15,29 @@ engine::Console quiet() {
   return {sink, sink};
 }
 
-// AA-lib's memory driver on an 80 x 25 screen, as the renderer uses it: the player's image size.
-struct MemoryScreen {
-  MemoryScreen() {
-    aa_hardware_params params = aa_defparams;
-    params.width = 80;
-    params.height = 25;
-    params.supported = AA_NORMAL_MASK;
-    context = aa_init(&mem_d, &params, nullptr);
-  }
-  ~MemoryScreen() { aa_close(context); }
-  void render() {
-    display::decay_flash(params);
-    aa_render(context, &params, 0, 0, aa_scrwidth(context), aa_scrheight(context));
-  }
-  aa_context* context;
-  aa_renderparams params = display::initial_render_params();
-};
-
-// The show frame by frame, its buffers blitted into the screen's image as the player's display
-// does. Starts again from the beginning after END.
+// The show on the renderer's display: AA-lib's memory driver on an 80 x 25 screen, the player's
+// image size. Starts again from the beginning after END.
 struct ShowPlayback {
-  explicit ShowPlayback(MemoryScreen& screen) : screen(screen) { restart(); }
-
-  void restart() {
-    std::srand(1);
-    engine.reset();
-    engine = std::make_unique<engine::Engine>(datafile::load_data_file(show_path, quiet()));
-    engine::run_script(*engine);
+  ShowPlayback() : show(engine::load_show(show_path, quiet())) {
+    display = tools::render::render_display(control)(show->engine().frame_counter);
+    display->init(*display, engine::PICTURE_WIDTH, engine::PICTURE_HEIGHT, 0);
+    show->start();
+    display->start(*display);
   }
+  ~ShowPlayback() { display->close(*display); }
 
-  // The engine's work of one frame: script, renders and blits.
+  // A whole frame: script, renders, blits and AA-lib's render.
   void frame() {
-    if (engine::run_script(*engine) != 0) {
-      restart();
-      engine::run_script(*engine);
-    }
-    engine::render_pass(*engine);
-    for (int i = 0; i < engine::DISPATCHED_SLOTS; ++i) {
-      const auto& slot = engine->slots[i];
-      if (slot && slot->state == engine::SlotState::RUNNING && slot->level == engine::FULL_LEVEL)
-        display::blit_to_image(aa_image(screen.context), aa_imgwidth(screen.context),
-                               aa_imgheight(screen.context), 160, 50,
-                               *engine->buffers[slot->buffer_index]);
-    }
-    display::start_flash(screen.params, engine->frame_counter);
-    ++engine->frame_counter;
+    if (show->step(*display) == engine::Step::ENDED) show->reset();
+  }
+  // The engine's work of a frame: script and renders.
+  void engine_frame() {
+    if (show->step() == engine::Step::ENDED) show->reset();
   }
 
-  MemoryScreen& screen;
-  std::unique_ptr<engine::Engine> engine;
+  std::unique_ptr<engine::Show> show;
+  tools::render::RenderControl control;
+  std::unique_ptr<engine::DisplayDriver> display;
 };
 
 bool have_show(benchmark::State& state) {
@@ -79,40 +48,33 @@ bool have_show(benchmark::State& state) {
 
 void BM_ShowFrameWithRender(benchmark::State& state) {
   if (!have_show(state)) return;
-  MemoryScreen screen;
-  ShowPlayback show(screen);
-  for (auto _ : state) {
-    show.frame();
-    screen.render();
-  }
+  ShowPlayback show;
+  for (auto _ : state) show.frame();
 }
 BENCHMARK(BM_ShowFrameWithRender);
 
 void BM_ShowFrameEngineOnly(benchmark::State& state) {
   if (!have_show(state)) return;
-  MemoryScreen screen;
-  ShowPlayback show(screen);
-  for (auto _ : state) show.frame();
+  ShowPlayback show;
+  for (auto _ : state) show.engine_frame();
 }
 BENCHMARK(BM_ShowFrameEngineOnly);
 
-// AA-lib's render alone on the same screen, holding a frame from the middle of the show.
+// AA-lib's render alone on the same screen, presenting a frame from the middle of the show.
 void BM_AaRenderAlone(benchmark::State& state) {
   if (!have_show(state)) return;
-  MemoryScreen screen;
-  ShowPlayback show(screen);
+  ShowPlayback show;
   for (int i = 0; i < 1500; ++i) show.frame();
-  for (auto _ : state) screen.render();
+  for (auto _ : state) show.display->present(*show.display);
 }
 BENCHMARK(BM_AaRenderAlone);
 
 void BM_StartUp(benchmark::State& state) {
   if (!have_show(state)) return;
   for (auto _ : state) {
-    std::srand(1);
-    engine::Engine show(datafile::load_data_file(show_path, quiet()));
-    engine::run_script(show);
-    benchmark::DoNotOptimize(show.frame_counter);
+    std::unique_ptr<engine::Show> show = engine::load_show(show_path, quiet());
+    show->start();
+    benchmark::DoNotOptimize(show->frame());
   }
 }
 BENCHMARK(BM_StartUp)->Unit(benchmark::kMillisecond);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -77,16 +78,25 @@ const char* kind_with_article(ChunkKind kind);  // "an image chunk", "a text chu
 // An unknown tag, or a chunk that cannot be decoded, ends loading with a message on `err`.
 ChunkTable load_data_file(const char* path, const engine::Console& console);
 
-// The same from an open file of `file_size` bytes, positioned at its start; `name` is what
-// messages call it.
-ChunkTable load_chunks(FILE* file, long file_size, const char* name,
+// The same from the file's bytes; `name` is what messages call it.
+ChunkTable load_chunks(std::span<const uint8_t> bytes, const char* name,
                        const engine::Console& console);
 
-// The payload readers. Each is called with `file` at the first payload byte; `where` names the
-// chunk in messages. They return null when the payload cannot be used, after saying why.
-std::unique_ptr<ImageChunk> read_ping(FILE* file, const std::string& where, FILE* err);
-std::unique_ptr<FontChunk> read_font(FILE* file, int32_t length, const std::string& where,
-                                     FILE* err);
+// Why a payload reader cannot use a payload.
+struct PayloadProblem {
+  enum Kind : uint8_t { NONE, NOT_PNG, NO_LIBPNG, BAD_PNG, BAD_FONT } kind = NONE;
+  std::string text;  // BAD_PNG: "corrupt PNG: ..." or "unsupported image: ..."; BAD_FONT: why
+};
+
+struct PngRead {
+  std::unique_ptr<ImageChunk> image;  // null when the PNG cannot be shown
+  PayloadProblem problem;
+  size_t consumed = 0;  // bytes libpng read: the whole PNG, when it could be decoded
+};
+
+// Decodes the PNG at the start of `bytes`. It is not told where its chunk ends: it reads on,
+// past the chunk if the PNG is longer, until the PNG is complete or `bytes` end.
+PngRead read_ping(std::span<const uint8_t> bytes);
 
 // The font decoder proper, on payload bytes in memory; returns null and sets `error` if the font
 // is not one the engine can draw from.

@@ -86,21 +86,6 @@ std::unique_ptr<FontChunk> parse_font(const uint8_t* data, size_t size, std::str
   return font;
 }
 
-std::unique_ptr<FontChunk> read_font(FILE* file, int32_t length, const std::string& where,
-                                     FILE* err) {
-  std::vector<uint8_t> payload(static_cast<size_t>(length));
-  if (length > 0 && std::fread(payload.data(), 1, payload.size(), file) != payload.size()) {
-    std::fprintf(err, "loader  : %s: read error\n", where.c_str());
-    return nullptr;
-  }
-  std::string error;
-  std::unique_ptr<FontChunk> font = parse_font(payload.data(), payload.size(), error);
-  if (!font)
-    std::fprintf(err, "loader  : %s: not a font the engine can draw: %s\n", where.c_str(),
-                 error.c_str());
-  return font;
-}
-
 int32_t draw_glyph(const FontChunk& font, engine::Buffer& buffer, uint8_t c, int32_t x, int32_t y) {
   const int32_t count = std::min(font.glyph_count, MAX_GLYPHS);
   int32_t glyph = 0;

@@ -1,93 +1,52 @@
-// The chunk container: reads every chunk of the data file into the chunk table. Every length is
-// checked against what the file holds before anything is read or allocated.
+// The chunk loader: reads the data file and fills the chunk table, saying what the container
+// reader found on the way, as the engine's messages.
 #include <sys/stat.h>
-#include <cctype>
+
 #include <cerrno>
 #include <cstring>
 #include <string>
 
 #include "datafile/chunk.h"
+#include "datafile/container.h"
 #include "engine/fatal.h"
 
 namespace datafile {
 namespace {
 
 using engine::fail;
-using engine::format_text;
 
 struct FileCloser {
   void operator()(FILE* file) const { std::fclose(file); }
 };
 
-// The tag as it can be printed: unprintable bytes as \xNN.
-std::string printable_tag(const uint8_t* tag) {
-  std::string text;
-  for (int i = 0; i < 4; ++i)
-    text += std::isprint(tag[i]) ? std::string(1, static_cast<char>(tag[i]))
-                                 : format_text("\\x%02X", tag[i]);
-  return text;
-}
-
-std::unique_ptr<Chunk> read_bytes(FILE* file, int32_t length, std::unique_ptr<ByteChunk> chunk) {
-  chunk->size = length;
-  chunk->bytes.resize(static_cast<size_t>(length));
-  if (length > 0 &&
-      std::fread(chunk->bytes.data(), 1, chunk->bytes.size(), file) != chunk->bytes.size())
-    fail("loader  : read error in a %s chunk", kind_name(chunk->kind));
-  return chunk;
-}
-
-struct Loader {
-  const char* path;
-  FILE* file;
-  long file_size;
-  const engine::Console& console;
-
-  // Reads the chunk at the file's position. Null at the end of the file, and after an unknown
-  // tag or a payload that cannot be decoded, both of which end loading.
-  std::unique_ptr<Chunk> read_chunk(int number) {
-    long start = std::ftell(file);
-    uint8_t header[8];
-    size_t got = std::fread(header, 1, sizeof header, file);
-    if (got == 0) return nullptr;
-    if (got < sizeof header) {
-      std::fprintf(console.err, "loader  : %s: %zu stray bytes at offset %ld ignored\n", path, got,
-                   start);
-      return nullptr;
-    }
-    std::string tag = printable_tag(header);
-    int32_t length = static_cast<int32_t>(uint32_t{header[4]} << 24 | uint32_t{header[5]} << 16 |
-                                          uint32_t{header[6]} << 8 | header[7]);
-    long payload = start + 8;
-    std::string where =
-        format_text("%s: chunk %d (%s at offset %ld)", path, number, tag.c_str(), start);
-    if (length < 0) fail("loader  : %s has a negative length (%d)", where.c_str(), length);
-    if (length > file_size - payload)
-      fail("loader  : %s is truncated: its length is %d bytes but only %ld follow", where.c_str(),
-           length, file_size - payload);
-
-    std::unique_ptr<Chunk> chunk;
-    if (std::memcmp(header, "PING", 4) == 0) {
-      chunk = read_ping(file, where, console.err);
-    } else if (std::memcmp(header, "TEXT", 4) == 0) {
-      chunk = read_bytes(file, length, std::make_unique<TextChunk>());
-    } else if (std::memcmp(header, "FONT", 4) == 0) {
-      chunk = read_font(file, length, where, console.err);
-    } else if (std::memcmp(header, "DEMO", 4) == 0) {
-      chunk = read_bytes(file, length, std::make_unique<ScriptChunk>());
-    } else {
-      std::fprintf(console.err, "loader  : %s: unknown tag; loading stops here\n", where.c_str());
-      return nullptr;
-    }
-    if (!chunk) {
-      std::fprintf(console.err, "loader  : %s cannot be used; loading stops here\n", where.c_str());
-      return nullptr;
-    }
-    // The next chunk starts right after this payload, whatever its reader consumed.
-    std::fseek(file, payload + length, SEEK_SET);
-    return chunk;
+// Prints why the chunk that ended loading did, or ends the show when the file is refused.
+void report_stop(const FileChunk& chunk, const char* name, FILE* err) {
+  const std::string where = engine::format_text("%s: %s", name, chunk.where().c_str());
+  switch (chunk.fault) {
+    case ChunkFault::NONE:
+      return;
+    case ChunkFault::UNKNOWN_TAG:
+      std::fprintf(err, "loader  : %s: unknown tag; loading stops here\n", where.c_str());
+      return;
+    case ChunkFault::NEGATIVE_LENGTH:
+    case ChunkFault::TRUNCATED:
+      fail("loader  : %s %s", where.c_str(), chunk.header_fault().c_str());
+    case ChunkFault::ONE_TOO_MANY:
+      fail("loader  : %s holds more than %d chunks; chunk %d is one too many", name, MAX_CHUNKS,
+           chunk.number);
+    case ChunkFault::UNUSABLE:
+      break;
   }
-};
+  const PayloadProblem& problem = chunk.problem;
+  if (problem.kind == PayloadProblem::NOT_PNG)
+    std::fputs("ping: invalid data format\n", err);
+  else if (problem.kind == PayloadProblem::BAD_PNG)
+    std::fprintf(err, "ping: %s: %s\n", where.c_str(), problem.text.c_str());
+  else if (problem.kind == PayloadProblem::BAD_FONT)
+    std::fprintf(err, "loader  : %s: not a font the engine can draw: %s\n", where.c_str(),
+                 problem.text.c_str());
+  std::fprintf(err, "loader  : %s cannot be used; loading stops here\n", where.c_str());
+}
 
 }  // namespace
 
@@ -127,26 +86,25 @@ ChunkTable load_data_file(const char* path, const engine::Console& console) {
   struct stat status {};
   if (fstat(fileno(file.get()), &status) != 0 || !S_ISREG(status.st_mode))
     fail("loader  : cannot read data file %s: it is not a regular file", path);
-  return load_chunks(file.get(), static_cast<long>(status.st_size), path, console);
+  std::vector<uint8_t> bytes(static_cast<size_t>(status.st_size));
+  if (!bytes.empty() && std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size())
+    fail("loader  : cannot read data file %s: %s", path,
+         std::ferror(file.get()) ? std::strerror(errno) : "it is shorter than it was");
+  return load_chunks(bytes, path, console);
 }
 
-ChunkTable load_chunks(FILE* file, long file_size, const char* name,
+ChunkTable load_chunks(std::span<const uint8_t> bytes, const char* name,
                        const engine::Console& console) {
-  Loader loader{name, file, file_size, console};
+  ContainerRead read = read_container(bytes, Walk::AS_THE_ENGINE);
+  if (const FileChunk* chunk = read.stopper())
+    report_stop(*chunk, name, console.err);
+  else if (read.stray_bytes > 0)
+    std::fprintf(console.err, "loader  : %s: %zu stray bytes at offset %zu ignored\n", name,
+                 read.stray_bytes, read.stray_offset);
+  if (read.loaded == 0)
+    fail("loader  : %s holds no usable chunk 0; a data file must begin with its DEMO chunk", name);
   ChunkTable table;
-  for (int number = 0;; ++number) {
-    std::unique_ptr<Chunk> chunk = loader.read_chunk(number);
-    if (!chunk) {
-      if (number == 0)
-        fail("loader  : %s holds no usable chunk 0; a data file must begin with its DEMO chunk",
-             name);
-      break;
-    }
-    if (table.size() == MAX_CHUNKS)
-      fail("loader  : %s holds more than %d chunks; chunk %d is one too many", name, MAX_CHUNKS,
-           number);
-    table.push_back(std::move(chunk));
-  }
+  for (size_t i = 0; i < read.loaded; ++i) table.push_back(std::move(read.chunks[i].object));
   return table;
 }
 

@@ -2,6 +2,7 @@
 #include <png.h>
 
 #include <csetjmp>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,9 @@ inline constexpr size_t MAX_PIXELS = size_t{1} << 24;
 
 // Everything libpng's error jump must find intact lives here, in the caller's frame: the decode
 // function below holds no object with a destructor while libpng may jump out of it.
-struct PngRead {
+struct PngDecode {
+  std::span<const uint8_t> bytes;
+  size_t position = 0;  // how far libpng has read
   png_structp png = nullptr;
   png_infop info = nullptr;
   png_infop end_info = nullptr;
@@ -24,13 +27,22 @@ struct PngRead {
   std::vector<png_bytep> rows;
   std::string problem;
 
-  ~PngRead() {
+  ~PngDecode() {
     if (png != nullptr) png_destroy_read_struct(&png, &info, &end_info);
   }
 };
 
+// libpng asks for exactly the bytes it needs next; a PNG that goes on past the end of the bytes
+// is cut short, and says so as libpng's own reader of files does.
+void on_png_read(png_structp png, png_bytep out, size_t length) {
+  auto* read = static_cast<PngDecode*>(png_get_io_ptr(png));
+  if (length > read->bytes.size() - read->position) png_error(png, "Read Error");
+  std::memcpy(out, read->bytes.data() + read->position, length);
+  read->position += length;
+}
+
 void on_png_error(png_structp png, png_const_charp message) {
-  auto* read = static_cast<PngRead*>(png_get_error_ptr(png));
+  auto* read = static_cast<PngDecode*>(png_get_error_ptr(png));
   read->problem = std::string("corrupt PNG: ") + message;
   png_longjmp(png, 1);
 }
@@ -57,9 +69,9 @@ std::string unsupported_kind(png_structp png, png_infop info, uint32_t width, ui
   return {};
 }
 
-bool decode(PngRead& read, FILE* file, ImageChunk& image) {
+bool decode(PngDecode& read, ImageChunk& image) {
   if (setjmp(png_jmpbuf(read.png))) return false;
-  png_init_io(read.png, file);
+  png_set_read_fn(read.png, &read, on_png_read);
   png_read_info(read.png, read.info);
   png_uint_32 width = 0, height = 0;
   int bit_depth = 0, colour_type = 0, interlace = 0, compression = 0, filter = 0;
@@ -89,26 +101,30 @@ bool decode(PngRead& read, FILE* file, ImageChunk& image) {
 
 }  // namespace
 
-std::unique_ptr<ImageChunk> read_ping(FILE* file, const std::string& where, FILE* err) {
-  png_byte signature[8] = {};
-  size_t got = std::fread(signature, 1, sizeof signature, file);
-  if (got != sizeof signature || png_sig_cmp(signature, 0, sizeof signature) != 0) {
-    std::fputs("ping: invalid data format\n", err);
-    return nullptr;
+PngRead read_ping(std::span<const uint8_t> bytes) {
+  PngRead result;
+  if (bytes.size() < 8 || png_sig_cmp(bytes.data(), 0, 8) != 0) {
+    result.problem.kind = PayloadProblem::NOT_PNG;
+    return result;
   }
-  std::fseek(file, -8, SEEK_CUR);  // libpng reads the signature again
-
-  PngRead read;
+  PngDecode read;
+  read.bytes = bytes;  // libpng reads the signature again
   read.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &read, on_png_error, on_png_warning);
-  if (read.png == nullptr) return nullptr;
-  read.info = png_create_info_struct(read.png);
-  read.end_info = png_create_info_struct(read.png);
-  if (read.info == nullptr || read.end_info == nullptr) return nullptr;
+  if (read.png != nullptr) {
+    read.info = png_create_info_struct(read.png);
+    read.end_info = png_create_info_struct(read.png);
+  }
+  if (read.info == nullptr || read.end_info == nullptr) {
+    result.problem.kind = PayloadProblem::NO_LIBPNG;
+    return result;
+  }
 
   auto image = std::make_unique<ImageChunk>();
-  if (!decode(read, file, *image)) {
-    std::fprintf(err, "ping: %s: %s\n", where.c_str(), read.problem.c_str());
-    return nullptr;
+  bool decoded = decode(read, *image);
+  result.consumed = read.position;
+  if (!decoded) {
+    result.problem = {PayloadProblem::BAD_PNG, read.problem};
+    return result;
   }
 
   // The top 5, 6 and 5 bits of red, green and blue; the low bits are dropped, not rounded.
@@ -117,7 +133,8 @@ std::unique_ptr<ImageChunk> read_ping(FILE* file, const std::string& where, FILE
   for (size_t i = 0; i < image->pixel_count(); ++i, rgb += 4)
     image->pixels[i] =
         static_cast<uint16_t>((rgb[1] >> 3) << 11 | (rgb[2] >> 2) << 5 | rgb[3] >> 3);
-  return image;
+  result.image = std::move(image);
+  return result;
 }
 
 }  // namespace datafile

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "display/flash.h"
 #include "engine/fatal.h"
 
 namespace display {
@@ -16,7 +17,6 @@ namespace {
 struct AsciiState : engine::DisplayState {
   const uint32_t* frame_counter = nullptr;
   aa_context* context = nullptr;
-  aa_renderparams params = initial_render_params();
   int picture_width = 0;
   int picture_height = 0;
   bool keyboard = false;
@@ -128,11 +128,9 @@ void blit(engine::DisplayDriver& display, const engine::Buffer& buffer) {
 
 void present(engine::DisplayDriver& display) {
   AsciiState& state = of(display);
-  decay_flash(state.params);
-  aa_render(state.context, &state.params, 0, 0, aa_scrwidth(state.context),
-            aa_scrheight(state.context));
+  aa_renderparams params = render_params_at(*state.frame_counter);
+  aa_render(state.context, &params, 0, 0, aa_scrwidth(state.context), aa_scrheight(state.context));
   aa_flush(state.context);
-  start_flash(state.params, *state.frame_counter);
 }
 
 // AA-lib's terminal keyboards need standard input to be a terminal: without one, its slang
@@ -191,27 +189,16 @@ int image_position(int picture_position, int image_size, int picture_size) {
 
 }  // namespace
 
-aa_renderparams initial_render_params() {
+aa_renderparams render_params_at(uint32_t frame) {
+  const Flash flash = flash_at(frame);
   aa_renderparams params{};
-  params.bright = 10;
+  params.bright = flash.bright;
   params.contrast = 94;
   params.gamma = 0.9f;
   params.dither = AA_FLOYD_S;
   params.inversion = 0;
-  params.randomval = 0;
+  params.randomval = flash.noise;
   return params;
-}
-
-void decay_flash(aa_renderparams& params) {
-  if (params.bright > 10) params.bright -= 10;
-  if (params.randomval > 4) params.randomval -= 5;
-}
-
-void start_flash(aa_renderparams& params, uint32_t frame) {
-  if (frame > 500 && frame % 200 == 0) {
-    params.bright = 100;
-    params.randomval = 150;
-  }
 }
 
 void blit_to_image(unsigned char* image, int image_width, int image_height, int picture_width,

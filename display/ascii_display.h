@@ -12,13 +12,9 @@
 
 namespace display {
 
-// The render parameters the show starts with: bright 10, contrast 94, gamma 0.9, Floyd-Steinberg.
-aa_renderparams initial_render_params();
-
-// The flash: before each render both parameters decay; after the render of frame n, n > 500 and
-// a multiple of 200, they jump to bright 100 and randomval 150.
-void decay_flash(aa_renderparams& params);
-void start_flash(aa_renderparams& params, uint32_t frame);
+// The render parameters frame `frame` is rendered with: bright 10, contrast 94, gamma 0.9,
+// Floyd-Steinberg dither, and the flash's brightness and noise.
+aa_renderparams render_params_at(uint32_t frame);
 
 // Copies `buffer` into an AA-lib image of image_width x image_height grey bytes, for a picture of
 // picture_width x picture_height. Each buffer pixel's low 8 bits go to one image pixel: at

@@ -2,7 +2,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "display/ascii_display.h"
+#include "display/displays.h"
 #include "engine/player.h"
 
 int main(int argc, char** argv) {
@@ -12,6 +12,6 @@ int main(int argc, char** argv) {
     if (fcntl(fd, F_GETFD) == -1) open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
 
   engine::ShowSetup setup;
-  setup.make_display = display::create_ascii_display;
+  setup.make_display = display::find_display(display::DEFAULT_DISPLAY)->create;
   return engine::run_show(argc, argv, setup);
 }

@@ -5,9 +5,8 @@
 #include <new>
 #include <vector>
 
-#include "datafile/chunk.h"
-#include "engine/engine.h"
 #include "engine/fatal.h"
+#include "engine/show.h"
 
 namespace engine {
 namespace {
@@ -52,16 +51,14 @@ void print_farewell(const ShowSetup& setup) {
   }
 }
 
-// The frame loop; returns when the script ends, the display asks to quit or a signal came.
-void play(Engine& engine, DisplayDriver& display, const FrameClock& clock, bool nosync) {
-  for (;;) {
-    if (run_script(engine) != 0) return;
-    if (display.poll_quit(display) != 0) return;
-    if (quit_signal() != 0) return;
-    render_pass(engine);
-    show_pass(engine, display);
-    display.present(display);
-    ++engine.frame_counter;
+// A frame a tick until the script ends, the display asks to quit, a signal comes or the frame
+// limit is reached.
+void play(Show& show, DisplayDriver& display, const ShowSetup& setup, bool nosync) {
+  const FrameClock& clock = *setup.clock;
+  auto stop = [&] {
+    return (setup.frame_limit && show.frame() >= *setup.frame_limit) || quit_signal() != 0;
+  };
+  while (show.step(display, stop) == Step::SHOWN) {
     if (!nosync) clock.wait_tick();
     clock.clear_tick();
   }
@@ -82,26 +79,26 @@ int run_show(int argc, char** argv, const ShowSetup& setup) {
   catch_quit_signals();
   clock.start(console);
 
-  std::unique_ptr<Engine> engine;
+  std::unique_ptr<Show> show;
   std::unique_ptr<DisplayDriver> display;
   bool display_open = false;
   std::vector<unsigned char> framebuffer;  // handed to the driver, never used by the engine
   int status = 0;
   try {
     say(console.err, "engine  : loading...\n");
-    engine = std::make_unique<Engine>(datafile::load_data_file(setup.data_path, console));
-    if (setup.on_engine) setup.on_engine(*engine);
-    display = setup.make_display(engine->frame_counter);
+    show = load_show(setup.data_path, console);
+    if (setup.on_show) setup.on_show(*show);
+    display = setup.make_display(show->engine().frame_counter);
     if (!display) fail_with(Stream::OUT, "couldn't initialise libDisplay<XXX>.so\n");
     display->init(*display, PICTURE_WIDTH, PICTURE_HEIGHT, 0);
     display_open = true;
     framebuffer.resize(FRAMEBUFFER_BYTES);
     display->set_framebuffer(*display, framebuffer.data());
     say(console.err, "engine  : Initializing the FX\n");
-    run_script(*engine);  // sets up what comes before the first wait; its result is ignored
+    show->start();
     say(console.err, "engine  : Starting\n");
     display->start(*display);
-    play(*engine, *display, clock, nosync);
+    play(*show, *display, setup, nosync);
   } catch (const FatalError& error) {
     if (display_open) display->close(*display);
     clock.stop();

@@ -1,13 +1,16 @@
 // The whole show from start to farewell: start-up, the frame loop and the end sequence.
 #pragma once
 
+#include <cstdint>
+#include <optional>
+
 #include "engine/clock.h"
 #include "engine/console.h"
 #include "engine/display_driver.h"
 
 namespace engine {
 
-struct Engine;
+class Show;
 
 inline constexpr const char* DATA_FILE = "data/mote-tundra-2003.dat";
 
@@ -17,8 +20,11 @@ struct ShowSetup {
   const FrameClock* clock = &real_clock;
   bool farewell = true;  // print the farewell text after the show
   Console console;
-  // Called once the engine exists, before the display is made: tools observe it from here.
-  std::function<void(Engine&)> on_engine;
+  // Stops the show before this frame, as a key would (the renderer's --frames).
+  std::optional<uint32_t> frame_limit;
+  // Called once the show is loaded, before the display is made: tools observe it from here.
+  // The show lives until run_show returns.
+  std::function<void(Show&)> on_show;
 };
 
 // Plays the show. Returns 0 after the farewell, 255 after a fatal error (reported once the

@@ -24,7 +24,7 @@ std::string with_article(fx::ParamKind kind) {
 
 std::string describe_param(uint8_t class_id, const fx::ParamInfo& param) {
   return format_text("parameter 0x%02X (%s) of %s", param.id, std::string(param.name).c_str(),
-                     std::string(fx::fx_class_info[class_id].name).c_str());
+                     std::string(fx::fx_classes[class_id]->name).c_str());
 }
 
 // The parameter operand, once the slot operand before it is known to hold an FX.
@@ -75,7 +75,7 @@ void check_operands(const Engine& engine, const Instruction& instruction) {
                                           value, fx::FX_CLASS_COUNT - 1));
         if (fx::fx_classes[value] == nullptr)
           reject(instruction, format_text("%s %u (%s) is not built into this engine", name, value,
-                                          std::string(fx::fx_class_info[value].name).c_str()));
+                                          std::string(fx::fx_classes[value]->name).c_str()));
         break;
       case OperandKind::CHUNK:
         if (value >= engine.chunks.size())

@@ -45,12 +45,14 @@ Rgb pattern(int x, int y) {
   return Rgb{uint8_t(x * 7), uint8_t(y * 13), uint8_t(x ^ y)};
 }
 
-// The chunk the run_engine target offers for each kind of parameter (see fuzz/targets.cpp):
-// the texture for the rotozoomer, the pages for the curtain, the screen-sized picture otherwise.
-uint8_t chunk_for(fx::ParamKind kind, uint8_t class_id) {
-  switch (kind) {
+// The chunk the run_engine target offers for each kind of parameter (see fuzz/targets.cpp): the
+// texture for a texture, the pages for pages, the screen-sized picture for any other image.
+uint8_t chunk_for(const fx::ParamInfo& param) {
+  switch (param.kind) {
     case fx::ParamKind::IMAGE:
-      return class_id == 4 ? 2 : class_id == 5 ? 4 : 1;
+      return param.limits.image == fx::ImageUse::TEXTURE ? 2
+             : param.limits.image == fx::ImageUse::PAGES ? 4
+                                                         : 1;
     case fx::ParamKind::TEXT:
       return 6;
     case fx::ParamKind::FONT:
@@ -64,11 +66,11 @@ uint8_t chunk_for(fx::ParamKind kind, uint8_t class_id) {
 Bytes script_for(uint8_t class_id) {
   ScriptBuilder script;
   script.newbuf(0, 0, 0, 160, 50).newfx(0, class_id, 0);
-  for (const fx::ParamInfo& param : fx::fx_class_info[class_id].params) {
+  for (const fx::ParamInfo& param : fx::fx_classes[class_id]->params) {
     if (param.kind == fx::ParamKind::NUMBER)
-      script.setint(0, param.id, param.name == "count" ? 5 : 1);
+      script.setint(0, param.id, param.limits.count ? 5 : 1);
     else
-      script.setchunk(0, param.id, chunk_for(param.kind, class_id));
+      script.setchunk(0, param.id, chunk_for(param));
   }
   return script.start(0).waitfor(40).stop(0).waitfor(2).end().bytes;
 }
@@ -182,7 +184,7 @@ std::vector<Bytes> fit_script(const Bytes& script) {
         case engine::SETCHUNK:
           if (const fx::ParamInfo* param =
                   fx::find_param(slot_class[i.operands[0]], static_cast<uint8_t>(i.operands[1])))
-            i.operands[2] = chunk_for(param->kind, slot_class[i.operands[0]]);
+            i.operands[2] = chunk_for(*param);
           break;
         case engine::WAITAT:
         case engine::WAITFOR:

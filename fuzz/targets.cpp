@@ -8,10 +8,12 @@
 #include <memory>
 
 #include "datafile/chunk.h"
+#include "datafile/container.h"
 #include "display/recording_display.h"
 #include "engine/engine.h"
 #include "engine/fatal.h"
 #include "engine/opcodes.h"
+#include "engine/show.h"
 #include "fx/fx_info.h"
 
 namespace fuzz {
@@ -21,12 +23,6 @@ namespace {
 engine::Console quiet_console() {
   static FILE* sink = std::fopen("/dev/null", "w");
   return {sink, sink};
-}
-
-// The bytes as a read-only stream; fmemopen cannot take an empty buffer.
-FILE* open_bytes(const uint8_t* data, size_t size) {
-  static const uint8_t empty = 0;
-  return fmemopen(const_cast<uint8_t*>(size > 0 ? data : &empty), size > 0 ? size : 1, "rb");
 }
 
 std::unique_ptr<datafile::ImageChunk> pattern_image(int width, int height) {
@@ -56,25 +52,22 @@ std::unique_ptr<datafile::FontChunk> small_font() {
 }
 
 // The chunks every fuzzed script can name: 1 to 9 after the script itself.
-datafile::ChunkTable fixed_chunks(const uint8_t* script, size_t size) {
+datafile::ChunkTable fixed_chunks() {
   datafile::ChunkTable table;
-  auto demo = std::make_unique<datafile::ScriptChunk>();
-  demo->bytes.assign(script, script + size);
-  demo->size = static_cast<int32_t>(size);
-  table.push_back(std::move(demo));
-  table.push_back(pattern_image(160, 50));           // 1: a picture of the screen's size
-  table.push_back(pattern_image(256, 256));          // 2: a texture
-  table.push_back(pattern_image(10, 10));            // 3: far too small for anything
-  table.push_back(pattern_image(160, 700));          // 4: pages for the curtain
-  table.push_back(pattern_image(1, 1));              // 5: a single pixel
-  table.push_back(text("hello, world 123!\0", 18));  // 6: a text with its zero byte
-  table.push_back(text("no zero byte", 12));         // 7: a text without one
-  table.push_back(small_font());                     // 8: a font
-  table.push_back(text("", 0));                      // 9: an empty text
+  table.push_back(std::make_unique<datafile::ScriptChunk>());  // each input's script in turn
+  table.push_back(pattern_image(160, 50));                     // 1: a picture of the screen's size
+  table.push_back(pattern_image(256, 256));                    // 2: a texture
+  table.push_back(pattern_image(10, 10));                      // 3: far too small for anything
+  table.push_back(pattern_image(160, 700));                    // 4: pages for the curtain
+  table.push_back(pattern_image(1, 1));                        // 5: a single pixel
+  table.push_back(text("hello, world 123!\0", 18));            // 6: a text with its zero byte
+  table.push_back(text("no zero byte", 12));                   // 7: a text without one
+  table.push_back(small_font());                               // 8: a font
+  table.push_back(text("", 0));                                // 9: an empty text
   return table;
 }
 
-// Buffers are limited to 64K pixels and counts to what 120 frames can afford, so that an input
+// Buffers are limited to 64K pixels and counts to what an input's frames can afford, so that it
 // costs milliseconds, not seconds: a million particles, or 65535 blobs of 4096 additions each,
 // take longer than libFuzzer's timeout under the sanitizers. The engine's own limits are far
 // higher and are tested elsewhere.
@@ -100,7 +93,7 @@ bool small_enough(const uint8_t* script, size_t size) {
       slot_class[op[0]] = static_cast<uint8_t>(op[1]);
     if (instruction.info->code == engine::SETINT && op[0] < slot_class.size()) {
       const fx::ParamInfo* param = fx::find_param(slot_class[op[0]], static_cast<uint8_t>(op[1]));
-      if (param != nullptr && param->name == "count" &&
+      if (param != nullptr && param->limits.count &&
           static_cast<int32_t>(op[2]) > max_fuzz_count(slot_class[op[0]]))
         return false;
     }
@@ -108,23 +101,47 @@ bool small_enough(const uint8_t* script, size_t size) {
   return true;
 }
 
-constexpr int FRAMES = 120;
+// Frames an input may run. Most effects reach a steady state within a few dozen renders, and
+// scripts can set the parameters that move the others (the curtain's phase, the fade's mode) at
+// once; frames in which nothing runs cost nothing, since the show skips them.
+constexpr uint32_t FRAMES = 60;
+
+// One show for every input: its chunks are made once, and each input becomes its script and
+// starts it afresh from frame 0.
+struct FuzzedShow {
+  FuzzedShow()
+      : show(fixed_chunks()),
+        recording(std::make_shared<display::Recording>()),
+        display(display::recording_display(recording)(show.engine().frame_counter)) {}
+
+  void play(const uint8_t* script, size_t size) {
+    auto& chunk = static_cast<datafile::ScriptChunk&>(*show.engine().chunks[0]);
+    chunk.bytes.assign(script, script + size);
+    chunk.size = static_cast<int32_t>(size);
+    recording->calls.clear();  // the log would otherwise grow with every input
+    show.reset();
+    // Every frame but the last unshown: the last one shows whatever the script left running.
+    if (show.run_to(FRAMES - 1) != engine::Step::ENDED) show.step(*display);
+  }
+
+  engine::Show show;
+  std::shared_ptr<display::Recording> recording;
+  std::unique_ptr<engine::DisplayDriver> display;
+};
 
 }  // namespace
 
 void load_data_file(const uint8_t* data, size_t size) {
-  FILE* file = open_bytes(data, size);
   try {
-    datafile::load_chunks(file, static_cast<long>(size), "fuzz", quiet_console());
+    datafile::load_chunks({data, size}, "fuzz", quiet_console());
   } catch (const engine::FatalError&) {
   }
-  std::fclose(file);
+  // The tools walk on past where loading stops, decoding every chunk they find.
+  datafile::read_container({data, size}, datafile::Walk::WHOLE_FILE);
 }
 
 void read_ping(const uint8_t* data, size_t size) {
-  FILE* file = open_bytes(data, size);
-  datafile::read_ping(file, "fuzz", quiet_console().err);
-  std::fclose(file);
+  datafile::read_ping({data, size});
 }
 
 void read_font(const uint8_t* data, size_t size) {
@@ -134,18 +151,9 @@ void read_font(const uint8_t* data, size_t size) {
 
 void run_engine(const uint8_t* data, size_t size) {
   if (!small_enough(data, size)) return;
-  std::srand(1);  // every run draws the same random numbers, as a show does
+  static FuzzedShow fuzzed;
   try {
-    engine::Engine show(fixed_chunks(data, size));
-    auto recording = std::make_shared<display::Recording>();
-    auto display = display::recording_display(recording)(show.frame_counter);
-    engine::run_script(show);
-    for (int frame = 0; frame < FRAMES; ++frame) {
-      if (engine::run_script(show) != 0) break;
-      engine::render_pass(show);
-      engine::show_pass(show, *display);
-      ++show.frame_counter;
-    }
+    fuzzed.play(data, size);
   } catch (const engine::FatalError&) {
   }
 }

@@ -7,7 +7,7 @@
 
 namespace fuzz {
 
-void load_data_file(const uint8_t* data, size_t size);  // the chunk loader on any bytes
+void load_data_file(const uint8_t* data, size_t size);  // the container readers on any bytes
 void read_ping(const uint8_t* data, size_t size);       // the PNG reader on one payload
 void read_font(const uint8_t* data, size_t size);       // the font reader on one payload
 void run_engine(const uint8_t* data, size_t size);      // any bytes as the script of a show

@@ -18,6 +18,12 @@ constexpr int EDGE = 10;  // a blob turns once its centre is this close to an ed
 // must not ask for gigabytes.
 constexpr int32_t MAX_BLOBS = 65535;
 
+constexpr uint8_t COUNT = 0x80;
+
+constexpr ParamInfo params[] = {
+    {COUNT, "count", ParamKind::NUMBER, "number of blobs", {.count = true}},
+};
+
 std::unique_ptr<FxInstance> create(engine::BufferEntry& entry) {
   auto fx = std::make_unique<BlobFx>();
   fx->target = entry.get();
@@ -41,6 +47,9 @@ void add_sprite(BlobFx& fx, int64_t p, int64_t width) {
     const int64_t row = p + r * width;
     const int64_t first = std::max<int64_t>(0, -row);
     const int64_t last = std::min<int64_t>(SPRITE_SIZE, count - row);
+    // A row wholly above or below the map adds nothing; leaving it before the pointers are
+    // formed also keeps them off an empty map, whose data() may be null.
+    if (last <= first) continue;
     // A plain loop over two byte arrays, which the compiler turns into saturating vector adds.
     uint8_t* map = fx.intensity.data() + (row + first);
     const uint8_t* sprite = fx.sprite.data() + r * SPRITE_SIZE + first;
@@ -96,7 +105,7 @@ Blob random_blob(int64_t width, int64_t height) {
 }
 
 void set_param(FxInstance& instance, uint8_t id, const ParamValue& value) {
-  if (id != 0x80) return;
+  if (id != COUNT) return;
   auto& fx = static_cast<BlobFx&>(instance);
   // A negative count means no blobs; lowering the count drops the last blobs, raising it adds
   // fresh random ones after those kept.
@@ -109,6 +118,7 @@ void set_param(FxInstance& instance, uint8_t id, const ParamValue& value) {
 
 }  // namespace
 
-const FxClass blobs_fx_class = {create, destroy_nothing, render, set_param};
+const FxClass blobs_fx_class = {"blobs",         "bouncing blobs", params,   create,
+                                destroy_nothing, render,           set_param};
 
 }  // namespace fx

@@ -13,6 +13,16 @@ namespace {
 constexpr double FLOOR_DAMPING = -0.8;  // a bounce keeps 0.8 + k / 1000 of the speed, k < height
 constexpr double DROP_NUDGE = 0.07;     // truncated away, except that it lifts a rising vy by 1
 
+constexpr uint8_t COUNT = 0x80, SOURCE = 0x81, BACKGROUND = 0x82, DROP = 0x83;
+
+constexpr ParamInfo params[] = {
+    {COUNT, "count", ParamKind::NUMBER, "number of particles", {.count = true}},
+    {SOURCE, "source", ParamKind::IMAGE, "picture the particles show"},
+    {BACKGROUND, "background", ParamKind::IMAGE,
+     "picture drawn under the particles; starts the motion"},
+    {DROP, "drop", ParamKind::NUMBER, "nonzero: particles fall through the floor (low 8 bits)"},
+};
+
 std::unique_ptr<FxInstance> create(engine::BufferEntry& entry) {
   auto fx = std::make_unique<BounceFx>();
   fx->target = entry.get();
@@ -58,16 +68,16 @@ void render(FxInstance& instance, uint32_t) {
 void set_param(FxInstance& instance, uint8_t id, const ParamValue& value) {
   auto& fx = static_cast<BounceFx&>(instance);
   switch (id) {
-    case 0x80:
+    case COUNT:
       set_particle_count(fx, value.number);
       break;
-    case 0x81:
+    case SOURCE:
       fx.source = ImagePixels(image_param(value));
       break;
-    case 0x82:
+    case BACKGROUND:
       fx.background = ImagePixels(image_param(value));
       break;
-    case 0x83:
+    case DROP:
       fx.drop = static_cast<uint8_t>(value.number);
       break;
   }
@@ -85,6 +95,7 @@ void set_particle_count(BounceFx& fx, int32_t n) {
   });
 }
 
-const FxClass bounce_fx_class = {create, destroy_nothing, render, set_param};
+const FxClass bounce_fx_class = {
+    "bounce", "bouncing particles", params, create, destroy_nothing, render, set_param};
 
 }  // namespace fx

@@ -12,6 +12,15 @@ enum Phase : int32_t { WAIT = 0, REVEAL = 1, HOLD = 2, WIPE = 3, FINISHED = 4 };
 
 constexpr int32_t LAST_PAGE_START = 623;  // pages start at most at this image row
 
+constexpr uint8_t SOURCE = 0x80, HOLD_LENGTH = 0x81, PHASE = 0x82, PAGE_OFFSET = 0x83;
+
+constexpr ParamInfo params[] = {
+    {SOURCE, "source", ParamKind::IMAGE, "tall image of pages", {.image = ImageUse::PAGES}},
+    {HOLD_LENGTH, "hold", ParamKind::NUMBER, "renders each finished page and each pause lasts"},
+    {PHASE, "phase", ParamKind::NUMBER, "0 wait, 1 reveal, 2 hold, 3 wipe, 4 finished"},
+    {PAGE_OFFSET, "page_offset", ParamKind::NUMBER, "image row of the current page"},
+};
+
 struct CurtainFx : FxInstance {
   engine::Buffer* target = nullptr;  // its size and pixels are read at every render
   ImagePixels source;                // the pages, rows as long as the target's; idle while null
@@ -101,16 +110,16 @@ void render(FxInstance& instance, uint32_t) {
 void set_param(FxInstance& instance, uint8_t id, const ParamValue& value) {
   auto& fx = static_cast<CurtainFx&>(instance);
   switch (id) {
-    case 0x80:
+    case SOURCE:
       fx.source = ImagePixels(image_param(value));
       break;
-    case 0x81:
+    case HOLD_LENGTH:
       fx.hold = value.number;
       break;
-    case 0x82:
+    case PHASE:
       fx.phase = value.number;
       break;
-    case 0x83:
+    case PAGE_OFFSET:
       fx.page_offset = value.number;
       break;
   }
@@ -118,6 +127,7 @@ void set_param(FxInstance& instance, uint8_t id, const ParamValue& value) {
 
 }  // namespace
 
-const FxClass curtain_fx_class = {create, destroy_nothing, render, set_param};
+const FxClass curtain_fx_class = {"curtain",       "page curtain", params,   create,
+                                  destroy_nothing, render,         set_param};
 
 }  // namespace fx

@@ -7,6 +7,12 @@
 namespace fx {
 namespace {
 
+constexpr uint8_t COLOUR = 0x80;
+
+constexpr ParamInfo params[] = {
+    {COLOUR, "colour", ParamKind::NUMBER, "RGB565 colour of the next render (low 16 bits)"},
+};
+
 struct CycleFx : FxInstance {
   engine::Buffer* target = nullptr;
   uint16_t colour = 0xF000;  // red 30: the cycle runs F000, E001, C003, 8007, 000F, ...
@@ -30,11 +36,12 @@ void render(FxInstance& instance, uint32_t frame_counter) {
 }
 
 void set_param(FxInstance& instance, uint8_t id, const ParamValue& value) {
-  if (id == 0x80) static_cast<CycleFx&>(instance).colour = static_cast<uint16_t>(value.number);
+  if (id == COLOUR) static_cast<CycleFx&>(instance).colour = static_cast<uint16_t>(value.number);
 }
 
 }  // namespace
 
-const FxClass cycle_fx_class = {create, destroy_nothing, render, set_param};
+const FxClass cycle_fx_class = {
+    "cycle", "colour cycle fill", params, create, destroy_nothing, render, set_param};
 
 }  // namespace fx

@@ -14,6 +14,17 @@ constexpr uint16_t FIRST_LEVEL = 0xFFBF;
 
 enum Mode : int32_t { FADE_IN = 0, FADE_OUT = 1 };  // any other mode freezes the picture
 
+constexpr uint8_t MODE = 0x80, SOURCE = 0x81;
+
+constexpr ParamInfo params[] = {
+    {MODE, "mode", ParamKind::NUMBER, "0 fade in, 1 fade out, other: freeze; restarts both fades"},
+    {SOURCE,
+     "source",
+     ParamKind::IMAGE,
+     "image to fade",
+     {.needed = {Condition::ONE_OF, MODE, FADE_IN, {FADE_IN, FADE_OUT}}}},
+};
+
 struct FadeFx : FxInstance {
   engine::Buffer* target = nullptr;
   int32_t mode = FADE_IN;
@@ -61,17 +72,18 @@ void render(FxInstance& instance, uint32_t) {
 
 void set_param(FxInstance& instance, uint8_t id, const ParamValue& value) {
   auto& fx = static_cast<FadeFx&>(instance);
-  if (id == 0x80) {
+  if (id == MODE) {
     // Setting a mode, even the running one, restarts both fades.
     fx.mode = value.number;
     fx.fade_in_level = fx.fade_out_level = FIRST_LEVEL;
-  } else if (id == 0x81) {
+  } else if (id == SOURCE) {
     fx.source = ImagePixels(image_param(value));
   }
 }
 
 }  // namespace
 
-const FxClass fade_fx_class = {create, destroy_nothing, render, set_param};
+const FxClass fade_fx_class = {"fade",          "image fade", params,   create,
+                               destroy_nothing, render,       set_param};
 
 }  // namespace fx

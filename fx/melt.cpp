@@ -22,6 +22,18 @@ constexpr real PI = 3.141592653589793;
 // The light map and its centring place the light on a 320 x 200 picture.
 constexpr int LIGHT_CENTRE_X = 160, LIGHT_CENTRE_Y = 100;
 
+constexpr uint8_t SOURCE = 0x80, GRAVITY_MAP = 0x81, FLOWING = 0x82;
+
+constexpr ParamInfo params[] = {
+    {SOURCE, "source", ParamKind::IMAGE, "image whose brightness becomes the mass"},
+    {GRAVITY_MAP,
+     "gravity_map",
+     ParamKind::IMAGE,
+     "per-pixel gravity in the blue field; runs one flow step",
+     {.needed = {Condition::NOT_ZERO, FLOWING}}},
+    {FLOWING, "flowing", ParamKind::NUMBER, "nonzero: the mass flows every render"},
+};
+
 // The light colour for a pair of slope bytes: a white core of radius about 5 inside an orange
 // glow (red : green = 50 : 40) that fades to black at radius 190 / 1.2.
 // `distance2` is the squared distance from the map's centre (128, 128).
@@ -97,15 +109,15 @@ void render(FxInstance& instance, uint32_t frame_counter) {
 
 void set_param(FxInstance& instance, uint8_t id, const ParamValue& value) {
   auto& fx = static_cast<MeltFx&>(instance);
-  if (id == 0x80) {
+  if (id == SOURCE) {
     fx.source = ImagePixels(image_param(value));
     fit_maps(fx);
     load_mass(fx);
-  } else if (id == 0x81) {
+  } else if (id == GRAVITY_MAP) {
     fx.gravity_map = ImagePixels(image_param(value));
     fit_maps(fx);
     flow_step(fx);
-  } else if (id == 0x82) {
+  } else if (id == FLOWING) {
     fx.flowing = value.number;
   }
 }
@@ -189,6 +201,7 @@ void flow_step(MeltFx& fx) {
   rebuild_relief(fx);
 }
 
-const FxClass melt_fx_class = {create, destroy_nothing, render, set_param};
+const FxClass melt_fx_class = {"melt",          "melting relief", params,   create,
+                               destroy_nothing, render,           set_param};
 
 }  // namespace fx

@@ -14,6 +14,21 @@ constexpr uint16_t WHITE = 0xFFFF;
 constexpr uint16_t GREY = 0x7BEF;  // red 15, green 31, blue 15
 constexpr uint16_t BLACK = 0x0000;
 
+// Modes below STATIC show static through the mask as well; those above MASKED show nothing.
+enum Mode : int32_t { STATIC = 0, REVEAL = 1, MASKED = 2 };
+
+constexpr uint8_t MODE = 0x80, SOURCE = 0x81;
+
+constexpr ParamInfo params[] = {
+    {MODE, "mode", ParamKind::NUMBER,
+     "0 static, 1 static and reveal, 2 static or-ed with the mask"},
+    {SOURCE,
+     "source",
+     ParamKind::IMAGE,
+     "image revealed into the mask",
+     {.needed = {Condition::ONE_OF, MODE, STATIC, {REVEAL, REVEAL}}}},
+};
+
 // A quarter white, a quarter grey, half black, from one rand() each.
 uint16_t static_pixel(int r) {
   if (r <= 0x1FFFFFFE) return WHITE;
@@ -70,23 +85,24 @@ void render(FxInstance& instance, uint32_t) {
   // The frames and the mask keep the target's size at creation: a target re-created larger
   // gets only that many pixels, in memory order; the rest keep what they held.
   const size_t count = std::min(fx.target->pixel_count(), fx.mask.size());
-  if (fx.mode <= 1) {
+  if (fx.mode <= REVEAL) {
     for (size_t p = 0; p < count; ++p) out[p] = mask[p] != 0 ? frame[p] : BLACK;
-  } else if (fx.mode == 2) {
+  } else if (fx.mode == MASKED) {
     for (size_t p = 0; p < count; ++p) out[p] = mask[p] != 0 ? frame[p] | mask[p] : BLACK;
   }
   fx.frame_index = static_cast<int32_t>(static_cast<uint32_t>(fx.frame_index) + 1);
-  if (fx.mode == 1) reveal(fx);  // after drawing: a render shows the mask as it was before
+  if (fx.mode == REVEAL) reveal(fx);  // after drawing: a render shows the mask as it was before
 }
 
 void set_param(FxInstance& instance, uint8_t id, const ParamValue& value) {
   auto& fx = static_cast<NoiseFx&>(instance);
-  if (id == 0x80) fx.mode = value.number;
-  if (id == 0x81) fx.source = ImagePixels(image_param(value));
+  if (id == MODE) fx.mode = value.number;
+  if (id == SOURCE) fx.source = ImagePixels(image_param(value));
 }
 
 }  // namespace
 
-const FxClass noise_fx_class = {create, destroy_nothing, render, set_param};
+const FxClass noise_fx_class = {"noise",         "static noise", params,   create,
+                                destroy_nothing, render,         set_param};
 
 }  // namespace fx

@@ -9,6 +9,16 @@
 namespace fx {
 namespace {
 
+constexpr uint8_t TEXTURE = 0x80;
+
+constexpr ParamInfo params[] = {
+    {TEXTURE,
+     "texture",
+     ParamKind::IMAGE,
+     "the texture it turns",
+     {.image = ImageUse::TEXTURE, .texture_size = TEXTURE_SIZE}},
+};
+
 std::unique_ptr<FxInstance> create(engine::BufferEntry& entry) {
   auto fx = std::make_unique<RotozoomFx>();
   fx->target = entry.get();
@@ -54,7 +64,7 @@ void render(FxInstance& instance, uint32_t) {
 }
 
 void set_param(FxInstance& instance, uint8_t id, const ParamValue& value) {
-  if (id != 0x80) return;
+  if (id != TEXTURE) return;
   auto& fx = static_cast<RotozoomFx&>(instance);
   const datafile::ImageChunk& image = image_param(value);
   if (image.pixel_count() >= TEXTURE_TEXELS) {
@@ -70,6 +80,7 @@ void set_param(FxInstance& instance, uint8_t id, const ParamValue& value) {
 
 }  // namespace
 
-const FxClass rotozoom_fx_class = {create, destroy_nothing, render, set_param};
+const FxClass rotozoom_fx_class = {"rotozoom",      "rotozoomer", params,   create,
+                                   destroy_nothing, render,       set_param};
 
 }  // namespace fx

@@ -13,6 +13,22 @@ constexpr int32_t GLYPH_COLUMN = 32;  // where new glyphs go, counted from the m
 constexpr int32_t GLYPH_ROW = 12;
 constexpr int32_t STRIP_WIDTH_LIMIT = UINT16_MAX;  // a Buffer's width is 16 bits
 
+constexpr uint8_t TEXT = 0x81, FONT = 0x82;
+
+// A glyph cell must fit the part of the margin right of where glyphs go, or it is cut off.
+constexpr ParamInfo params[] = {
+    {TEXT,
+     "text",
+     ParamKind::TEXT,
+     "text to scroll",
+     {.needed = {Condition::ALWAYS}, .zero_terminated = true, .drawn_with = FONT}},
+    {FONT,
+     "font",
+     ParamKind::FONT,
+     "font to draw it with",
+     {.needed = {Condition::ALWAYS}, .widest_cell = MARGIN - GLYPH_COLUMN, .first_row = GLYPH_ROW}},
+};
+
 struct ScrollerFx : FxInstance {
   engine::Buffer* target = nullptr;
   const std::vector<uint8_t>* text = nullptr;  // read as zero-terminated, see text_byte
@@ -98,12 +114,13 @@ void render(FxInstance& instance, uint32_t) {
 
 void set_param(FxInstance& instance, uint8_t id, const ParamValue& value) {
   auto& fx = static_cast<ScrollerFx&>(instance);
-  if (id == 0x81) fx.text = &text_param(value).bytes;  // text_pos stays where it is
-  if (id == 0x82) fx.font = &font_param(value);
+  if (id == TEXT) fx.text = &text_param(value).bytes;  // text_pos stays where it is
+  if (id == FONT) fx.font = &font_param(value);
 }
 
 }  // namespace
 
-const FxClass scroller_fx_class = {create, destroy_nothing, render, set_param};
+const FxClass scroller_fx_class = {"scroller",      "text scroller", params,   create,
+                                   destroy_nothing, render,          set_param};
 
 }  // namespace fx

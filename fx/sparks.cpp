@@ -17,6 +17,16 @@ constexpr int SPARK_SPACING = 10;  // rows between sparks
 // not kept, and a corrupt count cannot ask for gigabytes.
 constexpr int32_t MAX_SPARKS = UINT16_MAX / SPARK_SPACING + 1;
 
+constexpr uint8_t COUNT = 0x80;
+
+constexpr ParamInfo params[] = {
+    {COUNT,
+     "count",
+     ParamKind::NUMBER,
+     "number of sparks",
+     {.count = true, .row_spacing = SPARK_SPACING}},
+};
+
 // A column in the middle half of the target: trunc(trunc(r W 2^-31) / 2 + W / 4), 40 to 119 on a
 // 160-wide target. The halves and quarters are exact in double.
 uint16_t random_column(uint16_t width) {
@@ -80,7 +90,7 @@ void render(FxInstance& instance, uint32_t) {
 }
 
 void set_param(FxInstance& instance, uint8_t id, const ParamValue& value) {
-  if (id != 0x80) return;
+  if (id != COUNT) return;
   auto& fx = static_cast<SparkFx&>(instance);
   // A negative count means no sparks; lowering the count drops the last sparks, raising it adds
   // new ones, each with a random column.
@@ -94,6 +104,7 @@ void set_param(FxInstance& instance, uint8_t id, const ParamValue& value) {
 
 }  // namespace
 
-const FxClass sparks_fx_class = {create, destroy_nothing, render, set_param};
+const FxClass sparks_fx_class = {"sparks",        "spark column", params,   create,
+                                 destroy_nothing, render,         set_param};
 
 }  // namespace fx

@@ -5,6 +5,12 @@
 namespace fx {
 namespace {
 
+constexpr uint8_t IMAGE = 0x80;
+
+constexpr ParamInfo params[] = {
+    {IMAGE, "image", ParamKind::IMAGE, "the buffer shows this image's pixels"},
+};
+
 struct StillFx : FxInstance {
   engine::BufferEntry* entry = nullptr;  // the Buffer is looked up at each parameter
 };
@@ -18,12 +24,13 @@ std::unique_ptr<FxInstance> create(engine::BufferEntry& entry) {
 void render(FxInstance&, uint32_t) {}
 
 void set_param(FxInstance& instance, uint8_t id, const ParamValue& value) {
-  if (id != 0x80) return;
+  if (id != IMAGE) return;
   show_image_pixels(**static_cast<StillFx&>(instance).entry, image_param(value));
 }
 
 }  // namespace
 
-const FxClass still_fx_class = {create, destroy_nothing, render, set_param};
+const FxClass still_fx_class = {"still",         "still image", params,   create,
+                                destroy_nothing, render,        set_param};
 
 }  // namespace fx

@@ -28,6 +28,13 @@ int32_t move(int32_t position, int32_t velocity, bool slowed) {
   return static_cast<int32_t>(static_cast<uint32_t>(moved));
 }
 
+constexpr uint8_t COUNT = 0x80, SOURCE = 0x81;
+
+constexpr ParamInfo params[] = {
+    {COUNT, "count", ParamKind::NUMBER, "number of particles", {.count = true}},
+    {SOURCE, "source", ParamKind::IMAGE, "hidden picture that tints and slows the particles"},
+};
+
 std::unique_ptr<FxInstance> create(engine::BufferEntry& entry) {
   auto fx = std::make_unique<TintFx>();
   fx->target = entry.get();
@@ -64,8 +71,8 @@ void render(FxInstance& instance, uint32_t) {
 
 void set_param(FxInstance& instance, uint8_t id, const ParamValue& value) {
   auto& fx = static_cast<TintFx&>(instance);
-  if (id == 0x80) set_particle_count(fx, value.number);
-  if (id == 0x81) fx.source = ImagePixels(image_param(value));
+  if (id == COUNT) set_particle_count(fx, value.number);
+  if (id == SOURCE) fx.source = ImagePixels(image_param(value));
 }
 
 }  // namespace
@@ -85,6 +92,7 @@ void set_particle_count(TintFx& fx, int32_t n) {
   });
 }
 
-const FxClass tint_fx_class = {create, destroy_nothing, render, set_param};
+const FxClass tint_fx_class = {"tint", "tinted particles", params, create, destroy_nothing,
+                               render, set_param};
 
 }  // namespace fx

@@ -11,6 +11,21 @@ namespace {
 
 enum Direction : int32_t { LEFT_TO_RIGHT = 1, TOP_TO_BOTTOM = 2 };  // any other value idles
 
+constexpr uint8_t IMAGE = 0x80, DIRECTION = 0x81, LEFT = 0x82, RIGHT = 0x83, TOP = 0x84,
+                  BOTTOM = 0x85, INCREMENT = 0x86, COLOUR = 0x87;
+
+constexpr ParamInfo params[] = {
+    {IMAGE, "image", ParamKind::IMAGE, "the buffer paints into this image's pixels"},
+    {DIRECTION, "direction", ParamKind::NUMBER,
+     "1 left to right, 2 top to bottom; restarts the wipe"},
+    {LEFT, "left", ParamKind::NUMBER, "first column of the rectangle"},
+    {RIGHT, "right", ParamKind::NUMBER, "column just past the rectangle"},
+    {TOP, "top", ParamKind::NUMBER, "first row of the rectangle"},
+    {BOTTOM, "bottom", ParamKind::NUMBER, "row just past the rectangle"},
+    {INCREMENT, "increment", ParamKind::NUMBER, "columns or rows added per render"},
+    {COLOUR, "colour", ParamKind::NUMBER, "RGB565 fill colour (low 16 bits)"},
+};
+
 // The rectangle is columns left to right - 1 and rows top to bottom - 1.
 struct WipeFx : FxInstance {
   engine::Buffer* target = nullptr;
@@ -72,30 +87,30 @@ void set_param(FxInstance& instance, uint8_t id, const ParamValue& value) {
   auto& fx = static_cast<WipeFx&>(instance);
   const int32_t number = value.number;
   switch (id) {
-    case 0x80:
+    case IMAGE:
       // From now on the wipe paints into the image itself, through the buffer of the entry.
       show_image_pixels(**fx.entry, image_param(value));
       break;
-    case 0x81:  // the only parameter that restarts the wipe
+    case DIRECTION:  // the only parameter that restarts the wipe
       fx.direction = number;
       fx.progress = 0;
       break;
-    case 0x82:
+    case LEFT:
       fx.left = number;
       break;
-    case 0x83:
+    case RIGHT:
       fx.right = number;
       break;
-    case 0x84:
+    case TOP:
       fx.top = number;
       break;
-    case 0x85:
+    case BOTTOM:
       fx.bottom = number;
       break;
-    case 0x86:
+    case INCREMENT:
       fx.increment = number;
       break;
-    case 0x87:
+    case COLOUR:
       fx.colour = number;
       break;
   }
@@ -103,6 +118,14 @@ void set_param(FxInstance& instance, uint8_t id, const ParamValue& value) {
 
 }  // namespace
 
-const FxClass wipe_fx_class = {create, destroy_nothing, render, set_param};
+const FxClass wipe_fx_class = {
+    "wipe",
+    "colour wipe",
+    params,
+    create,
+    destroy_nothing,
+    render,
+    set_param,
+    {LEFT, RIGHT, TOP, BOTTOM, {Condition::ONE_OF, DIRECTION, 0, {LEFT_TO_RIGHT, TOP_TO_BOTTOM}}}};
 
 }  // namespace fx

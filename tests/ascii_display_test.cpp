@@ -110,7 +110,7 @@ TEST(AsciiBlit, NothingOutsideTheImageOrTheBufferIsTouched) {
 }
 
 TEST(Flash, StartsAfterFramesDivisibleBy200AboveFiveHundredAndDecays) {
-  aa_renderparams params = display::initial_render_params();
+  aa_renderparams params = display::render_params_at(0);
   EXPECT_EQ(params.bright, 10);
   EXPECT_EQ(params.contrast, 94);
   EXPECT_FLOAT_EQ(params.gamma, 0.9f);
@@ -118,22 +118,23 @@ TEST(Flash, StartsAfterFramesDivisibleBy200AboveFiveHundredAndDecays) {
   EXPECT_EQ(params.inversion, 0);
   EXPECT_EQ(params.randomval, 0);
 
-  // What present renders each frame: decay, render, then the flash check with the frame number.
-  std::vector<std::pair<int, int>> rendered(1100);
-  for (uint32_t frame = 0; frame < rendered.size(); ++frame) {
-    display::decay_flash(params);
-    rendered[frame] = {params.bright, params.randomval};
-    display::start_flash(params, frame);
+  auto at = [](uint32_t frame) {
+    aa_renderparams in_frame = display::render_params_at(frame);
+    return std::make_pair(in_frame.bright, in_frame.randomval);
+  };
+  for (uint32_t frame : {0u, 500u, 501u, 600u, 700u, 701u, 800u, 631u, 4000000000u})
+    EXPECT_EQ(at(frame), std::make_pair(10, 0)) << "frame " << frame;
+  // The frames after 600 are rendered 1, 2, ... frames into the flash.
+  const std::pair<int, int> into_the_flash[] = {{90, 145}, {80, 140}, {70, 135}, {60, 130},
+                                                {50, 125}, {40, 120}, {30, 115}, {20, 110},
+                                                {10, 105}, {10, 100}};
+  for (int k = 1; k <= 10; ++k) {
+    EXPECT_EQ(at(600 + k), into_the_flash[k - 1]) << "frame " << 600 + k;
+    EXPECT_EQ(at(800 + k), at(600 + k));
+    EXPECT_EQ(at(4000000000u + k), at(600 + k));  // a multiple of 200 as well
   }
-  for (uint32_t frame : {0u, 500u, 501u, 600u, 700u, 701u, 800u})
-    EXPECT_EQ(rendered[frame], std::make_pair(10, 0)) << "frame " << frame;
-  for (int k = 1; k <= 30; ++k) {
-    int bright = k < 9 ? 100 - 10 * k : 10;
-    EXPECT_EQ(rendered[600 + k], std::make_pair(bright, 150 - 5 * k)) << "frame " << 600 + k;
-    EXPECT_EQ(rendered[800 + k], rendered[600 + k]);
-    EXPECT_EQ(rendered[1000 + k], rendered[600 + k]);
-  }
-  EXPECT_EQ(rendered[631], std::make_pair(10, 0));
+  EXPECT_EQ(at(629), std::make_pair(10, 5));
+  EXPECT_EQ(at(630), std::make_pair(10, 0));
 }
 
 }  // namespace

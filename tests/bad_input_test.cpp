@@ -188,6 +188,45 @@ std::vector<Row> container_rows() {
        Stage::PLAYS_ON,
        text("loader  : %s: 3 stray bytes at offset %zu ignored\n", DATA_FILE.c_str(), stray_at)});
 
+  // A header whose tag is unknown ends loading before its length is looked at: whatever four
+  // bytes stand there, past the end of the file or negative.
+  for (int32_t length : {1000, -10}) {
+    Bytes junk = DataFileBuilder()
+                     .script(three_frames(still_of(1)))
+                     .image(make_png(160, 50, pattern))
+                     .header("JUNK", length)
+                     .bytes;
+    junk.insert(junk.end(), {1, 2, 3});
+    rows.push_back({"An unknown tag whose length runs past the end of the file, or is negative",
+                    "the unknown-tag line, then plays", text("length %d", length), junk,
+                    Stage::PLAYS_ON,
+                    "loader  : " + where(junk, 2) + ": unknown tag; loading stops here\n"});
+  }
+
+  // A PING chunk whose length is 4 bytes short of its PNG. The PNG reader is not told where the
+  // chunk ends: it reads the whole PNG. The next header is read 4 bytes before the PNG's end.
+  Bytes long_png = make_png(160, 50, pattern);
+  DataFileBuilder short_ping;
+  short_ping.script(three_frames(still_of(1))).header("PING", int32_t(long_png.size()) - 4);
+  Bytes last = short_ping.bytes;
+  last.insert(last.end(), long_png.begin(), long_png.end());
+  rows.push_back({"A PNG 4 bytes longer than its PING chunk says",
+                  "the PNG is read whole; its last 4 bytes are where the next chunk would start, "
+                  "so `loader  : <file>: 4 stray bytes at offset N ignored` when it is the last "
+                  "chunk, or the unknown-tag line (the tag is the PNG's last 4 bytes, the length "
+                  "the next chunk's tag) when one follows; then plays",
+                  "last in the file", last, Stage::PLAYS_ON,
+                  text("loader  : %s: 4 stray bytes at offset %zu ignored\n", DATA_FILE.c_str(),
+                       last.size() - 4)});
+  Bytes followed = last;
+  const Bytes after = DataFileBuilder().text("after").bytes;
+  followed.insert(followed.end(), after.begin(), after.end());
+  rows.push_back({"A PNG 4 bytes longer than its PING chunk says", rows.back().outcome,
+                  "followed by a TEXT chunk", followed, Stage::PLAYS_ON,
+                  text("loader  : %s: chunk 2 (\\xAEB`\\x82 at offset %zu): unknown tag; loading "
+                       "stops here\n",
+                       DATA_FILE.c_str(), last.size() - 4)});
+
   Row missing{"No data file",
               "`loader  : cannot open data file <file>: No such file or directory`",
               "",
@@ -596,7 +635,7 @@ Bytes parameter_file(const ScriptBuilder& script) {
 
 // Every parameter of `class_id` set to a plausible value, but `except`.
 ScriptBuilder& set_plausibly(ScriptBuilder& script, uint8_t class_id, int except = -1) {
-  for (const fx::ParamInfo& param : fx::fx_class_info[class_id].params) {
+  for (const fx::ParamInfo& param : fx::fx_classes[class_id]->params) {
     if (param.id == except) continue;
     switch (param.kind) {
       case fx::ParamKind::NUMBER:
@@ -643,7 +682,7 @@ std::vector<Row> parameter_kind_rows() {
                           {FONT_CHUNK, "a font chunk", fx::ParamKind::FONT}};
   std::vector<Row> rows;
   for (uint8_t c = 0; c < fx::FX_CLASS_COUNT; ++c) {
-    const fx::FxClassInfo& info = fx::fx_class_info[c];
+    const fx::FxClass& info = *fx::fx_classes[c];
     for (const fx::ParamInfo& param : info.params) {
       for (const Offer& offer : offers) {
         if (offer.kind == param.kind && offer.chunk != SCRIPT_CHUNK) continue;  // the right kind
@@ -678,7 +717,7 @@ std::vector<Row> parameter_kind_rows() {
 std::vector<Row> number_rows() {
   std::vector<Row> rows;
   for (uint8_t c = 0; c < fx::FX_CLASS_COUNT; ++c) {
-    const fx::FxClassInfo& info = fx::fx_class_info[c];
+    const fx::FxClass& info = *fx::fx_classes[c];
     for (const fx::ParamInfo& param : info.params) {
       if (param.kind != fx::ParamKind::NUMBER) continue;
       ScriptBuilder script = ScriptBuilder().newbuf(0, 0, 0, 160, 50).newfx(0, c, 0);
@@ -699,7 +738,7 @@ std::vector<Row> number_rows() {
 std::vector<Row> small_image_rows() {
   std::vector<Row> rows;
   for (uint8_t c = 0; c < fx::FX_CLASS_COUNT; ++c) {
-    const fx::FxClassInfo& info = fx::fx_class_info[c];
+    const fx::FxClass& info = *fx::fx_classes[c];
     for (const fx::ParamInfo& param : info.params) {
       if (param.kind != fx::ParamKind::IMAGE) continue;
       ScriptBuilder script = ScriptBuilder().newbuf(0, 0, 0, 160, 50).newfx(0, c, 0);
@@ -722,7 +761,7 @@ std::vector<Row> buffer_rows() {
     ScriptBuilder script = ScriptBuilder().newbuf(0, 0, 0, 0, 0).newfx(0, c, 0);
     set_plausibly(script, c).start(0).waitfor(10);
     rows.push_back({"A buffer of 0 x 0 pixels under every class",
-                    "plays; nothing is drawn or shown", std::string(fx::fx_class_info[c].name),
+                    "plays; nothing is drawn or shown", std::string(fx::fx_classes[c]->name),
                     parameter_file(script.end())});
   }
   auto shown = [](uint16_t x, uint16_t y, uint16_t width, uint16_t height) {

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "fx/blobs.h"
+#include "fx/random.h"
 #include "support/fx_harness.h"
 #include "support/show_harness.h"
 
@@ -15,9 +16,6 @@ using support::FxUnderTest;
 
 constexpr uint8_t BLOBS = 9;
 constexpr uint8_t COUNT = 0x80;
-
-// glibc's first four results after srand(1).
-constexpr int32_t RAND_1[] = {1804289383, 846930886, 1681692777, 1714636915};
 
 struct Blobs {
   explicit Blobs(uint16_t width = 160, uint16_t height = 100) : fx(BLOBS, width, height) {}
@@ -94,13 +92,12 @@ TEST(BouncingBlobs, BlobsMoveAfterBeingDrawnAndTurnPastTheEdgeLimits) {
 }
 
 TEST(BouncingBlobs, NewBlobsTakeFourRandomNumbersInOrder) {
-  std::srand(1);
+  fx::restart_random();
   Blobs blobs(160, 50);
   blobs.fx.set(COUNT, 1);
   const Blob& blob = blobs.record().blobs.at(0);
-  // x = trunc(r1 x 160 x 0.4 / 2^31) + 0.3 x 160 = 53 + 48, y = 7 + 15 (from just below 22),
-  // dx = (78 - 50) x 0.025, dy = (79 - 50) x 0.025.
-  EXPECT_EQ(int64_t{RAND_1[0]} * 64 >> 31, 53);
+  // x = trunc(1804289383 x 160 x 0.4 / 2^31) + 0.3 x 160 = 53 + 48, y = 7 + 15 (from just
+  // below 22), dx = (78 - 50) x 0.025, dy = (79 - 50) x 0.025.
   EXPECT_EQ(blob.x, 101.0f);
   EXPECT_EQ(blob.y, 22.0f);
   EXPECT_EQ(blob.dx, 0.7f);
@@ -108,7 +105,7 @@ TEST(BouncingBlobs, NewBlobsTakeFourRandomNumbersInOrder) {
 }
 
 TEST(BouncingBlobs, ChangingTheCountKeepsTheFirstBlobs) {
-  std::srand(1);
+  fx::restart_random();
   Blobs blobs;
   blobs.fx.set(COUNT, 5);
   const std::vector<Blob> five = blobs.record().blobs;
@@ -135,7 +132,7 @@ TEST(BouncingBlobs, ASpritePastTheRightEdgeGoesOnAtTheLeftOneRowLower) {
 
 // The blob count and the sprite's reach are trusted to stay inside the map; they need not.
 TEST(BouncingBlobs, NegativeCountsMeanNoBlobsAndHugeOnesAreLimited) {
-  std::srand(1);
+  fx::restart_random();
   Blobs blobs;
   blobs.fx.set(COUNT, 2);
   blobs.fx.set(COUNT, -4);
@@ -185,7 +182,7 @@ TEST(BouncingBlobs, ATargetRecreatedAtAnotherSizeIsDrawnWhole) {
 }
 
 TEST(BouncingBlobs, ScriptDrawsThreeRandomBlobs) {
-  std::srand(1);
+  fx::restart_random();
   support::EngineRun run(support::DataFileBuilder()
                              .script(support::ScriptBuilder()
                                          .newbuf(0, 0, 0, 160, 50)

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "fx/bounce.h"
+#include "fx/random.h"
 #include "support/fx_harness.h"
 #include "support/show_harness.h"
 
@@ -31,7 +32,7 @@ struct Bounce : FxUnderTest {
 constexpr uint16_t BACKGROUND = 0x1111, SOURCE = 0xF800;
 
 TEST(BounceStart, TheFirstParticlesComeExactlyFromTheUnseededStream) {
-  std::srand(1);
+  fx::restart_random();
   Bounce bounce;
   bounce.set(0x80, 3);
   ASSERT_EQ(bounce.particles().size(), 3u);
@@ -47,7 +48,7 @@ TEST(BounceStart, TheFirstParticlesComeExactlyFromTheUnseededStream) {
 }
 
 TEST(BounceStart, ColumnsSpanFortySevenToOneHundredTwentyThreeOnAWidthOf160) {
-  std::srand(1);
+  fx::restart_random();
   Bounce bounce;
   bounce.set(0x80, 3000);
   int32_t lowest = 1000, highest = -1000;
@@ -64,7 +65,7 @@ TEST(BounceStart, ColumnsSpanFortySevenToOneHundredTwentyThreeOnAWidthOf160) {
 }
 
 TEST(BounceCount, ShrinkingKeepsTheFirstParticlesAndGrowingAddsNewOnesBehind) {
-  std::srand(1);
+  fx::restart_random();
   Bounce bounce;
   auto background = support::make_image(160, 50, BACKGROUND);
   bounce.set(0x82, *background);
@@ -88,11 +89,11 @@ TEST(BounceCount, ShrinkingKeepsTheFirstParticlesAndGrowingAddsNewOnesBehind) {
 }
 
 TEST(BounceRender, NothingMovesIsDrawnOrDrawnFromTheStreamBeforeTheBackground) {
-  std::srand(1);
+  fx::restart_random();
   Bounce bounce;
   bounce.set(0x80, 4);
   const int expected_next = std::rand();
-  std::srand(1);
+  fx::restart_random();
   bounce.set(0x80, 0);
   bounce.set(0x80, 4);  // the same four particles again
   std::fill_n(bounce.buffer().pixels.get(), 8000, 0x5555);
@@ -106,7 +107,7 @@ TEST(BounceRender, NothingMovesIsDrawnOrDrawnFromTheStreamBeforeTheBackground) {
 }
 
 TEST(BounceRender, ANewParticleIsDrawnOnTheTopRowAtItsStartColumnThenFalls) {
-  std::srand(1);
+  fx::restart_random();
   Bounce bounce;
   auto source = support::make_image(160, 50, SOURCE);
   auto background = support::make_image(160, 50, BACKGROUND);
@@ -146,7 +147,7 @@ TEST(BounceRender, TheFloorDrawsItsRandomNumberBeforeGravity) {
   auto background = support::make_image(160, 50, BACKGROUND);
   bounce.set(0x82, *background);
   Particle& p = bounce.place(80 * 65536, 45 * 65536, 0, 65536);  // lands below row 45
-  std::srand(1);
+  fx::restart_random();
   bounce.render();
   // Floor: k = trunc(1804289383 x 50 / 2^31) = 42, vy = trunc(65536 x -0.842) = -55181.
   // Gravity: 436 + 2 x trunc(846930886 x 400 / 2^31) = 750. The other order gives -52565.
@@ -160,13 +161,13 @@ TEST(BounceRender, DropReleasesTheParticlesAndClearingItReArmsTheFloor) {
   bounce.set(0x82, *background);
   Particle& p = bounce.place(80 * 65536, 45 * 65536, 0, 32768);
   bounce.set(0x83, 0x100);  // only the low 8 bits count: still the floor
-  std::srand(1);
+  fx::restart_random();
   bounce.render();
   EXPECT_LT(p.vy, 0);  // bounced
   bounce.set(0x83, 1);
   p.y = 46 * 65536;
   p.vy = 65536;
-  std::srand(1);
+  fx::restart_random();
   bounce.render();
   EXPECT_EQ(p.y, 47 * 65536);  // through the floor
   EXPECT_EQ(p.vy, 65536 + 436 + 2 * int32_t((int64_t(FIRST_RAND) * 400) >> 31));
@@ -196,7 +197,7 @@ TEST(BounceRender, ATargetNarrowerThanTenPixelsTurnsEveryParticleEveryRender) {
 // allocation; the sanitizer build checks the "without".
 
 TEST(BounceSafety, ANegativeCountLeavesNoParticles) {
-  std::srand(1);
+  fx::restart_random();
   Bounce bounce;
   bounce.set(0x80, 5);
   bounce.set(0x80, -3);
@@ -208,14 +209,14 @@ TEST(BounceSafety, ANegativeCountLeavesNoParticles) {
 }
 
 TEST(BounceSafety, AHugeCountIsLimited) {
-  std::srand(1);
+  fx::restart_random();
   Bounce bounce(16, 16);
   bounce.set(0x80, 0x7FFFFFFF);
   EXPECT_EQ(bounce.particles().size(), size_t(fx::MAX_PARTICLES));
 }
 
 TEST(BounceSafety, PicturesSmallerThanTheTargetReadAsBlackBeyondTheirEnd) {
-  std::srand(1);
+  fx::restart_random();
   Bounce bounce;
   auto source = support::make_image(10, 10, SOURCE);         // 100 pixels
   auto background = support::make_image(20, 5, BACKGROUND);  // 100 pixels
@@ -231,7 +232,7 @@ TEST(BounceSafety, PicturesSmallerThanTheTargetReadAsBlackBeyondTheirEnd) {
 }
 
 TEST(BounceSafety, ATargetReCreatedLargerReadsItsOwnStartPictureAsBlackBeyondItsSize) {
-  std::srand(1);
+  fx::restart_random();
   Bounce bounce(20, 10);  // the particles' picture made at creation: 200 black pixels
   auto background = support::make_image(160, 50, BACKGROUND);
   bounce.set(0x82, *background);
@@ -250,21 +251,38 @@ TEST(BounceSafety, ATargetReCreatedLargerReadsItsOwnStartPictureAsBlackBeyondIts
 }
 
 TEST(BounceSafety, FarPositionsWrapInsteadOfOverflowing) {
+  fx::restart_random();
   Bounce bounce(4, 4);
   auto background = support::make_image(4, 4, BACKGROUND);
   bounce.set(0x82, *background);
   Particle& p = bounce.place(0x7FFFFFFF, 0x7FFFFFF0, 0x7FFFFFFF, 0x7FFFFFFF);
   bounce.set(0x83, 1);
-  for (int i = 0; i < 3; ++i) bounce.render();
+  bounce.render();
+  // x: 0x7FFFFFFF twice wraps to -2, left of the near wall, so vx turns to trunc(vx x -0.9)
+  // and x takes that step: -2 - 1932735282.
+  EXPECT_EQ(p.vx, -1932735282);
+  EXPECT_EQ(p.x, -1932735284);
+  // y: 0x7FFFFFF0 + 0x7FFFFFFF wraps to -17. vy: the drop's 0.07 is truncated away, then
+  // gravity adds 436 + 2 x 336 (the first draw), wrapping past INT32_MAX.
+  EXPECT_EQ(p.y, -17);
+  EXPECT_EQ(p.vy, INT32_MIN + 1107);
+  // The floor: INT32_MIN wraps y to INT32_MAX - 16, below the floor; the bounce keeps
+  // 0.8 + 1 / 1000 of the speed (the second draw gives k = 1), then gravity adds 436 + 2 x 313.
   p.vy = INT32_MIN;
   bounce.set(0x83, 0);
-  for (int i = 0; i < 3; ++i) bounce.render();
-  SUCCEED();  // no signed overflow (checked by the sanitizers)
+  bounce.render();
+  EXPECT_EQ(p.vy, 1720134402 + 1062);
+  EXPECT_EQ(p.y, -427349263);  // INT32_MAX - 16 + 1720134402, wrapped
+  // x wrapped to 429496730, right of the far wall: turned and damped again.
+  EXPECT_EQ(p.vx, 1739461753);
+  EXPECT_EQ(p.x, -2126008813);  // 429496730 + 1739461753, wrapped
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(bounce.pixel(x, y), BACKGROUND);  // drawn nowhere
 }
 
 TEST(BounceScript, ParticlesShowTheSourceOnTheTopRowOverTheBackground) {
   using support::Rgb;
-  std::srand(1);
+  fx::restart_random();
   support::EngineRun run(support::DataFileBuilder()
                              .script(support::ScriptBuilder()
                                          .newbuf(0, 0, 0, 160, 50)

@@ -223,11 +223,17 @@ TEST(CurtainSafety, ATargetReCreatedInAnotherSizeIsDrawnInItsNewSize) {
   target.pixels = engine::allocate_pixels(800);
   curtain.render();  // the edge is beyond the new height: the page's rows 0 to 4
   EXPECT_EQ(curtain.rows(), ascending(0, 5));
+  // Larger: a block with 100 pixels to spare past the target's, which must stay untouched.
   target.width = 200;
   target.height = 100;
-  target.pixels = engine::allocate_pixels(20000);
-  curtain.renders(100);
-  SUCCEED();  // nothing outside the blocks (checked by the sanitizers)
+  target.pixels = engine::allocate_pixels(20100);
+  std::fill_n(target.pixels.get(), 20100, UNTOUCHED);
+  curtain.renders(100);  // the hold, then the wipe, which redraws every row
+  // Rows as long as the new width: target row 99 is elements 19800 to 19999 of the page, on
+  // image rows 123 (from column 120) and 124.
+  EXPECT_EQ(curtain.pixel(0, 99), 124);
+  EXPECT_EQ(curtain.pixel(199, 99), 125);
+  for (size_t i = 20000; i < 20100; ++i) ASSERT_EQ(target.pixels[i], UNTOUCHED) << i;
 }
 
 TEST(CurtainScript, PagesUnrollOnThePicture) {

@@ -54,9 +54,21 @@ TEST(CycleFill, TheColourRotatesEveryRenderEvenWhenNothingIsWritten) {
 
 TEST(CycleFill, AnEmptyBufferIsNeverWritten) {
   Cycle cycle(0, 50);
+  // The block behind a buffer of no pixels holds a few all the same: none may be written.
+  cycle.entry->pixels = engine::allocate_pixels(8);
+  std::fill_n(cycle.entry->pixels.get(), 8, 0x5555);
   cycle.render(0);
   cycle.render(0);
-  SUCCEED();  // nothing to write, nothing out of bounds (checked by the sanitizers)
+  for (size_t i = 0; i < 8; ++i) EXPECT_EQ(cycle.pixel(i), 0x5555) << i;
+  // One pixel, then two: the colour has turned at every render, written or not.
+  cycle.entry->width = 1;
+  cycle.entry->height = 1;
+  cycle.render(0);
+  EXPECT_EQ(cycle.pixel(0), 0x5555);  // the last pixel of a buffer is never written
+  cycle.entry->width = 2;
+  cycle.render(0);
+  EXPECT_EQ(cycle.pixel(0), 0x8007);  // F000, E001 and C003 were drawn into no pixel
+  EXPECT_EQ(cycle.pixel(1), 0x5555);
 }
 
 TEST(CycleFill, ColourParameterKeepsTheLowSixteenBits) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "fx/noise.h"
+#include "fx/random.h"
 #include "support/fx_harness.h"
 #include "support/show_harness.h"
 
@@ -18,7 +19,7 @@ constexpr uint16_t WHITE = 0xFFFF, GREY = 0x7BEF, BLACK = 0;
 
 // The ten frames an instance of `count` pixels created right after srand(1) must hold.
 std::array<std::vector<uint16_t>, 10> expected_frames(size_t count) {
-  std::srand(1);
+  fx::restart_random();
   std::array<std::vector<uint16_t>, 10> frames;
   for (auto& frame : frames)
     for (size_t p = 0; p < count; ++p) {
@@ -31,7 +32,7 @@ std::array<std::vector<uint16_t>, 10> expected_frames(size_t count) {
 struct Noise : FxUnderTest {
   // Created right after srand(1), so its frames are expected_frames(width x height).
   explicit Noise(uint16_t width = 160, uint16_t height = 50)
-      : FxUnderTest((std::srand(1), 6), width, height) {}
+      : FxUnderTest((fx::restart_random(), 6), width, height) {}
   NoiseFx& fx() { return record<NoiseFx>(); }
   std::vector<uint16_t> picture() {
     return {buffer().pixels.get(), buffer().pixels.get() + buffer().pixel_count()};
@@ -201,26 +202,31 @@ TEST(NoiseSafety, ATargetReCreatedInAnotherSizeGetsOnlyThePixelsTheFramesHave) {
   EXPECT_EQ(noise.pixel(0, 5), 0x5555);  // element 800: beyond the frames, left alone
   noise.set(0x80, 1);
   for (int i = 0; i < 40; ++i) noise.render();  // reveals in the new size, clipped to the mask
+  // Smaller: a block with 8 pixels to spare past the target's 40, which must stay untouched.
   target.width = 10;
   target.height = 4;
-  target.pixels = engine::allocate_pixels(40);
+  target.pixels = engine::allocate_pixels(48);
+  std::fill_n(target.pixels.get(), 48, 0x5555);
   noise.set(0x80, 2);
   for (int i = 0; i < 5; ++i) noise.render();
-  SUCCEED();  // nothing outside the blocks (checked by the sanitizers)
+  for (int i = 0; i < 40; ++i) EXPECT_NE(target.pixels[i], 0x5555) << i;
+  for (int i = 40; i < 48; ++i) EXPECT_EQ(target.pixels[i], 0x5555) << i;
 }
 
 TEST(NoiseSafety, TheFrameCountWrapsAndStillPicksOneOfTheTenFrames) {
+  const auto frames = expected_frames(16);
   Noise noise(8, 2);
   noise.fx().frame_index = INT32_MAX;
   noise.render();
+  EXPECT_EQ(noise.picture(), frames[7]);  // 2147483647 renders so far: 7 past a whole ten
   EXPECT_EQ(noise.fx().frame_index, INT32_MIN);
   noise.render();
-  SUCCEED();  // no overflow, no frame outside the ten (checked by the sanitizers)
+  EXPECT_EQ(noise.picture(), frames[8]);  // counted on as 2147483648, not as a negative number
 }
 
 TEST(NoiseScript, TheImageAppearsOutOfTheStatic) {
   using support::Rgb;
-  std::srand(1);  // the effect draws its static when the start-up run creates it
+  fx::restart_random();  // the effect draws its static when the start-up run creates it
   support::EngineRun run(support::DataFileBuilder()
                              .script(support::ScriptBuilder()
                                          .newbuf(0, 0, 0, 160, 50)

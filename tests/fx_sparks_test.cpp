@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 
+#include "fx/random.h"
 #include "fx/sparks.h"
 #include "support/fx_harness.h"
 #include "support/show_harness.h"
@@ -82,7 +83,7 @@ TEST(SparkColumn, TheRunIsLinearAndLeavesTheBorderRowsAlone) {
 }
 
 TEST(SparkColumn, TwoSparksNeverMoveAndDrawNoNumbers) {
-  std::srand(1);
+  fx::restart_random();
   Sparks sparks;
   sparks.fx.set(COUNT, 2);
   EXPECT_EQ(sparks.columns(), (std::vector<uint16_t>{COLUMN[0], COLUMN[1]}));
@@ -97,7 +98,7 @@ TEST(SparkColumn, TwoSparksNeverMoveAndDrawNoNumbers) {
 }
 
 TEST(SparkColumn, FiveSparksJumpBetweenTheFirstAndTheLast) {
-  std::srand(1);
+  fx::restart_random();
   Sparks sparks;
   sparks.fx.set(COUNT, 5);
   EXPECT_EQ(sparks.columns(), (std::vector<uint16_t>(COLUMN, COLUMN + 5)));
@@ -118,7 +119,7 @@ TEST(SparkColumn, FiveSparksJumpBetweenTheFirstAndTheLast) {
 }
 
 TEST(SparkColumn, RaisingTheCountSetsTheOldLastSparkJumping) {
-  std::srand(1);
+  fx::restart_random();
   Sparks sparks;
   sparks.fx.set(COUNT, 3);  // columns from results 1 to 3
   sparks.fx.render();       // spark 1 takes result 4
@@ -133,7 +134,7 @@ TEST(SparkColumn, RaisingTheCountSetsTheOldLastSparkJumping) {
 }
 
 TEST(SparkColumn, TheTopAndBottomRowsOfTheTargetNeverChange) {
-  std::srand(1);
+  fx::restart_random();
   Sparks sparks;
   std::fill_n(sparks.fx.buffer().pixels.get(), 160 * 50, 0x5555);
   sparks.fx.set(COUNT, 5);
@@ -147,19 +148,19 @@ TEST(SparkColumn, TheTopAndBottomRowsOfTheTargetNeverChange) {
 
 // Spark counts are trusted to keep every spark on the target; they need not.
 TEST(SparkColumn, SparksBelowTheBottomRowJumpButAreNotPlotted) {
-  std::srand(1);
+  fx::restart_random();
   Sparks sparks(160, 25);  // rows 0, 10, 20 fit; 30 to 90 do not
   sparks.fx.set(COUNT, 10);
   for (int i = 0; i < 5; ++i) sparks.fx.render();
   const int next = std::rand();
-  std::srand(1);
+  fx::restart_random();
   for (int i = 0; i < 10 + 5 * 8; ++i) std::rand();  // 10 new sparks, then 8 jumps a render
   EXPECT_EQ(next, std::rand());
   EXPECT_EQ(sparks.record().sparks[9].y, 90);
 }
 
 TEST(SparkColumn, NegativeAndHugeCounts) {
-  std::srand(1);
+  fx::restart_random();
   Sparks sparks;
   sparks.fx.set(COUNT, 3);
   sparks.fx.set(COUNT, -1);
@@ -189,7 +190,7 @@ TEST(SparkColumn, TargetsTooSmallForARunOnlyPlot) {
 }
 
 TEST(SparkColumn, ATargetRecreatedAtAnotherSizeStartsItsPicturesBlack) {
-  std::srand(1);
+  fx::restart_random();
   Sparks sparks;
   sparks.fx.set(COUNT, 5);
   sparks.fx.render();
@@ -203,7 +204,7 @@ TEST(SparkColumn, ATargetRecreatedAtAnotherSizeStartsItsPicturesBlack) {
 }
 
 TEST(SparkColumn, ScriptGlowsUnderTheFirstSpark) {
-  std::srand(1);
+  fx::restart_random();
   support::EngineRun run(support::DataFileBuilder()
                              .script(support::ScriptBuilder()
                                          .newbuf(0, 0, 0, 160, 50)

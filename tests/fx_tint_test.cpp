@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "fx/random.h"
 #include "fx/tint.h"
 #include "support/fx_harness.h"
 #include "support/show_harness.h"
@@ -24,7 +25,7 @@ struct Tint : FxUnderTest {
 };
 
 TEST(TintStart, TheFirstParticlesComeExactlyFromTheUnseededStream) {
-  std::srand(1);
+  fx::restart_random();
   Tint tint;
   tint.set(0x80, 3);
   // Six draws each: column, row, two for vx, two for vy.
@@ -43,7 +44,7 @@ TEST(TintStart, TheFirstParticlesComeExactlyFromTheUnseededStream) {
 }
 
 TEST(TintStart, ParticlesStartInTheMiddleWithGreysTakenFromTheirHorizontalVelocity) {
-  std::srand(1);
+  fx::restart_random();
   Tint tint;
   tint.set(0x80, 3000);
   int32_t top = 1000, bottom = -1000, left = 1000, right = -1000;
@@ -63,7 +64,7 @@ TEST(TintStart, ParticlesStartInTheMiddleWithGreysTakenFromTheirHorizontalVeloci
 }
 
 TEST(TintRender, WithoutAPictureTheTargetStaysBlackAndNothingMoves) {
-  std::srand(1);
+  fx::restart_random();
   Tint tint;
   tint.set(0x80, 50);
   std::fill_n(tint.buffer().pixels.get(), 8000, 0x5555);
@@ -133,7 +134,7 @@ TEST(TintRender, TheWallStandsBetween327679And327680) {
 }
 
 TEST(TintRender, ShrinkingTheCountKeepsPositionsVelocitiesAndColours) {
-  std::srand(1);
+  fx::restart_random();
   Tint tint;
   auto picture = support::make_image(160, 50, [](int x, int) { return uint16_t(x < 80 ? 0 : x); });
   tint.set(0x81, *picture);
@@ -150,7 +151,7 @@ TEST(TintRender, ShrinkingTheCountKeepsPositionsVelocitiesAndColours) {
 }
 
 TEST(TintSafety, ANegativeCountLeavesNoParticles) {
-  std::srand(1);
+  fx::restart_random();
   Tint tint;
   tint.set(0x80, 5);
   tint.set(0x80, INT32_MIN);
@@ -181,27 +182,37 @@ TEST(TintSafety, AParticleOutsideATinyTargetSamplesNothingAndMovesAtFullSpeed) {
 }
 
 TEST(TintSafety, ATargetReCreatedInAnotherSizeIsDrawnInItsNewSize) {
-  std::srand(1);
+  fx::restart_random();
   Tint tint;
   auto white = support::make_image(160, 50, 0xFFFF);
   tint.set(0x81, *white);
   tint.set(0x80, 100);
   tint.render();
+  // Each new block has pixels to spare past the target's: they must stay untouched, and every
+  // pixel of the target is cleared, then shows at most one particle each.
   engine::Buffer& target = tint.buffer();
-  target.width = 40;
-  target.height = 12;
-  target.pixels = engine::allocate_pixels(480);
-  for (int i = 0; i < 50; ++i) tint.render();
-  target.width = 320;
-  target.height = 200;
-  target.pixels = engine::allocate_pixels(64000);
-  for (int i = 0; i < 50; ++i) tint.render();
-  SUCCEED();  // nothing outside the blocks (checked by the sanitizers)
+  for (auto [width, height] : {std::pair{40, 12}, std::pair{320, 200}}) {
+    const size_t count = size_t(width) * height;
+    target.width = uint16_t(width);
+    target.height = uint16_t(height);
+    target.pixels = engine::allocate_pixels(count + 16);
+    std::fill_n(target.pixels.get(), count + 16, 0x5555);
+    for (int i = 0; i < 50; ++i) tint.render();
+    const auto lit = std::count_if(target.pixels.get(), target.pixels.get() + count,
+                                   [](uint16_t p) { return p != 0; });
+    EXPECT_LE(lit, 100) << width;
+    if (width > 160) {
+      EXPECT_GT(lit, 0);  // the particles, all inside the old size, are inside
+    }
+    EXPECT_EQ(std::count(target.pixels.get(), target.pixels.get() + count, 0x5555), 0) << width;
+    EXPECT_EQ(std::count(target.pixels.get() + count, target.pixels.get() + count + 16, 0x5555), 16)
+        << width;
+  }
 }
 
 TEST(TintScript, ParticlesTakeOnThePictureInsideTheBox) {
   using support::Rgb;
-  std::srand(1);
+  fx::restart_random();
   support::EngineRun run(support::DataFileBuilder()
                              .script(support::ScriptBuilder()
                                          .newbuf(0, 0, 0, 160, 50)

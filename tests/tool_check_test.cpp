@@ -132,7 +132,7 @@ TEST(Check, EveryFindingPointsAtItsStatementAndByte) {
        "buffer 0 (160 x 50): its picture will be skewed (byte 14: set 0 image = wide)"},
       {"fx 0 rotozoom on 0\nset 0 texture = small\nend",
        "show.tds:3:17: error: image chunk 2 (64 x 64) is smaller than the 256 x 256 texture the "
-       "rotozoomer reads (byte 14: set 0 texture = small)"},
+       "rotozoom reads (byte 14: set 0 texture = small)"},
       {"fx 0 rotozoom on 0\nset 0 texture = big\nend",
        "show.tds:3:17: warning: image chunk 6 (512 x 128) is read in rows of 256: the texture "
        "will be skewed (byte 14: set 0 texture = big)"},
@@ -306,6 +306,43 @@ TEST(Check, DataFilesAreJudgedAsTheEngineWouldLoadThem) {
     std::vector<std::string> findings = check_file(file);
     EXPECT_TRUE(contains(findings, finding)) << finding << "\nsaid:" << joined(findings);
   }
+}
+
+// A PING chunk whose length is 4 bytes short of its PNG plays: the engine reads the whole PNG and
+// then looks for the next chunk inside it. The check says so, and finds nothing wrong with the
+// script's use of the image.
+TEST(Check, APngLongerThanItsChunkIsReadWholeAndWarnedOf) {
+  const Bytes png = support::make_png(160, 50, support::Rgb{9, 9, 9});
+  DataFileBuilder start;
+  start.script(ScriptBuilder().newbuf(0, 0, 0, 160, 50).newfx(0, 2, 0).setchunk(0, 0x80, 1).end())
+      .header("PING", int32_t(png.size()) - 4);
+  Bytes last = start.bytes;
+  last.insert(last.end(), png.begin(), png.end());
+  Bytes followed = last;
+  const Bytes text = DataFileBuilder().text("after").bytes;
+  followed.insert(followed.end(), text.begin(), text.end());
+  const size_t inside = last.size() - 4;  // the PNG's last 4 bytes
+  const std::string overrun = engine::format_text(
+      "show.dat: warning: chunk 1 (PING at offset %zu): the PNG is 4 bytes longer than the "
+      "chunk's length of %zu; the engine reads the whole PNG all the same, then looks for the next "
+      "chunk at offset %zu, inside it",
+      start.bytes.size() - 8, png.size() - 4, inside);
+  EXPECT_EQ(check_file(last),
+            (std::vector<std::string>{
+                engine::format_text("show.dat: warning: 4 stray bytes at offset %zu, too few for a "
+                                    "chunk header, are ignored",
+                                    inside),
+                overrun}));
+  EXPECT_EQ(check_file(followed),
+            (std::vector<std::string>{
+                overrun, engine::format_text("show.dat: warning: chunk 2 (\\xAEB`\\x82 at offset "
+                                             "%zu): unknown tag; the engine stops loading here",
+                                             inside)}));
+  CheckDir show;
+  show.dir.write("followed.dat", followed);
+  support::ToolRun run = show.run({"check", show.path("followed.dat")});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(run.err.ends_with("0 errors, 2 warnings\n")) << run.err;
 }
 
 TEST(Check, ListSaysWhatEachChunkHoldsAndHowLongTheShowRuns) {

@@ -287,18 +287,26 @@ TEST(ShowErrors, TheShowItselfAndDeepIncludesAreReported) {
             "f31.tds:1:9: error: includes nest deeper than 32 files");
 }
 
-// The example the language's documentation gives builds, and the check finds no error in it.
-TEST(ShowDocs, TheDocumentedExampleBuilds) {
+// The first fenced block of the documentation's section `heading`.
+std::string documented_block(const std::string& heading) {
   std::filesystem::path docs =
       std::filesystem::path(__FILE__).parent_path().parent_path() / "docs" / "show-language.md";
   std::string error;
   std::optional<Bytes> bytes = tools::read_file(docs.string(), error);
-  ASSERT_TRUE(bytes.has_value()) << docs << ": " << error;
+  EXPECT_TRUE(bytes.has_value()) << docs << ": " << error;
+  if (!bytes) return "";
   std::string text(bytes->begin(), bytes->end());
-  size_t section = text.find("## A complete show");
-  ASSERT_NE(section, std::string::npos);
-  size_t start = text.find("```\n", section) + 4;
-  std::string example = text.substr(start, text.find("```", start) - start);
+  size_t section = text.find("\n" + heading + "\n");
+  EXPECT_NE(section, std::string::npos) << heading;
+  if (section == std::string::npos) return "";
+  size_t start = text.find('\n', text.find("```", section)) + 1;
+  return text.substr(start, text.find("```", start) - start);
+}
+
+// The example the language's documentation gives builds, and the check finds no error in it.
+TEST(ShowDocs, TheDocumentedExampleBuilds) {
+  std::string example = documented_block("## A complete show");
+  ASSERT_FALSE(example.empty());
 
   ShowDir show;
   show.dir.write("pictures/logo.png", show.read("white.png"));
@@ -307,6 +315,15 @@ TEST(ShowDocs, TheDocumentedExampleBuilds) {
   show.write("fonts/small.txt", support::ABC_ART);
   std::vector<std::string> findings = show.findings(example);
   EXPECT_TRUE(findings.empty()) << findings[0];
+}
+
+// The documentation lists the effect classes as `tundra-dat classes` prints them from the table.
+TEST(ShowDocs, TheEffectClassesAreListedAsTheToolPrintsThem) {
+  ShowDir show;
+  support::ToolRun run = show.run({"classes"});
+  ASSERT_EQ(run.status, 0);
+  EXPECT_EQ(documented_block("## Effect classes"), run.out)
+      << "docs/show-language.md needs the list tundra-dat classes prints now";
 }
 
 }  // namespace

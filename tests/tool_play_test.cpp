@@ -47,8 +47,8 @@ TEST(CompiledShow, PlaysInTheEngineAsTheSourceSays) {
   EXPECT_EQ(run.picture().at(80, 0), 0xFFFF);
   EXPECT_EQ(run.picture().at(159, 49), 0xFFFF);
 
-  run.frames(4);                // frames 6 to 9
-  EXPECT_EQ(run.frame(), 255);  // frame 10: END
+  run.frames(4);                                // frames 6 to 9
+  EXPECT_EQ(run.frame(), engine::Step::ENDED);  // frame 10: END
 }
 
 }  // namespace

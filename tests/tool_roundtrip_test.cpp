@@ -99,7 +99,7 @@ TEST(RoundTrip, BuildDisasmAndExtractGiveTheSameBytes) {
   tools::Container container = tools::read_container(built, "a.dat");
   std::set<int> opcodes, classes;
   std::set<std::string> tags;
-  const Bytes& script = *container.script();
+  const std::span<const uint8_t> script = container.script()->payload;
   for (uint32_t at = 0; at < script.size();) {
     engine::Instruction instruction;
     ASSERT_EQ(engine::decode_instruction(script.data(), script.size(), at, instruction),
@@ -108,7 +108,7 @@ TEST(RoundTrip, BuildDisasmAndExtractGiveTheSameBytes) {
     if (instruction.info->code == engine::NEWFX) classes.insert(instruction.operands[1]);
     at += instruction.info->length;
   }
-  for (const tools::ChunkRecord& chunk : container.chunks) tags.insert(chunk.tag_text);
+  for (const tools::FileChunk& chunk : container.chunks) tags.insert(chunk.tag_text());
   EXPECT_EQ(opcodes.size(), std::size(engine::opcode_table));
   EXPECT_EQ(classes.size(), size_t{fx::FX_CLASS_COUNT});
   EXPECT_EQ(tags, (std::set<std::string>{"DEMO", "PING", "TEXT", "FONT"}));

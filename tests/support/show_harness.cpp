@@ -85,23 +85,18 @@ datafile::ChunkTable load_bytes(const Bytes& data_file, std::string* err) {
 }
 
 EngineRun::EngineRun(const Bytes& data_file)
-    : engine(std::make_unique<engine::Engine>(load_bytes(data_file))),
+    : show(std::make_unique<engine::Show>(load_bytes(data_file))),
+      engine(&show->engine()),
       recording(std::make_shared<display::Recording>()) {
   display = display::recording_display(recording)(engine->frame_counter);
 }
 
-int EngineRun::start() {
-  return engine::run_script(*engine);
+void EngineRun::start() {
+  show->start();
 }
 
-int EngineRun::frame() {
-  int result = engine::run_script(*engine);
-  if (result != 0) return result;
-  engine::render_pass(*engine);
-  engine::show_pass(*engine, *display);
-  display->present(*display);
-  ++engine->frame_counter;
-  return 0;
+engine::Step EngineRun::frame() {
+  return show->step(*display);
 }
 
 void EngineRun::frames(int count) {

@@ -1,5 +1,5 @@
 // Running data files in tests: through the whole player in-process with a recording display, or
-// through the engine alone, frame by frame.
+// shown frame by frame without the player.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +11,7 @@
 #include "display/recording_display.h"
 #include "engine/clock.h"
 #include "engine/engine.h"
+#include "engine/show.h"
 #include "support/datafile_builder.h"
 
 namespace support {
@@ -72,16 +73,17 @@ ShowResult run_show_at(const std::string& path, const ShowOptions& options = {})
 // Loads `data_file` through the real loader; `err` receives what it says on standard error.
 datafile::ChunkTable load_bytes(const Bytes& data_file, std::string* err = nullptr);
 
-// The engine without the player: what one frame of the main loop does, minus poll and clock.
+// A show without the player: its frames shown on a recording display, with no clock.
 struct EngineRun {
   explicit EngineRun(const Bytes& data_file);
-  int start();  // the start-up run of the script
-  int frame();  // run_script; unless it ended: render, show, present, counter + 1
+  void start();          // the start-up run of the script
+  engine::Step frame();  // one frame, presented on the recording display
   void frames(int count);
   const display::Picture& picture() const { return recording->picture; }
   engine::Buffer& buffer(int index) { return *engine->buffers[index]; }
 
-  std::unique_ptr<engine::Engine> engine;
+  std::unique_ptr<engine::Show> show;
+  engine::Engine* engine;  // the show's tables
   std::shared_ptr<display::Recording> recording;
   std::unique_ptr<engine::DisplayDriver> display;
 };

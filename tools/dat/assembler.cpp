@@ -606,8 +606,8 @@ class Assembler {
 
   static std::string class_list() {
     std::string list;
-    for (const fx::FxClassInfo& info : fx::fx_class_info)
-      list += (list.empty() ? "" : ", ") + std::string(info.name);
+    for (const fx::FxClass* info : fx::fx_classes)
+      list += (list.empty() ? "" : ", ") + std::string(info->name);
     return list;
   }
 
@@ -659,7 +659,7 @@ class Assembler {
       return std::nullopt;
     }
     if (const fx::ParamInfo* param = fx::find_param(*class_id, token->text)) return param->id;
-    const fx::FxClassInfo& info = fx::fx_class_info[*class_id];
+    const fx::FxClass& info = *fx::fx_classes[*class_id];
     std::string list;
     for (const fx::ParamInfo& param : info.params)
       list += (list.empty() ? "" : ", ") + std::string(param.name);

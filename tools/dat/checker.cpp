@@ -23,43 +23,6 @@ using engine::OperandKind;
 using engine::PICTURE_HEIGHT;
 using engine::PICTURE_WIDTH;
 
-inline constexpr int TEXTURE_SIDE = 256;  // the rotozoomer's texture: 256 rows of 256
-inline constexpr int SCROLLER_CELL = 32;  // the scroller's margin right of what it shows
-inline constexpr int SCROLLER_ROW = 12;   // the row its glyphs are drawn from
-inline constexpr int SPARK_SPACING = 10;  // one spark on every tenth row
-
-// How an effect reads an image parameter.
-enum class ImageUse {
-  PICTURE,  // as many pixels as its buffer, in rows as wide as the buffer
-  TEXTURE,  // 256 x 256
-  PAGES,    // pages as tall as the buffer, rows as wide as it
-};
-
-struct ImageRule {
-  std::string_view class_name, param;
-  ImageUse use;
-};
-constexpr ImageRule image_rules[] = {
-    {"rotozoom", "texture", ImageUse::TEXTURE},
-    {"curtain", "source", ImageUse::PAGES},
-};
-
-// Parameters an effect reads at every render, so that it must have them once it runs, at least
-// while a mode parameter says so.
-enum class When { ALWAYS, ZERO_OR_ONE, ONE, NONZERO };
-struct Requirement {
-  std::string_view class_name, needed, mode;
-  When when;
-  int32_t mode_default;
-};
-constexpr Requirement requirements[] = {
-    {"scroller", "text", {}, When::ALWAYS, 0},
-    {"scroller", "font", {}, When::ALWAYS, 0},
-    {"fade", "source", "mode", When::ZERO_OR_ONE, 0},
-    {"noise", "source", "mode", When::ONE, 0},
-    {"melt", "gravity_map", "flowing", When::NONZERO, 0},
-};
-
 struct BufferModel {
   bool exists = false;
   uint32_t x = 0, y = 0, width = 0, height = 0;
@@ -80,20 +43,26 @@ struct SlotModel {
   uint32_t started_at = 0;
   std::map<uint8_t, ParamModel> params;
 
-  const fx::FxClassInfo* info() const {
-    return class_id < fx::FX_CLASS_COUNT ? &fx::fx_class_info[class_id] : nullptr;
+  const fx::FxClass* info() const {
+    return class_id < fx::FX_CLASS_COUNT ? fx::fx_classes[class_id] : nullptr;
   }
-  const ParamModel* param(std::string_view name) const {
-    const fx::ParamInfo* param = fx::find_param(static_cast<uint8_t>(class_id), name);
-    if (param == nullptr) return nullptr;
-    auto it = params.find(param->id);
+  const ParamModel* param(uint8_t id) const {
+    auto it = params.find(id);
     return it == params.end() ? nullptr : &it->second;
   }
-  int64_t number(std::string_view name, int64_t otherwise) const {
-    const ParamModel* param = this->param(name);
+  int64_t number(uint8_t id, int64_t otherwise) const {
+    const ParamModel* param = this->param(id);
     return param != nullptr && !param->chunk ? static_cast<int32_t>(param->value) : otherwise;
   }
+  // The value a condition tests, as the effect sees it.
+  bool holds(const fx::Condition& condition) const {
+    return condition.holds(static_cast<int32_t>(number(condition.param, condition.initial)));
+  }
 };
+
+std::string name_of(const SlotModel& slot) {
+  return std::string(slot.info()->name);
+}
 
 std::string size_text(uint32_t width, uint32_t height) {
   return format_text("%u x %u", width, height);
@@ -106,10 +75,11 @@ class Checker {
 
   void run() {
     result_.diagnostics.append(container_.diagnostics);
-    const Bytes* script = container_.script();
-    if (script == nullptr) return;
+    const FileChunk* chunk = container_.script();
+    if (chunk == nullptr) return;
+    const std::span<const uint8_t> script = chunk->payload;
     script_ = script;
-    if (script->empty()) {
+    if (script.empty()) {
       report_at(0, Severity::ERROR, "the script is empty: it needs at least END", nullptr);
       return;
     }
@@ -117,7 +87,7 @@ class Checker {
     for (;;) {
       Instruction instruction;
       engine::Decode decoded =
-          engine::decode_instruction(script->data(), script->size(), position, instruction);
+          engine::decode_instruction(script.data(), script.size(), position, instruction);
       if (decoded == engine::Decode::PAST_END) {
         report_at(last_position_, Severity::ERROR,
                   "the script ends after this instruction without END: the engine would run "
@@ -126,17 +96,17 @@ class Checker {
         return;
       }
       if (decoded == engine::Decode::UNKNOWN_OPCODE) {
-        report_at(position, Severity::ERROR,
-                  format_text("unknown opcode 0x%02X: the engine stops the show here",
-                              (*script)[position]),
-                  nullptr);
+        report_at(
+            position, Severity::ERROR,
+            format_text("unknown opcode 0x%02X: the engine stops the show here", script[position]),
+            nullptr);
         return;
       }
       if (decoded == engine::Decode::TRUNCATED) {
         report_at(
             position, Severity::ERROR,
             format_text("%s needs %d bytes, but the script has %zu left", instruction.info->name,
-                        instruction.info->length, script->size() - position),
+                        instruction.info->length, script.size() - position),
             nullptr);
         return;
       }
@@ -150,9 +120,9 @@ class Checker {
       if (ended) {
         result_.summary.ends = true;
         result_.summary.end_frame = now_;
-        if (position < script->size())
+        if (position < script.size())
           report_at(position, Severity::WARNING,
-                    format_text("%zu bytes after END are never run", script->size() - position),
+                    format_text("%zu bytes after END are never run", script.size() - position),
                     nullptr);
         return;
       }
@@ -163,7 +133,7 @@ class Checker {
   const Container& container_;
   const SourceMap* source_map_;
   CheckResult& result_;
-  const Bytes* script_ = nullptr;
+  std::span<const uint8_t> script_;
   const Instruction* instruction_ = nullptr;  // the one being checked
   uint32_t last_position_ = 0;
   Instruction last_instruction_;
@@ -209,8 +179,8 @@ class Checker {
   void report_once(uint32_t byte, const std::string& message) {
     if (!reported_.insert(format_text("%u ", byte) + message).second) return;
     Instruction at;
-    bool decoded = engine::decode_instruction(script_->data(), script_->size(), byte, at) ==
-                   engine::Decode::OK;
+    bool decoded =
+        engine::decode_instruction(script_.data(), script_.size(), byte, at) == engine::Decode::OK;
     report_at(byte, Severity::ERROR, message, decoded ? &at : nullptr);
   }
 
@@ -355,7 +325,7 @@ class Checker {
   }
 
   void set_param(SlotModel& slot, const Instruction& instruction, bool valid) {
-    const fx::FxClassInfo* info = slot.info();
+    const fx::FxClass* info = slot.info();
     if (info == nullptr) return;  // the class was reported when the slot was made
     const uint8_t id = static_cast<uint8_t>(instruction.operands[1]);
     const uint32_t value = instruction.operands[2];
@@ -380,7 +350,7 @@ class Checker {
     }
     if (chunk) {
       if (!valid) return;  // the chunk number was reported
-      const ChunkRecord& record = *container_.loaded_chunk(value);
+      const FileChunk& record = *container_.loaded_chunk(value);
       if (!fx::accepts(param->kind, *record.kind)) {
         error(described + " takes " + article(param->kind) +
                   format_text(", but chunk %u is %s", value,
@@ -400,50 +370,56 @@ class Checker {
   }
 
   void check_number(const SlotModel& slot, const fx::ParamInfo& param, int32_t value) {
-    if (param.name != "count") return;
+    if (!param.limits.count) return;
     if (value < 0) {
-      error(format_text("count %d is negative", value), 2);
+      error(format_text("%s %d is negative", std::string(param.name).c_str(), value), 2);
       return;
     }
     const BufferModel* buffer = buffer_of(slot);
-    if (slot.info()->name == "sparks" && buffer != nullptr && value > 0 &&
-        int64_t{SPARK_SPACING} * (value - 1) >= buffer->height)
-      error(format_text("%d sparks need rows 0 to %d, but buffer %u has %u rows: at most %u "
-                        "sparks fit",
-                        value, SPARK_SPACING * (value - 1), slot.buffer, buffer->height,
-                        (buffer->height + SPARK_SPACING - 1) / SPARK_SPACING),
+    const int64_t spacing = param.limits.row_spacing;
+    if (spacing > 0 && buffer != nullptr && value > 0 && spacing * (value - 1) >= buffer->height)
+      error(format_text("%d %s need rows 0 to %lld, but buffer %u has %u rows: at most %lld %s "
+                        "fit",
+                        value, name_of(slot).c_str(), static_cast<long long>(spacing * (value - 1)),
+                        slot.buffer, buffer->height,
+                        static_cast<long long>((buffer->height + spacing - 1) / spacing),
+                        name_of(slot).c_str()),
             2);
   }
 
   void check_chunk(const SlotModel& slot, const fx::ParamInfo& param, uint32_t number,
-                   const ChunkRecord& record) {
+                   const FileChunk& record) {
     const BufferModel* buffer = buffer_of(slot);
-    if (record.image && buffer != nullptr) check_image(slot, param, number, *record.image, *buffer);
-    if (slot.info()->name != "scroller") return;
-    if (record.font && buffer != nullptr) check_font(slot, number, *record.font, *buffer);
-    if (record.kind == ChunkKind::TEXT) check_text(number, record.payload);
-    // Text and font are both known now, or again: say which characters will not be drawn.
-    const ParamModel* text = slot.param("text");
-    const ParamModel* font = slot.param("font");
-    uint32_t text_chunk = param.name == "text" ? number : text ? text->value : UINT32_MAX;
-    uint32_t font_chunk = param.name == "font" ? number : font ? font->value : UINT32_MAX;
-    if (text_chunk != UINT32_MAX && font_chunk != UINT32_MAX)
-      check_coverage(text_chunk, font_chunk);
+    const datafile::ImageChunk* image = image_of(record);
+    const datafile::FontChunk* font = font_of(record);
+    if (image != nullptr && buffer != nullptr) check_image(slot, param, number, *image, *buffer);
+    if (font != nullptr && buffer != nullptr) check_font(slot, param, number, *font, *buffer);
+    if (param.limits.zero_terminated) check_text(slot, number, record.payload);
+    // With both a text and the font it is drawn with known, now or again: say which characters
+    // will not be drawn.
+    for (const fx::ParamInfo& text : slot.info()->params) {
+      const uint8_t font_id = text.limits.drawn_with;
+      if (font_id == 0 || (param.id != text.id && param.id != font_id)) continue;
+      const ParamModel* text_set = slot.param(text.id);
+      const ParamModel* font_set = slot.param(font_id);
+      uint32_t text_chunk = param.id == text.id ? number : text_set ? text_set->value : UINT32_MAX;
+      uint32_t font_chunk = param.id == font_id ? number : font_set ? font_set->value : UINT32_MAX;
+      if (text_chunk != UINT32_MAX && font_chunk != UINT32_MAX)
+        check_coverage(text_chunk, font_chunk);
+    }
   }
 
   void check_image(const SlotModel& slot, const fx::ParamInfo& param, uint32_t number,
                    const datafile::ImageChunk& image, const BufferModel& buffer) {
-    ImageUse use = ImageUse::PICTURE;
-    for (const ImageRule& rule : image_rules)
-      if (rule.class_name == slot.info()->name && rule.param == param.name) use = rule.use;
     const uint32_t width = static_cast<uint32_t>(image.width);
     const uint32_t height = static_cast<uint32_t>(image.height);
     const std::string image_text =
         format_text("image chunk %u (%s)", number, size_text(width, height).c_str());
     const std::string buffer_text =
         format_text("buffer %u (%s)", slot.buffer, size_text(buffer.width, buffer.height).c_str());
-    switch (use) {
-      case ImageUse::PICTURE:
+    const int64_t side = param.limits.texture_size;
+    switch (param.limits.image) {
+      case fx::ImageUse::PICTURE:
         if (image.pixel_count() < size_t{buffer.width} * buffer.height)
           error(image_text + " is smaller than " + buffer_text + " that it feeds", 2);
         else if (width != buffer.width)
@@ -452,22 +428,21 @@ class Checker {
                               image_text.c_str(), buffer.width, buffer_text.c_str()),
                   2);
         break;
-      case ImageUse::TEXTURE:
-        if (image.pixel_count() < size_t{TEXTURE_SIDE} * TEXTURE_SIDE)
-          error(image_text + format_text(" is smaller than the %d x %d texture the rotozoomer "
-                                         "reads",
-                                         TEXTURE_SIDE, TEXTURE_SIDE),
+      case fx::ImageUse::TEXTURE:
+        if (int64_t(image.pixel_count()) < side * side)
+          error(image_text + format_text(" is smaller than the %lld x %lld texture the %s reads",
+                                         static_cast<long long>(side), static_cast<long long>(side),
+                                         name_of(slot).c_str()),
                 2);
-        else if (width != TEXTURE_SIDE)
-          warning(image_text + format_text(" is read in rows of %d: the texture will be skewed",
-                                           TEXTURE_SIDE),
+        else if (width != side)
+          warning(image_text + format_text(" is read in rows of %lld: the texture will be skewed",
+                                           static_cast<long long>(side)),
                   2);
         break;
-      case ImageUse::PAGES:
+      case fx::ImageUse::PAGES:
         if (width != buffer.width)
-          error(image_text + format_text(" is not as wide as %s: the curtain reads pages in rows "
-                                         "of %u",
-                                         buffer_text.c_str(), buffer.width),
+          error(image_text + format_text(" is not as wide as %s: the %s reads pages in rows of %u",
+                                         buffer_text.c_str(), name_of(slot).c_str(), buffer.width),
                 2);
         else if (buffer.height > 0 && height % buffer.height != 0)
           error(image_text + format_text(" is not a whole number of %u-row pages, the height of "
@@ -478,43 +453,45 @@ class Checker {
     }
   }
 
-  void check_font(const SlotModel& slot, uint32_t number, const datafile::FontChunk& font,
-                  const BufferModel& buffer) {
-    if (font.cell_width > SCROLLER_CELL) {
+  void check_font(const SlotModel& slot, const fx::ParamInfo& param, uint32_t number,
+                  const datafile::FontChunk& font, const BufferModel& buffer) {
+    const int32_t widest_cell = param.limits.widest_cell, first_row = param.limits.first_row;
+    const std::string name = name_of(slot);
+    if (widest_cell > 0 && font.cell_width > widest_cell) {
       const int count = std::clamp(font.glyph_count, 0, datafile::MAX_GLYPHS);
       const int widest = *std::max_element(font.advances.begin(), font.advances.begin() + count);
-      error(format_text("font chunk %u has a glyph %d pixels wide, so cells of %d: the "
-                        "scroller's margin holds cells of %d, for glyphs narrower than %d",
-                        number, widest, font.cell_width, SCROLLER_CELL, SCROLLER_CELL),
+      error(format_text("font chunk %u has a glyph %d pixels wide, so cells of %d: the %s's "
+                        "margin holds cells of %d, for glyphs narrower than %d",
+                        number, widest, font.cell_width, name.c_str(), widest_cell, widest_cell),
             2);
     }
-    if (int64_t{font.glyph_height} > int64_t{buffer.height} - SCROLLER_ROW)
-      error(format_text("font chunk %u is %d rows high, but the scroller draws from row %d of "
-                        "buffer %u (%u rows): %lld rows fit",
-                        number, font.glyph_height, SCROLLER_ROW, slot.buffer, buffer.height,
-                        std::max<long long>(0, int64_t{buffer.height} - SCROLLER_ROW)),
+    if (int64_t{font.glyph_height} > int64_t{buffer.height} - first_row)
+      error(format_text("font chunk %u is %d rows high, but the %s draws from row %d of buffer %u "
+                        "(%u rows): %lld rows fit",
+                        number, font.glyph_height, name.c_str(), first_row, slot.buffer,
+                        buffer.height, std::max<long long>(0, int64_t{buffer.height} - first_row)),
             2);
   }
 
-  void check_text(uint32_t number, const Bytes& text) {
+  void check_text(const SlotModel& slot, uint32_t number, std::span<const uint8_t> text) {
+    const std::string name = name_of(slot);
     auto zero = std::find(text.begin(), text.end(), 0);
     if (zero == text.end())
-      error(format_text("text chunk %u has no zero byte, but the scroller reads its text up to "
-                        "one (declare it without 'raw')",
-                        number),
+      error(format_text("text chunk %u has no zero byte, but the %s reads its text up to one "
+                        "(declare it without 'raw')",
+                        number, name.c_str()),
             2);
     else if (zero == text.begin())
-      error(format_text("text chunk %u is empty: the scroller needs a character before its "
-                        "zero byte",
-                        number),
+      error(format_text("text chunk %u is empty: the %s needs a character before its zero byte",
+                        number, name.c_str()),
             2);
   }
 
   void check_coverage(uint32_t text_chunk, uint32_t font_chunk) {
-    const ChunkRecord* text = container_.loaded_chunk(text_chunk);
-    const ChunkRecord* font = container_.loaded_chunk(font_chunk);
-    if (text == nullptr || font == nullptr || !font->font) return;
-    const datafile::FontChunk& glyphs = *font->font;
+    const FileChunk* text = container_.loaded_chunk(text_chunk);
+    const FileChunk* font = container_.loaded_chunk(font_chunk);
+    if (text == nullptr || font == nullptr || font_of(*font) == nullptr) return;
+    const datafile::FontChunk& glyphs = *font_of(*font);
     const int count = std::min(glyphs.glyph_count, datafile::MAX_GLYPHS);
     std::string missing;
     std::set<uint8_t> seen;
@@ -587,7 +564,7 @@ class Checker {
       if (buffer == nullptr) continue;
       check_shown(index, slot, *buffer);
       check_requirements(index, slot);
-      if (slot.info()->name == "wipe") check_wipe(index, slot, *buffer);
+      check_painted(index, slot, *buffer);
     }
   }
 
@@ -602,40 +579,40 @@ class Checker {
   }
 
   void check_requirements(uint32_t index, const SlotModel& slot) {
-    for (const Requirement& need : requirements) {
-      if (need.class_name != slot.info()->name || slot.param(need.needed) != nullptr) continue;
-      int64_t mode = need.mode.empty() ? 0 : slot.number(need.mode, need.mode_default);
-      bool needed = need.when == When::ALWAYS ||
-                    (need.when == When::ZERO_OR_ONE && (mode == 0 || mode == 1)) ||
-                    (need.when == When::ONE && mode == 1) ||
-                    (need.when == When::NONZERO && mode != 0);
-      if (!needed) continue;
-      std::string condition = need.mode.empty() ? ""
-                                                : format_text(" (needed while %s is %lld)",
-                                                              std::string(need.mode).c_str(),
-                                                              static_cast<long long>(mode));
+    const fx::FxClass& info = *slot.info();
+    for (const fx::ParamInfo& param : info.params) {
+      const fx::Condition& needed = param.limits.needed;
+      if (slot.param(param.id) != nullptr || !slot.holds(needed)) continue;
+      std::string condition;
+      if (needed.test == fx::Condition::ONE_OF || needed.test == fx::Condition::NOT_ZERO) {
+        const fx::ParamInfo* mode =
+            fx::find_param(static_cast<uint8_t>(slot.class_id), needed.param);
+        condition = format_text(" (needed while %s is %lld)", std::string(mode->name).c_str(),
+                                static_cast<long long>(slot.number(needed.param, needed.initial)));
+      }
       report_once(slot.started_at,
                   format_text("fx %u (%s) renders without its %s%s: set it before the wait that "
                               "follows",
-                              index, std::string(slot.info()->name).c_str(),
-                              std::string(need.needed).c_str(), condition.c_str()));
+                              index, std::string(info.name).c_str(),
+                              std::string(param.name).c_str(), condition.c_str()));
     }
   }
 
-  void check_wipe(uint32_t index, const SlotModel& slot, const BufferModel& buffer) {
-    int64_t direction = slot.number("direction", 0);
-    if (direction != 1 && direction != 2) return;
-    int64_t left = slot.number("left", 0), right = slot.number("right", 0);
-    int64_t top = slot.number("top", 0), bottom = slot.number("bottom", 0);
+  void check_painted(uint32_t index, const SlotModel& slot, const BufferModel& buffer) {
+    const fx::PaintedArea& area = slot.info()->painted;
+    if (!slot.holds(area.active)) return;
+    int64_t left = slot.number(area.left, 0), right = slot.number(area.right, 0);
+    int64_t top = slot.number(area.top, 0), bottom = slot.number(area.bottom, 0);
     if (left >= 0 && right <= buffer.width && top >= 0 && bottom <= buffer.height) return;
     uint32_t last_set = slot.started_at;
     for (const auto& [id, param] : slot.params) last_set = std::max(last_set, param.set_at);
     report_once(last_set,
-                format_text("fx %u (wipe) paints columns %lld to %lld and rows %lld to %lld, "
+                format_text("fx %u (%s) paints columns %lld to %lld and rows %lld to %lld, "
                             "outside its buffer %u (%s)",
-                            index, static_cast<long long>(left), static_cast<long long>(right) - 1,
-                            static_cast<long long>(top), static_cast<long long>(bottom) - 1,
-                            slot.buffer, size_text(buffer.width, buffer.height).c_str()));
+                            index, name_of(slot).c_str(), static_cast<long long>(left),
+                            static_cast<long long>(right) - 1, static_cast<long long>(top),
+                            static_cast<long long>(bottom) - 1, slot.buffer,
+                            size_text(buffer.width, buffer.height).c_str()));
   }
 };
 

@@ -80,7 +80,7 @@ std::optional<Container> load(const std::string& path, FILE* err) {
     std::fprintf(err, "%s: error: cannot read: %s\n", path.c_str(), error.c_str());
     return std::nullopt;
   }
-  return read_container(*bytes, path);
+  return read_container(std::move(*bytes), path);
 }
 
 int write_output(const std::string& path, const Bytes& bytes, FILE* err) {
@@ -192,14 +192,19 @@ int classes(const Arguments& args, FILE* out, FILE* err) {
     std::fputs(USAGE, err);
     return 1;
   }
-  for (size_t id = 0; id < fx::fx_class_info.size(); ++id) {
-    const fx::FxClassInfo& info = fx::fx_class_info[id];
+  for (size_t id = 0; id < fx::fx_classes.size(); ++id) {
+    const fx::FxClass& info = *fx::fx_classes[id];
     std::fprintf(out, "%2zu %-9s %s\n", id, std::string(info.name).c_str(),
                  std::string(info.summary).c_str());
-    for (const fx::ParamInfo& param : info.params)
+    for (const fx::ParamInfo& param : info.params) {
       std::fprintf(out, "     %-12s 0x%02X  %-11s  %s\n", std::string(param.name).c_str(), param.id,
                    std::string(fx::describe(param.kind)).c_str(),
                    std::string(param.meaning).c_str());
+      std::string limits = fx::describe_limits(info, param);
+      if (!limits.empty()) std::fprintf(out, "%37s%s\n", "", limits.c_str());
+    }
+    std::string painted = fx::describe_painted(info);
+    if (!painted.empty()) std::fprintf(out, "     %s\n", painted.c_str());
   }
   return 0;
 }

@@ -1,10 +1,5 @@
-// Reading a data file's chunks without trusting a single length.
+// The tools' view of a data file, from the engine's container reader, and what they say about it.
 #include "tools/dat/container.h"
-
-#include <cctype>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 #include "engine/fatal.h"
 
@@ -12,69 +7,68 @@ namespace tools {
 namespace {
 
 using datafile::ChunkKind;
+using datafile::PayloadProblem;
 using engine::format_text;
 
-std::optional<ChunkKind> kind_of_tag(const std::array<uint8_t, 4>& tag) {
-  for (ChunkKind kind : {ChunkKind::IMAGE, ChunkKind::TEXT, ChunkKind::FONT, ChunkKind::SCRIPT})
-    if (std::memcmp(tag.data(), tag_of(kind), 4) == 0) return kind;
-  return std::nullopt;
+bool breaks_the_file(ChunkFault fault) {
+  return fault == ChunkFault::NEGATIVE_LENGTH || fault == ChunkFault::TRUNCATED;
 }
 
-std::string printable(const std::array<uint8_t, 4>& tag) {
-  std::string text;
-  for (uint8_t byte : tag)
-    text +=
-        std::isprint(byte) ? std::string(1, static_cast<char>(byte)) : format_text("\\x%02X", byte);
-  return text;
+// Whether `chunk` begins inside the PNG of the chunk before it, which ran on past its own end.
+bool inside_previous_png(const Container& container, const FileChunk& chunk) {
+  if (chunk.number == 0) return false;
+  const FileChunk& before = container.chunks[size_t(chunk.number) - 1];
+  return before.png_overrun > 0 && chunk.offset < before.offset + datafile::HEADER_BYTES +
+                                                      before.payload.size() + before.png_overrun;
 }
 
-// What the engine's loader would make of the payload: the decoded image or font, or why not.
-void decode(ChunkRecord& chunk) {
-  std::string problem;
-  if (chunk.kind == ChunkKind::IMAGE) {
-    chunk.image = decode_png(chunk.payload, problem);
-  } else if (chunk.kind == ChunkKind::FONT) {
-    chunk.font = datafile::parse_font(chunk.payload.data(), chunk.payload.size(), problem);
-    if (!chunk.font) problem = "not a font the engine can draw: " + problem;
-  }
-  if (!problem.empty()) {
-    chunk.problem = ChunkProblem::UNDECODABLE;
-    chunk.problem_text = problem;
-  }
+// A PNG longer than its chunk: the engine decodes all of it, and then reads the next header from
+// where the chunk's length says, which lies inside the PNG.
+void report_overrun(Container& container, const FileChunk& chunk) {
+  const size_t end = chunk.offset + datafile::HEADER_BYTES + chunk.payload.size();
+  container.diagnostics.warning(
+      container.name, 0, 0,
+      chunk.where() +
+          format_text(": the PNG is %zu bytes longer than the chunk's length of %d; the engine "
+                      "reads the whole PNG all the same, then looks for the next chunk at offset "
+                      "%zu, inside it",
+                      chunk.png_overrun, chunk.length, end));
 }
 
-// Follows the engine's loader: lengths are checked first, then the tag, then the payload.
-// Problems past the point where loading stops are reported too, as the file's own faults.
-void find_loaded(Container& container) {
+// Follows the engine's loader to the chunk where loading ends. Problems past that point are
+// reported too, as the file's own faults.
+void judge(Container& container, const datafile::ContainerRead& read) {
   auto refuse = [&](const std::string& why) {
     container.refused = true;
     container.diagnostics.error(container.name, 0, 0, why + "; the engine refuses the file");
   };
-  bool stopped = false;
-  for (const ChunkRecord& chunk : container.chunks) {
-    bool length_problem =
-        chunk.problem == ChunkProblem::NEGATIVE_LENGTH || chunk.problem == ChunkProblem::TRUNCATED;
-    if (stopped) {
-      if (chunk.problem != ChunkProblem::NONE)
-        container.diagnostics.error(
-            container.name, 0, 0,
-            chunk.where() + (length_problem ? " " : ": ") + chunk.problem_text);
-    } else if (length_problem) {
-      refuse(chunk.where() + " " + chunk.problem_text);
-      stopped = true;
-    } else if (chunk.problem != ChunkProblem::NONE) {
-      bool more = chunk.number + 1 < static_cast<int>(container.chunks.size());
+  if (read.stray_bytes > 0)
+    container.diagnostics.warning(
+        container.name, 0, 0,
+        format_text("%zu stray bytes at offset %zu, too few for a chunk header, are ignored",
+                    read.stray_bytes, read.stray_offset));
+  for (const FileChunk& chunk : container.chunks) {
+    const size_t index = size_t(chunk.number);
+    if (chunk.png_overrun > 0) report_overrun(container, chunk);
+    if (chunk.fault == ChunkFault::NONE) continue;
+    const std::string separator = breaks_the_file(chunk.fault) ? " " : ": ";
+    const std::string problem = chunk.where() + separator + problem_text(chunk);
+    if (!read.stopped_at || index > *read.stopped_at) {
+      container.diagnostics.error(container.name, 0, 0, problem);
+    } else if (breaks_the_file(chunk.fault)) {
+      refuse(problem);
+    } else if (chunk.fault == ChunkFault::ONE_TOO_MANY) {
+      refuse(format_text("the file holds more than %d chunks", datafile::MAX_CHUNKS));
+    } else if (chunk.fault == ChunkFault::UNKNOWN_TAG && inside_previous_png(container, chunk)) {
+      // The file plays; what it loses is whatever its author put after the PNG.
+      container.diagnostics.warning(container.name, 0, 0,
+                                    problem + "; the engine stops loading here");
+    } else {
+      const bool more = index + 1 < container.chunks.size();
       container.diagnostics.error(
           container.name, 0, 0,
-          chunk.where() + ": " + chunk.problem_text +
-              (more ? "; the engine stops loading here and never sees the chunks after it"
-                    : "; the engine stops loading here"));
-      stopped = true;
-    } else if (container.loaded == datafile::MAX_CHUNKS) {
-      refuse(format_text("the file holds more than %d chunks", datafile::MAX_CHUNKS));
-      stopped = true;
-    } else {
-      ++container.loaded;
+          problem + (more ? "; the engine stops loading here and never sees the chunks after it"
+                          : "; the engine stops loading here"));
     }
   }
   if (container.refused) return;
@@ -85,120 +79,63 @@ void find_loaded(Container& container) {
                        datafile::kind_with_article(*container.chunks[0].kind)));
 }
 
+std::string png_problem(const PayloadProblem& problem) {
+  switch (problem.kind) {
+    case PayloadProblem::NOT_PNG:
+      return "not a PNG file (no PNG signature)";
+    case PayloadProblem::NO_LIBPNG:
+      return "libpng could not be set up";
+    case PayloadProblem::BAD_PNG:
+    case PayloadProblem::BAD_FONT:
+    case PayloadProblem::NONE:
+      break;
+  }
+  return problem.text;
+}
+
 }  // namespace
 
-std::string ChunkRecord::where() const {
-  return format_text("chunk %d (%s at offset %zu)", number, tag_text.c_str(), offset);
-}
-
-const Bytes* Container::script() const {
+const FileChunk* Container::script() const {
   if (loaded == 0 || chunks[0].kind != ChunkKind::SCRIPT) return nullptr;
-  return &chunks[0].payload;
+  return &chunks[0];
 }
 
-const char* tag_of(ChunkKind kind) {
-  switch (kind) {
-    case ChunkKind::IMAGE:
-      return "PING";
-    case ChunkKind::TEXT:
-      return "TEXT";
-    case ChunkKind::FONT:
-      return "FONT";
-    case ChunkKind::SCRIPT:
-      return "DEMO";
-  }
-  return "????";
+const datafile::ImageChunk* image_of(const FileChunk& chunk) {
+  if (!chunk.object || chunk.object->kind != ChunkKind::IMAGE) return nullptr;
+  return static_cast<const datafile::ImageChunk*>(chunk.object.get());
 }
 
-std::unique_ptr<datafile::ImageChunk> decode_png(const Bytes& png, std::string& problem) {
-  if (png.empty()) {
-    problem = "the PNG payload is empty";
-    return nullptr;
-  }
-  // The engine's reader takes a stream; a memory stream over the payload keeps it to the
-  // payload's bytes, and what it would say on standard error becomes the problem.
-  FILE* file = fmemopen(const_cast<uint8_t*>(png.data()), png.size(), "rb");
-  char* said = nullptr;
-  size_t said_size = 0;
-  FILE* err = open_memstream(&said, &said_size);
-  if (file == nullptr || err == nullptr) {
-    if (file != nullptr) std::fclose(file);
-    if (err != nullptr) std::fclose(err);
-    std::free(said);
-    problem = "out of memory while decoding a PNG";
-    return nullptr;
-  }
-  std::unique_ptr<datafile::ImageChunk> image = datafile::read_ping(file, "png", err);
-  std::fclose(file);
-  std::fclose(err);
-  std::string message(said != nullptr ? said : "", said_size);
-  std::free(said);
-  if (!image) {
-    while (!message.empty() && message.back() == '\n') message.pop_back();
-    if (message.starts_with("ping: png: "))
-      problem = message.substr(11);
-    else if (message == "ping: invalid data format")
-      problem = "not a PNG file (no PNG signature)";
-    else
-      problem = message.empty() ? "libpng could not be set up" : message;
-  }
-  return image;
+const datafile::FontChunk* font_of(const FileChunk& chunk) {
+  if (!chunk.object || chunk.object->kind != ChunkKind::FONT) return nullptr;
+  return static_cast<const datafile::FontChunk*>(chunk.object.get());
 }
 
-Container read_container(const Bytes& bytes, const std::string& name) {
+std::string problem_text(const FileChunk& chunk) {
+  if (chunk.fault == ChunkFault::ONE_TOO_MANY)
+    return format_text("is one chunk more than the %d the engine loads", datafile::MAX_CHUNKS);
+  if (chunk.fault != ChunkFault::UNUSABLE) return chunk.header_fault();
+  if (chunk.problem.kind == PayloadProblem::BAD_FONT)
+    return "not a font the engine can draw: " + chunk.problem.text;
+  return png_problem(chunk.problem);
+}
+
+std::unique_ptr<datafile::ImageChunk> decode_png(std::span<const uint8_t> png,
+                                                 std::string& problem) {
+  datafile::PngRead read = datafile::read_ping(png);
+  if (!read.image) problem = png_problem(read.problem);
+  return std::move(read.image);
+}
+
+Container read_container(Bytes bytes, const std::string& name) {
   Container container;
   container.name = name;
-  size_t position = 0;
-  while (position < bytes.size()) {
-    size_t left = bytes.size() - position;
-    if (left < 8) {
-      container.stray_bytes = left;
-      container.diagnostics.warning(
-          name, 0, 0,
-          format_text("%zu stray bytes at offset %zu, too few for a chunk header, are ignored",
-                      left, position));
-      break;
-    }
-    ChunkRecord chunk;
-    chunk.number = static_cast<int>(container.chunks.size());
-    chunk.offset = position;
-    std::memcpy(chunk.tag.data(), bytes.data() + position, 4);
-    chunk.tag_text = printable(chunk.tag);
-    const uint8_t* field = bytes.data() + position + 4;
-    chunk.length = static_cast<int32_t>(uint32_t{field[0]} << 24 | uint32_t{field[1]} << 16 |
-                                        uint32_t{field[2]} << 8 | field[3]);
-    chunk.kind = kind_of_tag(chunk.tag);
-    size_t available = left - 8;
-    size_t taken = 0;
-    if (chunk.length < 0) {
-      chunk.problem = ChunkProblem::NEGATIVE_LENGTH;
-      chunk.problem_text =
-          format_text("has a negative length (%lld)", static_cast<long long>(chunk.length));
-    } else if (static_cast<uint64_t>(chunk.length) > available) {
-      chunk.problem = ChunkProblem::TRUNCATED;
-      chunk.problem_text = format_text("is truncated: its length is %lld bytes but only %zu follow",
-                                       static_cast<long long>(chunk.length), available);
-      taken = available;
-    } else {
-      taken = static_cast<size_t>(chunk.length);
-    }
-    chunk.payload.assign(bytes.begin() + static_cast<ptrdiff_t>(position + 8),
-                         bytes.begin() + static_cast<ptrdiff_t>(position + 8 + taken));
-    if (chunk.problem == ChunkProblem::NONE) {
-      if (!chunk.kind) {
-        chunk.problem = ChunkProblem::UNKNOWN_TAG;
-        chunk.problem_text = "unknown tag";
-      } else {
-        decode(chunk);
-      }
-    }
-    bool stop =
-        chunk.problem == ChunkProblem::NEGATIVE_LENGTH || chunk.problem == ChunkProblem::TRUNCATED;
-    container.chunks.push_back(std::move(chunk));
-    if (stop) break;
-    position += 8 + taken;
-  }
-  find_loaded(container);
+  container.bytes = std::move(bytes);
+  datafile::ContainerRead read =
+      datafile::read_container(container.bytes, datafile::Walk::WHOLE_FILE);
+  container.chunks = std::move(read.chunks);
+  container.loaded = read.loaded;
+  container.stray_bytes = read.stray_bytes;
+  judge(container, read);
   return container;
 }
 

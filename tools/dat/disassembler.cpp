@@ -21,13 +21,13 @@ using engine::format_text;
 inline constexpr size_t BYTES_PER_LINE = 16;
 
 // The file and declaration of one chunk, or why the show language cannot declare it.
-std::optional<ChunkFile> plan_chunk(const ChunkRecord& chunk, std::string& why_not) {
-  if (chunk.problem == ChunkProblem::UNKNOWN_TAG) {
+std::optional<ChunkFile> plan_chunk(const FileChunk& chunk, std::string& why_not) {
+  if (chunk.fault == ChunkFault::UNKNOWN_TAG) {
     why_not = "its tag is unknown";
     return std::nullopt;
   }
-  if (chunk.problem == ChunkProblem::TRUNCATED || chunk.problem == ChunkProblem::NEGATIVE_LENGTH) {
-    why_not = "it " + chunk.problem_text;
+  if (chunk.fault == ChunkFault::TRUNCATED || chunk.fault == ChunkFault::NEGATIVE_LENGTH) {
+    why_not = "it " + problem_text(chunk);
     return std::nullopt;
   }
   if (chunk.kind == ChunkKind::SCRIPT) {
@@ -37,7 +37,7 @@ std::optional<ChunkFile> plan_chunk(const ChunkRecord& chunk, std::string& why_n
   ChunkFile file;
   file.number = chunk.number;
   file.name = std::string(datafile::kind_name(*chunk.kind)) + std::to_string(chunk.number);
-  file.contents = chunk.payload;
+  file.contents.assign(chunk.payload.begin(), chunk.payload.end());
   std::string suffix;
   switch (*chunk.kind) {
     case ChunkKind::IMAGE:
@@ -53,7 +53,7 @@ std::optional<ChunkFile> plan_chunk(const ChunkRecord& chunk, std::string& why_n
       break;
     case ChunkKind::FONT: {
       std::string why_raw;
-      if (std::optional<std::string> art = font_to_art(chunk.payload, why_raw)) {
+      if (std::optional<std::string> art = font_to_art(file.contents, why_raw)) {
         file.file = file.name + ".txt";
         file.contents.assign(art->begin(), art->end());
       } else {
@@ -132,7 +132,7 @@ class ScriptWriter {
         classes_[op[0]] = op[1];
         return format_text("fx %u %s on %u", op[0],
                            op[1] < fx::FX_CLASS_COUNT
-                               ? std::string(fx::fx_class_info[op[1]].name).c_str()
+                               ? std::string(fx::fx_classes[op[1]]->name).c_str()
                                : std::to_string(op[1]).c_str(),
                            op[2]);
       case engine::SETINT: {
@@ -177,7 +177,7 @@ Disassembly disassemble(const Container& container) {
 
   std::vector<std::string> names(container.chunks.size());
   std::string declarations;
-  for (const ChunkRecord& chunk : container.chunks) {
+  for (const FileChunk& chunk : container.chunks) {
     if (chunk.number == 0) continue;
     std::string why_not;
     std::optional<ChunkFile> file = plan_chunk(chunk, why_not);
@@ -186,8 +186,8 @@ Disassembly disassemble(const Container& container) {
       declarations += "# " + chunk.where() + " is left out: " + why_not + "\n";
       continue;
     }
-    if (chunk.problem == ChunkProblem::UNDECODABLE)
-      cannot(chunk.where() + " is declared, but the compiler refuses it: " + chunk.problem_text);
+    if (chunk.fault == ChunkFault::UNUSABLE)
+      cannot(chunk.where() + " is declared, but the compiler refuses it: " + problem_text(chunk));
     names[chunk.number] = file->name;
     declarations += file->declaration + "\n";
     out.files.push_back(std::move(*file));
@@ -199,7 +199,7 @@ Disassembly disassemble(const Container& container) {
   out.show = "# Show disassembled from " + container.name + ".\n";
   const bool has_script = !container.chunks.empty() &&
                           container.chunks[0].kind == ChunkKind::SCRIPT &&
-                          container.chunks[0].problem == ChunkProblem::NONE;
+                          container.chunks[0].fault == ChunkFault::NONE;
   if (has_script && check.summary.ends)
     out.show +=
         format_text("# %d instructions; END runs in frame %lld (%s).\n", check.summary.instructions,
@@ -207,12 +207,13 @@ Disassembly disassemble(const Container& container) {
                     format_time(check.summary.end_frame).c_str());
   out.show += "\n" + declarations + "\n";
   if (has_script)
-    out.show += disassemble_script(container.chunks[0].payload, names);
+    out.show += disassemble_script(
+        Bytes(container.chunks[0].payload.begin(), container.chunks[0].payload.end()), names);
   else
     cannot(container.chunks.empty() ? std::string("the file holds no chunk")
            : container.chunks[0].kind != ChunkKind::SCRIPT
                ? container.chunks[0].where() + " is not a DEMO chunk"
-               : container.chunks[0].where() + " " + container.chunks[0].problem_text);
+               : container.chunks[0].where() + " " + problem_text(container.chunks[0]));
   return out;
 }
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "engine/fatal.h"
+#include "fx/fx_info.h"
 
 namespace tools {
 namespace {
@@ -13,6 +14,26 @@ using datafile::MAX_GLYPHS;
 using engine::format_text;
 
 const char* const ORDER = "glyphs follow the order a-z, 0-9, , . - ! ? \"";
+
+// Fonts are for the effect that takes one (the scroller); art is held to the limits it declares.
+struct FontUse {
+  std::string drawn_by = "effect";  // the class's name
+  int widest_cell = 0;
+  int first_row = 0;
+  // It draws glyphs from `first_row` of its buffer, and no shown buffer is taller than the
+  // picture: taller glyphs can never be seen whole.
+  int max_rows() const { return engine::PICTURE_HEIGHT - first_row; }
+  // A glyph's cell is the next multiple of 32 columns above its advance.
+  int max_width() const { return widest_cell - 1; }
+};
+
+FontUse font_use() {
+  for (const fx::FxClass* fx_class : fx::fx_classes)
+    for (const fx::ParamInfo& param : fx_class->params)
+      if (param.kind == fx::ParamKind::FONT)
+        return {std::string(fx_class->name), param.limits.widest_cell, param.limits.first_row};
+  return {};
+}
 
 struct Glyph {
   char character = 0;
@@ -109,11 +130,13 @@ std::optional<Bytes> compile_font_art(const std::string& text, const std::string
     return std::nullopt;
   }
   const size_t height = glyphs[0].rows.size();
-  if (height > MAX_GLYPH_ROWS)
+  const FontUse use = font_use();
+  if (height > size_t(use.max_rows()))
     diagnostics.error(file, glyphs[0].line, 1,
-                      format_text("glyphs of %zu rows do not fit the scroller: it draws them from "
-                                  "row 12 of a buffer at most 50 rows high, so %d rows at most",
-                                  height, MAX_GLYPH_ROWS));
+                      format_text("glyphs of %zu rows do not fit the %s: it draws them from row "
+                                  "%d of a buffer at most %d rows high, so %d rows at most",
+                                  height, use.drawn_by.c_str(), use.first_row,
+                                  engine::PICTURE_HEIGHT, use.max_rows()));
   for (const Glyph& glyph : glyphs) {
     if (glyph.rows.empty()) {
       diagnostics.error(file, glyph.line, 1,
@@ -127,11 +150,12 @@ std::optional<Bytes> compile_font_art(const std::string& text, const std::string
                       "are as tall as the first",
                       glyph.character, glyph.rows.size(), glyph.rows.size() == 1 ? "" : "s",
                       glyphs[0].character, height));
-    if (glyph.rows[0].size() > MAX_GLYPH_WIDTH)
+    if (glyph.rows[0].size() > size_t(use.max_width()))
       diagnostics.error(file, glyph.line, 1,
-                        format_text("glyph '%c' is %zu pixels wide; the scroller's 32-column "
-                                    "cells hold glyphs of at most %d",
-                                    glyph.character, glyph.rows[0].size(), MAX_GLYPH_WIDTH));
+                        format_text("glyph '%c' is %zu pixels wide; the %s's %d-column cells "
+                                    "hold glyphs of at most %d",
+                                    glyph.character, glyph.rows[0].size(), use.drawn_by.c_str(),
+                                    use.widest_cell, use.max_width()));
   }
   if (diagnostics.error_count() > errors_before) return std::nullopt;
 
@@ -169,7 +193,7 @@ std::optional<std::string> font_to_art(const Bytes& payload, std::string& why_no
   for (uint32_t g = 0; g < count; ++g) {
     ends.push_back(get16(payload.data() + 1 + 2 * g));
     uint32_t advance = ends[g + 1] - ends[g];
-    if (ends[g + 1] <= ends[g] || advance > MAX_GLYPH_WIDTH)
+    if (ends[g + 1] <= ends[g] || advance > uint32_t(font_use().max_width()))
       return refuse(format_text("glyph %u has an advance art cannot draw (ends %u to %u)", g,
                                 ends[g], ends[g + 1]));
   }
@@ -177,7 +201,7 @@ std::optional<std::string> font_to_art(const Bytes& payload, std::string& why_no
   const uint32_t height = get16(payload.data() + header - 2);
   if (width != ends.back() + 1)
     return refuse(format_text("its strip is %u columns wide, not %u", width, ends.back() + 1));
-  if (height == 0 || height > MAX_GLYPH_ROWS)
+  if (height == 0 || height > uint32_t(font_use().max_rows()))
     return refuse(format_text("its glyphs are %u rows high", height));
   if (payload.size() - header != size_t{width} * height * 4)
     return refuse(format_text("it holds %zu bytes after its header, not the strip's %zu",

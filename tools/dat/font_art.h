@@ -12,12 +12,6 @@
 
 namespace tools {
 
-// The scroller draws a glyph from row 12 of its buffer, and no shown buffer is taller than the
-// 50-row picture: taller glyphs can never be seen whole.
-inline constexpr int MAX_GLYPH_ROWS = engine::PICTURE_HEIGHT - 12;
-// Cells are 32 columns for glyphs narrower than 32, which is all the scroller's margin holds.
-inline constexpr int MAX_GLYPH_WIDTH = 31;
-
 // Strip pixels as the art writes them: all four bytes set, or none.
 inline constexpr uint8_t LIT_BYTE = 0xFF;
 

@@ -18,7 +18,7 @@ using engine::format_text;
 
 inline constexpr size_t TEXT_PREVIEW = 40;
 
-std::string text_summary(const Bytes& text) {
+std::string text_summary(std::span<const uint8_t> text) {
   auto zero = std::find(text.begin(), text.end(), 0);
   std::string preview;
   for (auto it = text.begin(); it != zero && preview.size() < TEXT_PREVIEW; ++it)
@@ -30,18 +30,19 @@ std::string text_summary(const Bytes& text) {
   return "\"" + preview + (cut ? "...\"" : "\"") + " (" + ending + ")";
 }
 
-std::string summary(const Container& container, const ChunkRecord& chunk,
+std::string summary(const Container& container, const FileChunk& chunk,
                     const ScriptSummary& script) {
-  if (chunk.problem != ChunkProblem::NONE) return chunk.problem_text;
+  if (chunk.fault != ChunkFault::NONE) return problem_text(chunk);
   switch (*chunk.kind) {
     case ChunkKind::IMAGE:
-      return format_text("%d x %d", chunk.image->width, chunk.image->height);
+      return format_text("%d x %d", image_of(chunk)->width, image_of(chunk)->height);
     case ChunkKind::TEXT:
       return text_summary(chunk.payload);
-    case ChunkKind::FONT:
-      return format_text("%d glyph%s, %d rows high, cells %d wide", chunk.font->glyph_count,
-                         chunk.font->glyph_count == 1 ? "" : "s", chunk.font->glyph_height,
-                         chunk.font->cell_width);
+    case ChunkKind::FONT: {
+      const datafile::FontChunk& font = *font_of(chunk);
+      return format_text("%d glyph%s, %d rows high, cells %d wide", font.glyph_count,
+                         font.glyph_count == 1 ? "" : "s", font.glyph_height, font.cell_width);
+    }
     case ChunkKind::SCRIPT:
       if (chunk.number != 0) return "never run: only chunk 0 is the script";
       if (container.script() == nullptr) return "not run: the engine refuses the file";
@@ -58,13 +59,13 @@ std::string summary(const Container& container, const ChunkRecord& chunk,
 std::string list_chunks(const Container& container) {
   ScriptSummary script = check_show(container).summary;
   std::string text;
-  for (const ChunkRecord& chunk : container.chunks) {
+  for (const FileChunk& chunk : container.chunks) {
     const char* kind = chunk.kind ? datafile::kind_name(*chunk.kind) : "-";
     std::string line = format_text("%3d  %-4s %9lld  %-6s  %s", chunk.number,
-                                   chunk.tag_text.c_str(), static_cast<long long>(chunk.length),
+                                   chunk.tag_text().c_str(), static_cast<long long>(chunk.length),
                                    kind, summary(container, chunk, script).c_str());
     if (static_cast<size_t>(chunk.number) >= container.loaded && !container.refused &&
-        chunk.problem == ChunkProblem::NONE)
+        chunk.fault == ChunkFault::NONE)
       line += " (not loaded)";
     text += line + "\n";
   }

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "engine/clock.h"
-#include "engine/engine.h"
 #include "engine/player.h"
+#include "engine/show.h"
 #include "tools/render/options.h"
 #include "tools/render/outputs.h"
 #include "tools/render/render_display.h"
@@ -28,11 +28,9 @@ int render(const RenderOptions& options, char* program) {
   }
 
   ShowStats stats;
-  const engine::Engine* running = nullptr;
   RenderControl control;
-  control.frame_limit = options.frame_limit;
   control.on_frame = [&](const RenderedFrame& frame) {
-    if (options.stats) stats.add(frame, *running);
+    if (options.stats) stats.add(frame, control.show->engine());
     output_error = outputs.add(frame);
     return output_error.empty();
   };
@@ -42,15 +40,16 @@ int render(const RenderOptions& options, char* program) {
   setup.data_path = options.data_path.c_str();
   setup.clock = &engine::instant_clock;
   setup.farewell = false;
-  setup.on_engine = [&](engine::Engine& engine) { running = &engine; };
+  setup.frame_limit = options.frame_limit;
+  setup.on_show = [&](engine::Show& show) { control.show = &show; };
   char* show_argv[] = {program, nullptr};  // the player's own switches do not apply
   int status = engine::run_show(1, show_argv, setup);
 
   // Decided before the files are completed: a file that fails to close did not stop the show.
-  const Ending ending = status != 0              ? Ending::INTERRUPTED
-                        : !output_error.empty()  ? Ending::OUTPUT_ERROR
-                        : control.stop_requested ? Ending::FRAME_LIMIT
-                                                 : Ending::END;
+  const Ending ending = status != 0             ? Ending::INTERRUPTED
+                        : !output_error.empty() ? Ending::OUTPUT_ERROR
+                        : control.reached_end   ? Ending::END
+                                                : Ending::FRAME_LIMIT;
   std::string finish_error = outputs.finish(control.font);
   if (output_error.empty()) output_error = finish_error;
   if (!output_error.empty()) {

@@ -13,7 +13,6 @@ struct RenderState : engine::DisplayState {
   RenderControl* control = nullptr;
   const uint32_t* frame_counter = nullptr;
   aa_context* context = nullptr;
-  aa_renderparams params = display::initial_render_params();
   display::Picture picture;
   int picture_width = 0;
   int picture_height = 0;
@@ -28,6 +27,7 @@ RenderState& of(engine::DisplayDriver& display) {
 void close(engine::DisplayDriver& display) {
   RenderState& state = of(display);
   state.control->closed_at = *state.frame_counter;
+  state.control->reached_end = state.control->show != nullptr && state.control->show->ended();
   if (state.context == nullptr) return;
   aa_close(state.context);
   state.context = nullptr;
@@ -66,13 +66,11 @@ void blit(engine::DisplayDriver& display, const engine::Buffer& buffer) {
 void present(engine::DisplayDriver& display) {
   RenderState& state = of(display);
   Clock::time_point render_began = Clock::now();
-  display::decay_flash(state.params);
-  aa_render(state.context, &state.params, 0, 0, aa_scrwidth(state.context),
-            aa_scrheight(state.context));
+  const uint32_t frame = *state.frame_counter;
+  aa_renderparams params = display::render_params_at(frame);
+  aa_render(state.context, &params, 0, 0, aa_scrwidth(state.context), aa_scrheight(state.context));
   aa_flush(state.context);
   Clock::time_point render_ended = Clock::now();
-  const uint32_t frame = *state.frame_counter;
-  display::start_flash(state.params, frame);
 
   const auto* text = reinterpret_cast<const char*>(aa_text(state.context));
   RenderedFrame rendered{frame,
@@ -89,11 +87,9 @@ void start(engine::DisplayDriver& display) {
   of(display).engine_began = Clock::now();
 }
 
+// Nobody presses keys here: the renderer stops once an output has failed.
 int poll_quit(engine::DisplayDriver& display) {
-  RenderState& state = of(display);
-  const std::optional<uint32_t>& limit = state.control->frame_limit;
-  if (state.stop || (limit && *state.frame_counter >= *limit)) state.control->stop_requested = true;
-  return state.control->stop_requested ? 1 : 0;
+  return of(display).stop ? 1 : 0;
 }
 
 }  // namespace

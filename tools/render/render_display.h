@@ -1,6 +1,6 @@
 // The renderer's display: composes the colour picture and renders it as ASCII art on an 80 x 25
 // screen of AA-lib's memory driver, exactly as the player's display presents it, then hands
-// every frame to its owner. It never waits and asks the engine to stop after a set frame.
+// every frame to its owner. It never waits.
 #pragma once
 
 #include <aalib.h>
@@ -13,6 +13,7 @@
 
 #include "display/picture.h"
 #include "engine/display_driver.h"
+#include "engine/show.h"
 
 namespace tools::render {
 
@@ -31,12 +32,12 @@ struct RenderedFrame {
 
 // What the owner of the driver tells it, and what the driver tells back.
 struct RenderControl {
-  std::optional<uint32_t> frame_limit;                 // stop before this frame
   std::function<bool(const RenderedFrame&)> on_frame;  // false: stop before the next frame
+  const engine::Show* show = nullptr;                  // the show being rendered, once loaded
 
   const aa_font* font = nullptr;      // AA-lib's font, once the display is open
-  bool stop_requested = false;        // poll_quit asked the engine to stop
   std::optional<uint32_t> closed_at;  // the frame counter when the display was closed
+  bool reached_end = false;           // whether the show had reached END by then
 };
 
 // `control` must outlive the driver.

@@ -55,7 +55,7 @@ void ShowStats::print(FILE* out, Ending ending, uint32_t end_frame) const {
   for (int class_id = 0; class_id < fx::FX_CLASS_COUNT; ++class_id) {
     const uint32_t slots = slots_of_class_[class_id];
     if (slots == 0) continue;
-    const fx::FxClassInfo& info = fx::fx_class_info[class_id];
+    const fx::FxClass& info = *fx::fx_classes[class_id];
     std::fprintf(out, "FX class %d %.*s (%.*s): slots", class_id, int(info.name.size()),
                  info.name.data(), int(info.summary.size()), info.summary.data());
     for (int slot = 0; slot < engine::DISPATCHED_SLOTS; ++slot)

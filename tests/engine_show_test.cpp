@@ -1,0 +1,136 @@
+// The show object: stepping with and without a display, stopping at END, and resetting to frame 0.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "display/ascii_display.h"
+#include "display/displays.h"
+#include "support/show_harness.h"
+
+namespace {
+
+using engine::Step;
+using support::DataFileBuilder;
+using support::EngineRun;
+using support::ScriptBuilder;
+
+constexpr uint8_t CYCLE = 0, STILL = 2, NOISE = 6, WIPE = 12;
+
+// A still image of chunk 1 on the left, a wipe painting white into that image's own pixels, and
+// static noise (drawn from the random stream when it is made) on the right.
+support::Bytes image_wiped_beside_noise() {
+  return DataFileBuilder()
+      .script(ScriptBuilder()
+                  .newbuf(0, 0, 0, 80, 50)
+                  .newbuf(1, 0, 0, 80, 50)
+                  .newbuf(2, 80, 0, 80, 50)
+                  .newfx(0, STILL, 0)
+                  .setchunk(0, 0x80, 1)
+                  .newfx(1, WIPE, 1)
+                  .setchunk(1, 0x80, 1)
+                  .setint(1, 0x83, 80)  // right
+                  .setint(1, 0x85, 50)  // bottom
+                  .setint(1, 0x86, 4)   // four columns a render
+                  .setint(1, 0x87, 0xFFFF)
+                  .setint(1, 0x81, 1)  // left to right
+                  .newfx(2, NOISE, 2)
+                  .start(0)
+                  .start(1)
+                  .start(2)
+                  .waitfor(30)
+                  .end())
+      .image(support::make_png(80, 50, support::Rgb{0, 0, 160}))
+      .bytes;
+}
+
+const datafile::ImageChunk& image(EngineRun& run) {
+  return static_cast<const datafile::ImageChunk&>(*run.engine->chunks[1]);
+}
+
+TEST(ShowObject, AResetShowReplaysEveryFrameAsItWasFirstShown) {
+  EngineRun run(image_wiped_beside_noise());
+  run.recording->keep_frames = true;
+  const std::vector<uint16_t> loaded(image(run).pixels.get(), image(run).pixels.get() + 4000);
+  run.start();
+  run.frames(12);
+  const std::vector<display::Picture> first = run.recording->frames;
+  EXPECT_EQ(image(run).pixels[0], 0xFFFF);  // the wipe has painted the image itself
+  EXPECT_EQ(first[11].at(0, 0), 0xFFFF);
+  int lit = 0;  // the static on the right, drawn from the random stream
+  for (int x = 80; x < 160; ++x) lit += first[11].at(x, 25) != 0;
+  EXPECT_GT(lit, 0);
+
+  run.show->reset();
+  EXPECT_EQ(run.show->frame(), 0u);
+  EXPECT_EQ(std::vector<uint16_t>(image(run).pixels.get(), image(run).pixels.get() + 4000), loaded);
+  run.recording->frames.clear();
+  run.frames(12);
+  ASSERT_EQ(run.recording->frames.size(), first.size());
+  for (size_t frame = 0; frame < first.size(); ++frame)
+    EXPECT_EQ(run.recording->frames[frame].pixels, first[frame].pixels) << "frame " << frame;
+}
+
+// A cycle fill that starts at frame 400 and runs until END at frame 450.
+support::Bytes late_cycle() {
+  return DataFileBuilder()
+      .script(ScriptBuilder()
+                  .newbuf(0, 0, 0, 160, 50)
+                  .newfx(0, CYCLE, 0)
+                  .waitat(400)
+                  .start(0)
+                  .waitfor(50)
+                  .end())
+      .bytes;
+}
+
+TEST(ShowObject, RunningToAFrameWithoutADisplayLandsWhereSteppingEveryFrameDoes) {
+  EngineRun stepped(late_cycle()), run(late_cycle());
+  stepped.start();
+  stepped.frames(420);  // frames 0 to 419, every one presented
+  run.start();
+  EXPECT_EQ(run.show->run_to(419), Step::SHOWN);  // nothing shown, the idle frames skipped
+  EXPECT_EQ(run.show->frame(), 419u);
+  EXPECT_EQ(run.frame(), Step::SHOWN);  // frame 419, presented
+  EXPECT_EQ(run.picture().pixels, stepped.picture().pixels);
+  EXPECT_NE(run.picture().at(0, 0), 0);
+}
+
+TEST(ShowObject, EndIsReportedOnceAndTheShowStaysEndedUntilReset) {
+  EngineRun run(late_cycle());
+  run.start();
+  EXPECT_EQ(run.show->run_to(1000), Step::ENDED);
+  EXPECT_TRUE(run.show->ended());
+  EXPECT_EQ(run.show->frame(), 450u);   // END runs at the start of frame 450
+  EXPECT_EQ(run.frame(), Step::ENDED);  // the rewound script is not run again
+  EXPECT_EQ(run.show->frame(), 450u);
+  EXPECT_TRUE(run.recording->calls.empty());  // nothing was polled, shown or presented
+  run.show->reset();
+  EXPECT_FALSE(run.show->ended());
+  EXPECT_EQ(run.frame(), Step::SHOWN);
+}
+
+TEST(ShowObject, TheDisplayOrTheCallerCanStopAFrameBeforeItIsRendered) {
+  EngineRun run(late_cycle());
+  run.start();
+  run.recording->poll = [](uint32_t frame) { return frame == 2 ? 1 : 0; };
+  EXPECT_EQ(run.frame(), Step::SHOWN);
+  EXPECT_EQ(run.show->step(*run.display, [] { return true; }), Step::STOPPED);
+  EXPECT_EQ(run.show->frame(), 1u);
+  EXPECT_EQ(run.frame(), Step::SHOWN);
+  EXPECT_EQ(run.frame(), Step::STOPPED);  // poll_quit said 1 at frame 2
+  EXPECT_EQ(run.show->frame(), 2u);
+  EXPECT_EQ(std::count(run.recording->calls.begin(), run.recording->calls.end(), "present"), 2);
+}
+
+TEST(Displays, ThePlayerChoosesFromATableWhoseDefaultIsTheAsciiDisplay) {
+  const display::DisplayChoice* ascii = display::find_display(display::DEFAULT_DISPLAY);
+  ASSERT_NE(ascii, nullptr);
+  EXPECT_EQ(ascii->name, "ascii");
+  EXPECT_EQ(ascii->create, display::create_ascii_display);
+  EXPECT_EQ(display::find_display("colour"), nullptr);
+  for (const display::DisplayChoice& choice : display::displays)
+    EXPECT_EQ(display::find_display(choice.name), &choice);
+}
+
+}  // namespace
