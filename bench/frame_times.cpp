@@ -80,10 +80,8 @@ bool play_once(const char* path, std::vector<FrameTime>& frames, std::vector<boo
   setup.on_engine = [&](engine::Engine& engine) {
     if (creates.empty()) creates = creating_frames(engine.script.chunk->bytes);
   };
-  char program[] = "tundra-frame-times";
-  char* argv[] = {program, nullptr};
   std::srand(1);
-  int status = engine::run_show(1, argv, setup);
+  int status = engine::run_show(setup);
   std::fclose(quiet);
   return status == 0;
 }

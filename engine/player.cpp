@@ -1,7 +1,6 @@
 // Start-up, the frame loop and the end sequence with its farewell text.
 #include "engine/player.h"
 
-#include <cstring>
 #include <new>
 #include <vector>
 
@@ -69,16 +68,9 @@ void play(Engine& engine, DisplayDriver& display, const FrameClock& clock, bool 
 
 }  // namespace
 
-bool has_switch(int argc, char** argv, const char* name) {
-  for (int i = 1; i < argc; ++i)
-    if (std::strcmp(argv[i], name) == 0) return true;
-  return false;
-}
-
-int run_show(int argc, char** argv, const ShowSetup& setup) {
+int run_show(const ShowSetup& setup) {
   const Console& console = setup.console;
   const FrameClock& clock = *setup.clock;
-  bool nosync = has_switch(argc, argv, "-nosync");
   catch_quit_signals();
   clock.start(console);
 
@@ -101,7 +93,7 @@ int run_show(int argc, char** argv, const ShowSetup& setup) {
     run_script(*engine);  // sets up what comes before the first wait; its result is ignored
     say(console.err, "engine  : Starting\n");
     display->start(*display);
-    play(*engine, *display, clock, nosync);
+    play(*engine, *display, clock, setup.nosync);
   } catch (const FatalError& error) {
     if (display_open) display->close(*display);
     clock.stop();
