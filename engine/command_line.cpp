@@ -85,6 +85,17 @@ std::vector<std::string> words_of(int argc, char** argv) {
   return argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>{};
 }
 
+std::string usage_line(std::string_view program, std::span<const OptionText> options,
+                       std::string_view operands) {
+  std::string line = "usage: " + std::string(program);
+  for (const OptionText& option : options) {
+    line += " [" + std::string(option.name);
+    if (!option.value.empty()) line += " " + std::string(option.value);
+    line += "]";
+  }
+  return line + " " + std::string(operands) + "\n";
+}
+
 std::string format_options(std::span<const OptionText> options) {
   std::string text;
   for (const OptionText& option : options) {
@@ -99,10 +110,10 @@ std::string format_options(std::span<const OptionText> options) {
 }
 
 int report_usage_error(FILE* err, std::string_view program, std::string_view error,
-                       std::string_view usage_line) {
+                       std::string_view usage) {
   std::string p(program);
   std::fprintf(err, "%s: %s\n%sTry '%s --help' for more.\n", p.c_str(), std::string(error).c_str(),
-               std::string(usage_line).c_str(), p.c_str());
+               std::string(usage).c_str(), p.c_str());
   return USAGE_STATUS;
 }
 

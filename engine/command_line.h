@@ -75,12 +75,16 @@ Arguments parse_arguments(std::span<const Option<Settings>> options,
 // The arguments after the program's name, as words.
 std::vector<std::string> words_of(int argc, char** argv);
 
+// "usage: PROGRAM [-a] [--b VALUE] OPERANDS\n", the options in their table's order.
+std::string usage_line(std::string_view program, std::span<const OptionText> options,
+                       std::string_view operands);
+
 // The option lines of --help: the program's options, then --help and --version.
 std::string format_options(std::span<const OptionText> options);
 
 // Prints "PROGRAM: ERROR", the usage line and where to read more on `err`; returns USAGE_STATUS.
 int report_usage_error(FILE* err, std::string_view program, std::string_view error,
-                       std::string_view usage_line);
+                       std::string_view usage);
 
 // "PROGRAM VERSION".
 void print_version(FILE* out, std::string_view program);

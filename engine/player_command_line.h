@@ -17,7 +17,8 @@ struct PlayerCommand {
 // The player's own options, in the order --help lists them.
 extern const std::span<const Option<PlayerCommand>> player_options;
 
-extern const char* const PLAYER_USAGE_LINE;
+// "usage: tundra [-nosync] [--no-farewell] [DATAFILE]", from the table.
+std::string player_usage_line();
 
 // Everything --help prints: usage, options, keys, how AAOPTS chooses the output, exit statuses.
 std::string player_help();

@@ -1,4 +1,4 @@
-// The subcommands: build, font, list, disasm, extract, check.
+// The subcommands (build, font, list, disasm, extract, check, classes) and their command line.
 #include "tools/dat/cli.h"
 
 #include <algorithm>
@@ -277,10 +277,10 @@ std::string help_text() {
     }
   }
   return text + "\nOptions:\n" + engine::format_options(engine::option_texts(dat_options)) +
-         "\nMessages go to standard error as FILE:LINE:COLUMN: error|warning: TEXT, ending with\n"
-         "a count.\n"
-         "\nExit status: 0 done (warnings alone do not fail, unless --strict); 1 errors in the\n"
-         "input, or a file that cannot be read or written; 2 a bad command line.\n";
+         "\nMessages go to standard error as FILE:LINE:COLUMN: error|warning: TEXT, ending\n"
+         "with a count.\n"
+         "\nExit status: 0 done (warnings alone do not fail, unless --strict); 1 errors in\n"
+         "the input, or a file that cannot be read or written; 2 a bad command line.\n";
 }
 
 }  // namespace

@@ -36,35 +36,36 @@ std::string store_path(RenderOptions& options, std::string_view value) {
 }
 
 constexpr Option<RenderOptions> option_rows[] = {
-    {"--frames", "N", "stop after N frames (frames 0 to N-1); by default render until END",
+    {"--frames", "N", "stop after N frames (0 to N-1); by default, render until END",
      [](RenderOptions& options, std::string_view value) {
        std::optional<int64_t> number = read_number(value, 0);
        if (!number) return not_a_number(value, 0);
        options.frame_limit = static_cast<uint32_t>(*number);
        return std::string();
      }},
-    {"--raw", "FILE", "each frame's 160 x 50 picture as 8000 little-endian RGB565 values",
+    {"--raw", "FILE", "each frame's picture: 8000 little-endian RGB565 values",
      store_path<&RenderOptions::raw_path>},
     {"--grey", "FILE", "each frame as 8000 bytes: the grey level AA-lib receives",
      store_path<&RenderOptions::grey_path>},
     {"--ascii", "FILE",
-     "each frame as AA-lib renders it on 80 x 25 characters: 25 lines, then a\n"
-     "line holding the frame number",
+     "each frame as AA-lib renders it on 80 x 25 characters:\n"
+     "25 lines, then a line holding the frame number",
      store_path<&RenderOptions::ascii_path>},
     {"--png", "DIR", "the colour picture as DIR/frame-NNNNN.png",
      store_path<&RenderOptions::png_dir>},
-    {"--ascii-png", "DIR", "the ASCII frame drawn in AA-lib's font as DIR/frame-NNNNN.png",
+    {"--ascii-png", "DIR", "the ASCII frame in AA-lib's font as DIR/frame-NNNNN.png",
      store_path<&RenderOptions::ascii_png_dir>},
     {"--every", "K",
-     "write --png and --ascii-png every K frames (default 1), and put a\n"
-     "thumbnail on --sheet every K frames (default 33, one a second)",
+     "write --png and --ascii-png every K frames (default 1),\n"
+     "and a thumbnail on --sheet every K frames (default 33,\n"
+     "one a second)",
      [](RenderOptions& options, std::string_view value) {
        std::optional<int64_t> number = read_number(value, 1);
        if (!number) return not_a_number(value, 1);
        options.every = static_cast<int>(*number);
        return std::string();
      }},
-    {"--scale", "S", "--png pictures are S pixels a side per picture pixel (default 4)",
+    {"--scale", "S", "S pixels a side per picture pixel in --png (default 4)",
      [](RenderOptions& options, std::string_view value) {
        std::optional<int64_t> number = read_number(value, 1);
        if (!number) return not_a_number(value, 1);
@@ -72,13 +73,14 @@ constexpr Option<RenderOptions> option_rows[] = {
        options.scale = static_cast<int>(*number);
        return std::string();
      }},
-    {"--sheet", "FILE", "a contact sheet PNG: labelled thumbnails of both views in a grid",
+    {"--sheet", "FILE", "a contact sheet PNG: labelled thumbnails of both views",
      store_path<&RenderOptions::sheet_path>},
-    {"--gif", "FILE", "an animated GIF of the ASCII view at the show's speed (30 ms a frame)",
+    {"--gif", "FILE", "an animated GIF of the ASCII view, 30 ms a frame",
      store_path<&RenderOptions::gif_path>},
     {"--stats", "",
-     "print frames rendered, the frame END came at, the FX classes and slots\n"
-     "used, and the time per frame of the engine and of AA-lib's render",
+     "print the frames rendered, the frame END came at, the FX\n"
+     "classes and slots used, and the time per frame of the\n"
+     "engine and of AA-lib's render",
      [](RenderOptions& options, std::string_view) {
        options.stats = true;
        return std::string();
@@ -139,22 +141,22 @@ RenderCommand read_render_command(int argc, char** argv) {
 std::string render_help() {
   return std::string(USAGE_LINE) +
          "\n"
-         "Plays DATAFILE through the player's engine without a terminal or a clock, as fast as\n"
-         "the machine allows, and writes what it shows. Without DATAFILE it renders the file the\n"
-         "player would play: data/mote-tundra-2003.dat in the working directory, or else the\n"
-         "installed show.\n"
+         "Plays DATAFILE through the player's engine without a terminal or a clock, as\n"
+         "fast as the machine allows, and writes what it shows. Without DATAFILE it\n"
+         "renders the file the player would play: data/mote-tundra-2003.dat in the\n"
+         "working directory, or else the installed show.\n"
          "\n"
          "Options:\n" +
          engine::format_options(engine::option_texts(render_options)) +
          "\n"
-         "Options take their value as the next argument or after '=' (--frames=100). FILE may\n"
-         "be '-' for standard output (one output at most, and not with --stats); the player's\n"
-         "progress lines then all go to standard error. Without an output option the show is\n"
-         "rendered and checked, and nothing is written.\n"
+         "Options take their value as the next argument or after '=' (--frames=100).\n"
+         "FILE may be '-' for standard output (one output at most, and not with\n"
+         "--stats); the player's progress lines then all go to standard error. Without\n"
+         "an output option the show is rendered and checked, and nothing is written.\n"
          "\n"
          "Exit status: 0 done; 1 an output could not be written; 2 a bad command line;\n"
-         "255 a data file the player would reject (with the player's message); 128 + n after\n"
-         "signal n.\n";
+         "255 a data file the player would reject (with the player's message); 128 + n\n"
+         "after signal n.\n";
 }
 
 }  // namespace tools::render
