@@ -7,15 +7,17 @@ JOBS    ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
 .PHONY: all deps build build-sanitize test test-normal test-sanitize fuzz bench format clean \
-	play preview golden excerpt fresh-check
+	play preview golden excerpt fresh-check deb
 
 all: build
 
 deps:
 	@scripts/install-deps
 
+CONFIGURE = cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+
 build: deps
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS) >/dev/null
+	@$(CONFIGURE) >/dev/null
 	@cmake --build $(BUILD) -j$(JOBS)
 
 build-sanitize: deps
@@ -45,9 +47,20 @@ fuzz: build
 bench: build
 	@scripts/bench-report $(abspath $(BUILD)) bench/REPORT.md
 
-# The show, build/show/data/mote-tundra-2003.dat, played in this terminal.
-play: build
+# The show, build/show/data/mote-tundra-2003.dat, played in this terminal. The build says
+# nothing unless it fails, so that only the show fills the terminal.
+play: deps
+	@mkdir -p $(BUILD)
+	@{ $(CONFIGURE) && cmake --build $(BUILD) -j$(JOBS); } >$(BUILD)/build.log 2>&1 || \
+	  { cat $(BUILD)/build.log; echo "make play: the build failed; its log is $(BUILD)/build.log"; \
+	    exit 1; }
 	@cd $(BUILD)/show && ../tundra
+
+# A Debian package of the installed tree: $(BUILD)/tundra_VERSION_ARCH.deb, its dependencies
+# worked out by dpkg-shlibdeps. scripts/check-deb-install tries it in a pristine Debian root.
+deb: build
+	@cd $(BUILD) && cpack -G DEB >cpack.log 2>&1 || { cat cpack.log; exit 1; }
+	@sed -n 's/^CPack: - package: \(.*\) generated\.$$/\1/p' $(BUILD)/cpack.log
 
 # The show's contact sheet and GIF of the ASCII view, in build/show.
 preview: build

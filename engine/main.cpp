@@ -1,9 +1,9 @@
-// tundra: plays data/mote-tundra-2003.dat from the working directory as ASCII art.
+// tundra: plays a show's data file as ASCII art.
 #include <fcntl.h>
 #include <unistd.h>
 
 #include "display/displays.h"
-#include "engine/player.h"
+#include "engine/player_command_line.h"
 
 int main(int argc, char** argv) {
   // A standard stream closed by the caller would otherwise be reused by the first file opened,
@@ -11,7 +11,6 @@ int main(int argc, char** argv) {
   for (int fd = 0; fd <= 2; ++fd)
     if (fcntl(fd, F_GETFD) == -1) open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
 
-  engine::ShowSetup setup;
-  setup.make_display = display::find_display(display::DEFAULT_DISPLAY)->create;
-  return engine::run_show(argc, argv, setup);
+  return engine::play_command_line(argc, argv,
+                                   display::find_display(display::DEFAULT_DISPLAY)->create);
 }

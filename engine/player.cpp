@@ -1,7 +1,6 @@
 // Start-up, the frame loop and the end sequence with its farewell text.
 #include "engine/player.h"
 
-#include <cstring>
 #include <new>
 #include <vector>
 
@@ -53,29 +52,22 @@ void print_farewell(const ShowSetup& setup) {
 
 // A frame a tick until the script ends, the display asks to quit, a signal comes or the frame
 // limit is reached.
-void play(Show& show, DisplayDriver& display, const ShowSetup& setup, bool nosync) {
+void play(Show& show, DisplayDriver& display, const ShowSetup& setup) {
   const FrameClock& clock = *setup.clock;
   auto stop = [&] {
     return (setup.frame_limit && show.frame() >= *setup.frame_limit) || quit_signal() != 0;
   };
   while (show.step(display, stop) == Step::SHOWN) {
-    if (!nosync) clock.wait_tick();
+    if (!setup.nosync) clock.wait_tick();
     clock.clear_tick();
   }
 }
 
 }  // namespace
 
-bool has_switch(int argc, char** argv, const char* name) {
-  for (int i = 1; i < argc; ++i)
-    if (std::strcmp(argv[i], name) == 0) return true;
-  return false;
-}
-
-int run_show(int argc, char** argv, const ShowSetup& setup) {
+int run_show(const ShowSetup& setup) {
   const Console& console = setup.console;
   const FrameClock& clock = *setup.clock;
-  bool nosync = has_switch(argc, argv, "-nosync");
   catch_quit_signals();
   clock.start(console);
 
@@ -98,7 +90,7 @@ int run_show(int argc, char** argv, const ShowSetup& setup) {
     show->start();
     say(console.err, "engine  : Starting\n");
     display->start(*display);
-    play(*show, *display, setup, nosync);
+    play(*show, *display, setup);
   } catch (const FatalError& error) {
     if (display_open) display->close(*display);
     clock.stop();

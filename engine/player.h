@@ -18,6 +18,7 @@ struct ShowSetup {
   DisplayConstructor make_display;
   const char* data_path = DATA_FILE;
   const FrameClock* clock = &real_clock;
+  bool nosync = false;   // run the frames without waiting for the tick
   bool farewell = true;  // print the farewell text after the show
   Console console;
   // Stops the show before this frame, as a key would (the renderer's --frames).
@@ -27,12 +28,12 @@ struct ShowSetup {
   std::function<void(Show&)> on_show;
 };
 
-// Plays the show. Returns 0 after the farewell, 255 after a fatal error (reported once the
-// display is closed), or 128 + the signal's number when SIGINT, SIGTERM, SIGHUP or SIGPIPE ended
-// it.
-int run_show(int argc, char** argv, const ShowSetup& setup);
+// The status of a show that a fatal error ended.
+inline constexpr int FATAL_STATUS = 255;
 
-// Whether some argv[i], 1 <= i < argc, is exactly `name`. The program name is never tested.
-bool has_switch(int argc, char** argv, const char* name);
+// Plays the show. Returns 0 after the farewell, FATAL_STATUS after a fatal error (reported once
+// the display is closed), or 128 + the signal's number when SIGINT, SIGTERM, SIGHUP or SIGPIPE
+// ended it.
+int run_show(const ShowSetup& setup);
 
 }  // namespace engine

@@ -27,6 +27,7 @@ using support::ScriptBuilder;
 
 constexpr uint8_t CYCLE = 0, STILL = 2, SCROLLER = 8;
 const std::string DATA_FILE = "data/mote-tundra-2003.dat";
+const std::string WORKING_DIR = "<working directory>";
 
 // How far the player gets. Each stage's progress lines come before the message.
 enum class Stage {
@@ -227,14 +228,28 @@ std::vector<Row> container_rows() {
                        "stops here\n",
                        DATA_FILE.c_str(), last.size() - 4)});
 
+  // Without a file on the command line, the player also says where it looked: WORKING_DIR
+  // stands for the directory the row plays in.
+  std::string installed_folder =
+      (std::filesystem::path(TUNDRA_PLAYER).parent_path() / TUNDRA_SHOW_FROM_BIN)
+          .lexically_normal()
+          .string();
   Row missing{"No data file",
-              "`loader  : cannot open data file <file>: No such file or directory`",
+              "`loader  : cannot open data file <file>: No such file or directory`, then `loader  "
+              ": no mote-tundra-2003.dat in <folder>/data (the working directory's data folder) "
+              "nor in <prefix>/share/tundra (the installed show's); name the data file to play "
+              "on the command line`",
               "",
               {},
               Stage::LOADING,
               "",
               Stream::ERR,
-              "loader  : cannot open data file " + DATA_FILE + ": No such file or directory\n"};
+              "loader  : cannot open data file " + DATA_FILE +
+                  ": No such file or directory\n"
+                  "loader  : no mote-tundra-2003.dat in " +
+                  WORKING_DIR + "/data (the working directory's data folder) nor in " +
+                  installed_folder +
+                  " (the installed show's); name the data file to play on the command line\n"};
   missing.place = Place::MISSING;
   rows.push_back(missing);
   Row directory{"A directory where the data file should be",
@@ -785,6 +800,7 @@ std::vector<Row> buffer_rows() {
 struct Played {
   int status = -1;
   std::string out, err;
+  std::string dir;  // where the player ran
 };
 
 Played play(const Row& row) {
@@ -793,6 +809,7 @@ Played play(const Row& row) {
   if (row.place == Place::DIRECTORY)
     std::filesystem::create_directories(dir.path + "/" + DATA_FILE);
   Played played;
+  played.dir = dir.path;
   support::run_command(
       "cd " + support::shell_quote(dir.path) +
           " && env -u TERM -u DISPLAY AAOPTS='-driver stdout -width 80 -height 25' " TUNDRA_PLAYER
@@ -831,6 +848,8 @@ void expect_rows(const std::vector<Row>& rows) {
       err += "engine  : Stopping\n";
     else if (row.stream == Stream::ERR)
       err += row.message;
+    if (size_t at = err.find(WORKING_DIR); at != std::string::npos)
+      err.replace(at, WORKING_DIR.size(), got.dir);
     EXPECT_EQ(got.status, row.stage == Stage::PLAYS_ON ? 0 : 255);
     EXPECT_EQ(got.err, err);
     EXPECT_TRUE(got.out.starts_with("loader  : loading " + DATA_FILE + "\n"))

@@ -64,25 +64,10 @@ TEST(Player, NosyncSkipsTheFrameWaitButNotTheFarewellPauses) {
   run_show_on(three_frames(), options);
   EXPECT_EQ(waits, 3 + 290);
   EXPECT_EQ(clears, 3 + 290);
-  options.args = {"-nosync"};
+  options.nosync = true;
   run_show_on(three_frames(), options);
   EXPECT_EQ(waits, 290);
   EXPECT_EQ(clears, 3 + 290);  // the tick flag is cleared every frame all the same
-}
-
-TEST(Player, NosyncIsRecognisedOnlyAsTheExactArgument) {
-  auto check = [](std::vector<std::string> words, bool expected) {
-    std::vector<char*> argv;
-    for (std::string& word : words) argv.push_back(word.data());
-    EXPECT_EQ(engine::has_switch(static_cast<int>(argv.size()), argv.data(), "-nosync"), expected)
-        << words.size() << " words, last " << words.back();
-  };
-  check({"tundra", "-nosync"}, true);
-  check({"tundra", "x", "y", "-nosync"}, true);
-  check({"-nosync"}, false);  // the program name is never tested
-  check({"tundra", "-nosyncx"}, false);
-  check({"tundra", "-NOSYNC"}, false);
-  check({"tundra", "nosync"}, false);
 }
 
 TEST(Player, AQuitAtTheFirstPollEndsTheShowBeforeAnyFrame) {
@@ -211,7 +196,7 @@ TEST(Player, TheFarewellTakesItsTicksInRealTimeEvenWithNosync) {
   ShowOptions options;
   options.clock = &engine::real_clock;
   options.farewell = true;
-  options.args = {"-nosync"};
+  options.nosync = true;
   auto started = std::chrono::steady_clock::now();
   auto result = run_show_on(three_frames(), options);
   double seconds =

@@ -51,20 +51,15 @@ ShowResult run_show_at(const std::string& path, const ShowOptions& options) {
   result.recording->make_fails = options.display_fails;
   if (options.poll) result.recording->poll = options.poll;
 
-  std::vector<std::string> arguments = {"tundra"};
-  arguments.insert(arguments.end(), options.args.begin(), options.args.end());
-  std::vector<char*> argv;
-  for (std::string& argument : arguments) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-
   CapturedStream out, err;
   engine::ShowSetup setup;
   setup.make_display = display::recording_display(result.recording);
   setup.data_path = path.c_str();
   setup.clock = options.clock;
+  setup.nosync = options.nosync;
   setup.farewell = options.farewell;
   setup.console = {out.file, err.file};
-  result.status = engine::run_show(static_cast<int>(arguments.size()), argv.data(), setup);
+  result.status = engine::run_show(setup);
   result.out = out.text();
   result.err = err.text();
   return result;

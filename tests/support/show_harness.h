@@ -52,7 +52,7 @@ inline constexpr const char* farewell_text =
     "loaderbars suck\n";
 
 struct ShowOptions {
-  std::vector<std::string> args;  // after the program name
+  bool nosync = false;
   const engine::FrameClock* clock = &engine::instant_clock;
   bool farewell = false;
   std::function<int(uint32_t frame)> poll;  // poll_quit's answer; never quits when empty

@@ -1,8 +1,11 @@
-// The subcommands: build, font, list, disasm, extract, check.
+// The subcommands (build, font, list, disasm, extract, check, classes) and their command line.
 #include "tools/dat/cli.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <optional>
 
+#include "engine/fatal.h"
 #include "fx/fx_info.h"
 #include "tools/dat/assembler.h"
 #include "tools/dat/checker.h"
@@ -11,56 +14,51 @@
 #include "tools/dat/files.h"
 #include "tools/dat/font_art.h"
 #include "tools/dat/listing.h"
+#include "tools/dat/timecode.h"
 
 namespace tools {
 namespace {
 
-const char* const USAGE =
-    "usage: tundra-dat COMMAND ...\n"
-    "  build SHOW.tds -o OUT.dat [--no-check] [--strict]\n"
-    "                           compile a show; the check runs unless --no-check,\n"
-    "                           and --strict counts its warnings as errors\n"
-    "  font GLYPHS.txt -o OUT.font\n"
-    "                           compile font art into a FONT payload\n"
-    "  list FILE.dat            one line a chunk\n"
-    "  disasm FILE.dat [-o OUT.tds]\n"
-    "                           the file as a show, its chunks named after their numbers\n"
-    "  extract FILE.dat DIR     every chunk as a file, and DIR/show.tds that rebuilds FILE.dat\n"
-    "  check FILE.dat|SHOW.tds  the static check of a data file or of a show\n"
-    "  classes                  the effect classes and their parameters\n";
+using engine::format_text;
+
+constexpr const char* PROGRAM = "tundra-dat";
 
 enum class CheckPass { RUN, SKIP };
 enum class Warnings { PASS, FAIL };  // --strict: warnings fail like errors
 
 struct Arguments {
-  std::vector<std::string> positional;
+  std::vector<std::string> positional;  // after the command's name
   std::optional<std::string> output;
   CheckPass check = CheckPass::RUN;
   Warnings warnings = Warnings::PASS;
-  std::string error;
+  std::vector<std::string_view> given;  // the options given, for the command to accept
 };
 
-Arguments parse(const std::vector<std::string>& args) {
-  Arguments parsed;
-  for (size_t i = 1; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "-o") {
-      if (i + 1 == args.size())
-        parsed.error = "-o needs a file name";
-      else
-        parsed.output = args[++i];
-    } else if (arg == "--no-check") {
-      parsed.check = CheckPass::SKIP;
-    } else if (arg == "--strict") {
-      parsed.warnings = Warnings::FAIL;
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      parsed.error = "unknown option '" + arg + "'";
-    } else {
-      parsed.positional.push_back(arg);
-    }
-  }
-  return parsed;
-}
+constexpr engine::Option<Arguments> option_rows[] = {
+    {"-o", "FILE", "the file to write ('-': standard output)",
+     [](Arguments& arguments, std::string_view value) {
+       if (value.empty()) return std::string("needs a file name");
+       arguments.output = value;
+       arguments.given.push_back("-o");
+       return std::string();
+     }},
+    {"--no-check", "", "build: write the data file without running the check",
+     [](Arguments& arguments, std::string_view) {
+       arguments.check = CheckPass::SKIP;
+       arguments.given.push_back("--no-check");
+       return std::string();
+     }},
+    {"--strict", "", "build, check: warnings fail like errors",
+     [](Arguments& arguments, std::string_view) {
+       arguments.warnings = Warnings::FAIL;
+       arguments.given.push_back("--strict");
+       return std::string();
+     }},
+};
+
+const std::span<const engine::Option<Arguments>> dat_options = option_rows;
+
+const char* const USAGE_LINE = "usage: tundra-dat COMMAND [ARGUMENTS] [OPTIONS]\n";
 
 // Prints every diagnostic and a count; returns the exit status they call for.
 int report(const Diagnostics& diagnostics, FILE* err, Warnings warnings_do = Warnings::PASS) {
@@ -83,43 +81,68 @@ std::optional<Container> load(const std::string& path, FILE* err) {
   return read_container(std::move(*bytes), path);
 }
 
-int write_output(const std::string& path, const Bytes& bytes, FILE* err) {
+// Writes `bytes` to `path`, or to `out` when the path is '-'.
+int write_output(const std::string& path, const Bytes& bytes, FILE* out, FILE* err) {
   std::string error;
+  if (path == "-") {
+    if (std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size() && std::fflush(out) == 0)
+      return 0;
+    std::fprintf(err, "standard output: error: cannot write\n");
+    return 1;
+  }
   if (write_file(path, bytes, error)) return 0;
   std::fprintf(err, "%s: error: cannot write: %s\n", path.c_str(), error.c_str());
   return 1;
 }
 
-// The check of a show source: compiled in memory, checked with its source map.
+// The check of a show source: compiled in memory, checked with its source map. `summary` gets
+// the script's length whether or not the check's findings are reported.
 Diagnostics compile_and_check(const std::string& source, const std::string& name, CheckPass pass,
-                              Bytes* data_file) {
+                              Bytes* data_file, ScriptSummary* summary = nullptr) {
   CompiledShow show = compile_show(source);
   Diagnostics diagnostics = show.diagnostics;
   if (diagnostics.has_errors()) return diagnostics;
-  if (pass == CheckPass::RUN)
-    diagnostics.append(
-        check_show(read_container(show.data_file, name), &show.source_map).diagnostics);
+  if (pass == CheckPass::RUN || summary != nullptr) {
+    CheckResult checked = check_show(read_container(show.data_file, name), &show.source_map);
+    if (pass == CheckPass::RUN) diagnostics.append(checked.diagnostics);
+    if (summary != nullptr) *summary = checked.summary;
+  }
   if (data_file != nullptr) *data_file = std::move(show.data_file);
   return diagnostics;
 }
 
-int build(const Arguments& args, FILE*, FILE* err) {
-  if (args.positional.size() != 1 || !args.output) {
-    std::fputs(USAGE, err);
+// "intro.dat: 5 chunks, 20480 bytes, END at frame 4990 (2:29.70)"
+std::string build_summary(const std::string& path, const Bytes& data_file,
+                          const ScriptSummary& script) {
+  size_t chunks = read_container(data_file, path).chunks.size();
+  std::string end =
+      script.ends ? format_text("END at frame %lld (%s)", static_cast<long long>(script.end_frame),
+                                format_time(script.end_frame).c_str())
+                  : std::string("no END");
+  return format_text("%s: %zu chunk%s, %zu bytes, %s\n", path == "-" ? "-" : path.c_str(), chunks,
+                     chunks == 1 ? "" : "s", data_file.size(), end.c_str());
+}
+
+int build(const Arguments& args, FILE* out, FILE* err) {
+  const std::string& source = args.positional[0];
+  std::string output =
+      args.output.value_or(std::filesystem::path(source).replace_extension(".dat").string());
+  if (output == source) {
+    std::fprintf(err, "%s: error: the data file would replace the source; name it with -o\n",
+                 source.c_str());
     return 1;
   }
   Bytes data_file;
-  Diagnostics diagnostics =
-      compile_and_check(args.positional[0], *args.output, args.check, &data_file);
+  ScriptSummary script;
+  Diagnostics diagnostics = compile_and_check(source, output, args.check, &data_file, &script);
   if (report(diagnostics, err, args.warnings) != 0) return 1;
-  return write_output(*args.output, data_file, err);
+  if (write_output(output, data_file, out, err) != 0) return 1;
+  // With the data file on standard output, the summary goes with the messages.
+  std::fputs(build_summary(output, data_file, script).c_str(), output == "-" ? err : out);
+  return 0;
 }
 
-int font(const Arguments& args, FILE*, FILE* err) {
-  if (args.positional.size() != 1 || !args.output) {
-    std::fputs(USAGE, err);
-    return 1;
-  }
+int font(const Arguments& args, FILE* out, FILE* err) {
   const std::string& path = args.positional[0];
   std::string error;
   std::optional<Bytes> art = read_file(path, error);
@@ -131,14 +154,10 @@ int font(const Arguments& args, FILE*, FILE* err) {
   std::optional<Bytes> payload =
       compile_font_art(std::string(art->begin(), art->end()), path, diagnostics);
   if (report(diagnostics, err) != 0 || !payload) return 1;
-  return write_output(*args.output, *payload, err);
+  return write_output(*args.output, *payload, out, err);
 }
 
 int list(const Arguments& args, FILE* out, FILE* err) {
-  if (args.positional.size() != 1) {
-    std::fputs(USAGE, err);
-    return 1;
-  }
   std::optional<Container> container = load(args.positional[0], err);
   if (!container) return 1;
   std::fputs(list_chunks(*container).c_str(), out);
@@ -146,27 +165,15 @@ int list(const Arguments& args, FILE* out, FILE* err) {
 }
 
 int disasm(const Arguments& args, FILE* out, FILE* err) {
-  if (args.positional.size() != 1) {
-    std::fputs(USAGE, err);
-    return 1;
-  }
   std::optional<Container> container = load(args.positional[0], err);
   if (!container) return 1;
   Disassembly disassembly = disassemble(*container);
-  int status = 0;
-  if (args.output)
-    status =
-        write_output(*args.output, Bytes(disassembly.show.begin(), disassembly.show.end()), err);
-  else
-    std::fputs(disassembly.show.c_str(), out);
+  int status = write_output(args.output.value_or("-"),
+                            Bytes(disassembly.show.begin(), disassembly.show.end()), out, err);
   return report(disassembly.diagnostics, err) | status;
 }
 
 int extract(const Arguments& args, FILE* out, FILE* err) {
-  if (args.positional.size() != 2) {
-    std::fputs(USAGE, err);
-    return 1;
-  }
   std::optional<Container> container = load(args.positional[0], err);
   if (!container) return 1;
   Extraction extraction = extract_chunks(*container, args.positional[1]);
@@ -175,10 +182,6 @@ int extract(const Arguments& args, FILE* out, FILE* err) {
 }
 
 int check(const Arguments& args, FILE*, FILE* err) {
-  if (args.positional.size() != 1) {
-    std::fputs(USAGE, err);
-    return 1;
-  }
   const std::string& path = args.positional[0];
   if (path.ends_with(".tds"))
     return report(compile_and_check(path, path, CheckPass::RUN, nullptr), err, args.warnings);
@@ -187,11 +190,7 @@ int check(const Arguments& args, FILE*, FILE* err) {
   return report(check_show(*container).diagnostics, err, args.warnings);
 }
 
-int classes(const Arguments& args, FILE* out, FILE* err) {
-  if (!args.positional.empty()) {
-    std::fputs(USAGE, err);
-    return 1;
-  }
+int classes(const Arguments&, FILE* out, FILE*) {
   for (size_t id = 0; id < fx::fx_classes.size(); ++id) {
     const fx::FxClass& info = *fx::fx_classes[id];
     std::fprintf(out, "%2zu %-9s %s\n", id, std::string(info.name).c_str(),
@@ -209,34 +208,140 @@ int classes(const Arguments& args, FILE* out, FILE* err) {
   return 0;
 }
 
+enum class Output { NONE, OPTIONAL, REQUIRED };  // how a command takes -o
+
 struct Command {
-  const char* name;
+  std::string_view name;
+  std::string_view operands;  // as the usage names them, space-separated
+  Output output;
+  std::string_view output_name;  // -o's value in the usage: "OUT.dat"
+  std::string_view switches;     // the other options it takes, space-separated
+  std::string_view help;         // '\n' begins a continuation line
   int (*run)(const Arguments& args, FILE* out, FILE* err);
 };
 
 constexpr Command commands[] = {
-    {"build", build},     {"font", font},   {"list", list},       {"disasm", disasm},
-    {"extract", extract}, {"check", check}, {"classes", classes},
+    {"build", "SHOW.tds", Output::OPTIONAL, "OUT.dat", "--no-check --strict",
+     "compile a show into OUT.dat (default: SHOW.dat beside the source)\n"
+     "and print its chunks, bytes and length; the check runs unless\n"
+     "--no-check, and --strict counts its warnings as errors",
+     build},
+    {"font", "GLYPHS.txt", Output::REQUIRED, "OUT.font", "", "compile font art into a FONT payload",
+     font},
+    {"list", "FILE.dat", Output::NONE, "", "", "one line a chunk", list},
+    {"disasm", "FILE.dat", Output::OPTIONAL, "OUT.tds", "",
+     "the file as a show, its chunks named after their numbers", disasm},
+    {"extract", "FILE.dat DIR", Output::NONE, "", "",
+     "every chunk as a file, and DIR/show.tds that rebuilds FILE.dat", extract},
+    {"check", "FILE.dat|SHOW.tds", Output::NONE, "", "--strict",
+     "the static check of a data file or of a show", check},
+    {"classes", "", Output::NONE, "", "", "the effect classes and their parameters", classes},
 };
+
+std::vector<std::string_view> words(std::string_view text) {
+  std::vector<std::string_view> found;
+  for (size_t at = 0; at < text.size();) {
+    size_t end = std::min(text.find(' ', at), text.size());
+    if (end > at) found.push_back(text.substr(at, end - at));
+    at = end + 1;
+  }
+  return found;
+}
+
+std::string synopsis(const Command& command) {
+  std::string text(command.name);
+  if (!command.operands.empty()) text += " " + std::string(command.operands);
+  std::string output = "-o " + std::string(command.output_name);
+  if (command.output == Output::REQUIRED) text += " " + output;
+  if (command.output == Output::OPTIONAL) text += " [" + output + "]";
+  for (std::string_view option : words(command.switches)) text += " [" + std::string(option) + "]";
+  return text;
+}
+
+std::string command_usage(const Command& command) {
+  return "usage: tundra-dat " + synopsis(command) + "\n";
+}
+
+bool takes_option(const Command& command, std::string_view option) {
+  if (option == "-o") return command.output != Output::NONE;
+  for (std::string_view word : words(command.switches))
+    if (word == option) return true;
+  return false;
+}
+
+std::string help_text() {
+  std::string text = std::string(USAGE_LINE) +
+                     "\nBuilds, checks and takes apart Tundra data files.\n\nCommands:\n";
+  for (const Command& command : commands) {
+    text += "  " + synopsis(command) + "\n";
+    for (size_t start = 0;;) {
+      size_t end = command.help.find('\n', start);
+      text += "        " + std::string(command.help.substr(start, end - start)) + "\n";
+      if (end == std::string_view::npos) break;
+      start = end + 1;
+    }
+  }
+  return text + "\nOptions:\n" + engine::format_options(engine::option_texts(dat_options)) +
+         "\nMessages go to standard error as FILE:LINE:COLUMN: error|warning: TEXT, ending\n"
+         "with a count.\n"
+         "\nExit status: 0 done (warnings alone do not fail, unless --strict); 1 errors in\n"
+         "the input, or a file that cannot be read or written; 2 a bad command line.\n";
+}
 
 }  // namespace
 
+std::vector<engine::OptionText> dat_option_texts() {
+  return engine::option_texts(dat_options);
+}
+
+std::vector<std::string_view> command_names() {
+  std::vector<std::string_view> names;
+  for (const Command& command : commands) names.push_back(command.name);
+  return names;
+}
+
 int run_tool(const std::vector<std::string>& args, FILE* out, FILE* err) {
-  if (args.empty() || args[0] == "help" || args[0] == "--help" || args[0] == "-h") {
-    std::fputs(USAGE, args.empty() ? err : out);
-    return args.empty() ? 1 : 0;
+  Arguments parsed;
+  engine::Arguments arguments = engine::parse_arguments(dat_options, args, parsed);
+  switch (arguments.request) {
+    case engine::Request::HELP:
+      std::fputs(help_text().c_str(), out);
+      return 0;
+    case engine::Request::VERSION:
+      engine::print_version(out, PROGRAM);
+      return 0;
+    case engine::Request::USAGE_ERROR:
+      return engine::report_usage_error(err, PROGRAM, arguments.error, USAGE_LINE);
+    case engine::Request::RUN:
+      break;
   }
-  Arguments parsed = parse(args);
+  if (arguments.operands.empty())
+    return engine::report_usage_error(err, PROGRAM, "no command given", USAGE_LINE);
+  const std::string& name = arguments.operands.front();
+  if (name == "help") {
+    std::fputs(help_text().c_str(), out);
+    return 0;
+  }
   for (const Command& command : commands) {
-    if (args[0] != command.name) continue;
-    if (!parsed.error.empty()) {
-      std::fprintf(err, "tundra-dat %s: %s\n%s", command.name, parsed.error.c_str(), USAGE);
-      return 1;
-    }
+    if (name != command.name) continue;
+    parsed.positional.assign(arguments.operands.begin() + 1, arguments.operands.end());
+    const std::string usage = command_usage(command);
+    for (std::string_view option : parsed.given)
+      if (!takes_option(command, option))
+        return engine::report_usage_error(err, PROGRAM,
+                                          name + " takes no option " + std::string(option), usage);
+    const size_t wanted = words(command.operands).size();
+    if (parsed.positional.size() > wanted)
+      return engine::report_usage_error(
+          err, PROGRAM, name + ": unexpected argument '" + parsed.positional[wanted] + "'", usage);
+    if (parsed.positional.size() < wanted)
+      return engine::report_usage_error(err, PROGRAM,
+                                        name + " needs " + std::string(command.operands), usage);
+    if (command.output == Output::REQUIRED && !parsed.output)
+      return engine::report_usage_error(err, PROGRAM, name + " needs -o", usage);
     return command.run(parsed, out, err);
   }
-  std::fprintf(err, "tundra-dat: unknown command '%s'\n%s", args[0].c_str(), USAGE);
-  return 1;
+  return engine::report_usage_error(err, PROGRAM, "unknown command '" + name + "'", USAGE_LINE);
 }
 
 }  // namespace tools

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <unistd.h>
+
 namespace tools::render {
 namespace {
 
@@ -32,9 +34,11 @@ std::string GifWriter::failure(const char* what, int code) {
 }
 
 std::string GifWriter::open(const std::string& path, int width, int height) {
-  path_ = path;
+  path_ = path == "-" ? "standard output" : path;
   int error = 0;
-  file_ = EGifOpenFileName(path.c_str(), false, &error);
+  // giflib closes the descriptor it writes to, so standard output is handed over as a copy.
+  file_ = path == "-" ? EGifOpenFileHandle(dup(STDOUT_FILENO), &error)
+                      : EGifOpenFileName(path.c_str(), false, &error);
   if (file_ == nullptr) return failure("create", error);
   // Version 89a, for the delays and the loop; giflib would write 87a when not told.
   EGifSetGifVersion(file_, true);

@@ -4,6 +4,7 @@
 #include <png.h>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace tools::render {
 
@@ -59,8 +60,13 @@ std::string write_png(const Image& image, const std::string& path) {
   record.width = static_cast<png_uint_32>(image.width);
   record.height = static_cast<png_uint_32>(image.height);
   record.format = image.channels == 1 ? PNG_FORMAT_GRAY : PNG_FORMAT_RGB;
-  if (png_image_write_to_file(&record, path.c_str(), 0, image.bytes.data(), 0, nullptr) == 0) {
-    std::string error = "cannot write " + path + ": " + record.message;
+  const bool written =
+      path == "-"
+          ? png_image_write_to_stdio(&record, stdout, 0, image.bytes.data(), 0, nullptr)
+          : png_image_write_to_file(&record, path.c_str(), 0, image.bytes.data(), 0, nullptr);
+  if (!written || (path == "-" && std::fflush(stdout) != 0)) {
+    std::string error = "cannot write " + (path == "-" ? std::string("standard output") : path) +
+                        ": " + record.message;
     png_image_free(&record);
     return error;
   }

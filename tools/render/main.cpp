@@ -2,11 +2,13 @@
 // writes its frames as raw pictures, grey images, ASCII text, PNGs, a GIF, a contact sheet and
 // a summary.
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "engine/clock.h"
 #include "engine/player.h"
 #include "engine/show.h"
+#include "engine/show_file.h"
 #include "tools/render/options.h"
 #include "tools/render/outputs.h"
 #include "tools/render/render_display.h"
@@ -16,10 +18,11 @@ namespace {
 
 using namespace tools::render;
 
+constexpr const char* PROGRAM = "tundra-render";
 constexpr int OUTPUT_FAILED = 1;
-constexpr int REJECTED = 255;  // run_show's status for a data file the engine cannot play
+constexpr int REJECTED = engine::FATAL_STATUS;  // a data file the engine cannot play
 
-int render(const RenderOptions& options, char* program) {
+int render(const RenderOptions& options, const std::string& data_path) {
   Outputs outputs(options);
   std::string output_error = outputs.open();
   if (!output_error.empty()) {
@@ -37,13 +40,14 @@ int render(const RenderOptions& options, char* program) {
 
   engine::ShowSetup setup;
   setup.make_display = render_display(control);
-  setup.data_path = options.data_path.c_str();
+  setup.data_path = data_path.c_str();
   setup.clock = &engine::instant_clock;
   setup.farewell = false;
   setup.frame_limit = options.frame_limit;
   setup.on_show = [&](engine::Show& show) { control.show = &show; };
-  char* show_argv[] = {program, nullptr};  // the player's own switches do not apply
-  int status = engine::run_show(1, show_argv, setup);
+  // Standard output may carry an output's bytes: the loader's line goes with the others then.
+  if (options.uses_standard_output()) setup.console.out = stderr;
+  int status = engine::run_show(setup);
 
   // Decided before the files are completed: a file that fails to close did not stop the show.
   const Ending ending = status != 0             ? Ending::INTERRUPTED
@@ -58,23 +62,32 @@ int render(const RenderOptions& options, char* program) {
   }
   if (options.stats && status != REJECTED)
     stats.print(stdout, ending, control.closed_at.value_or(0));
+  if (status == 0 && !options.writes_anything())
+    std::fprintf(stderr,
+                 "tundra-render: the show was rendered, but nothing was written: no output option "
+                 "was given (see tundra-render --help)\n");
   return status;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  ParsedCommandLine command_line = parse_command_line(argc, argv);
-  switch (command_line.request) {
-    case Request::HELP:
-      std::fputs(USAGE, stdout);
+  RenderCommand command = read_render_command(argc, argv);
+  const engine::Arguments& arguments = command.arguments;
+  switch (arguments.request) {
+    case engine::Request::HELP:
+      std::fputs(render_help().c_str(), stdout);
       return 0;
-    case Request::USAGE_ERROR:
-      std::fprintf(stderr, "tundra-render: %s\n%sTry 'tundra-render --help' for every option.\n",
-                   command_line.error.c_str(), USAGE_LINE);
-      return USAGE_STATUS;
-    case Request::RENDER:
+    case engine::Request::VERSION:
+      engine::print_version(stdout, PROGRAM);
+      return 0;
+    case engine::Request::USAGE_ERROR:
+      return engine::report_usage_error(stderr, PROGRAM, arguments.error, USAGE_LINE);
+    case engine::Request::RUN:
       break;
   }
-  return render(command_line.options, argv[0]);
+  std::optional<std::string> given;
+  if (!arguments.operands.empty()) given = arguments.operands.front();
+  return engine::play_chosen_file(
+      PROGRAM, given, [&](const std::string& path) { return render(command.options, path); });
 }

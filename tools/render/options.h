@@ -3,7 +3,10 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
+
+#include "engine/command_line.h"
 
 namespace tools::render {
 
@@ -12,8 +15,10 @@ inline constexpr int DEFAULT_SHEET_EVERY = 33;  // --sheet: one thumbnail a seco
 inline constexpr int DEFAULT_SCALE = 4;
 inline constexpr int MAX_SCALE = 32;
 
+// The name that sends an output file to standard output.
+inline constexpr const char* STANDARD_OUTPUT = "-";
+
 struct RenderOptions {
-  std::string data_path;                // the data file; the player's path when not given
   std::optional<uint32_t> frame_limit;  // --frames: frames 0 to N - 1, else until END
   std::string raw_path;                 // --raw: RGB565 pictures, little-endian
   std::string grey_path;                // --grey: the low byte of each picture pixel
@@ -28,24 +33,25 @@ struct RenderOptions {
 
   int png_every() const { return every.value_or(DEFAULT_EVERY); }
   int sheet_every() const { return every.value_or(DEFAULT_SHEET_EVERY); }
+  // Whether any option asks for something to be written.
+  bool writes_anything() const;
+  // Whether an output goes to standard output ('-'), where the loader's line must not go.
+  bool uses_standard_output() const;
 };
 
-// What the command line asks for: a render, the usage text, or a mistake to report.
-enum class Request { RENDER, HELP, USAGE_ERROR };
+// The renderer's own options, in the order --help lists them.
+extern const std::span<const engine::Option<RenderOptions>> render_options;
 
-struct ParsedCommandLine {
-  Request request = Request::RENDER;
+struct RenderCommand {
+  engine::Arguments arguments;  // request, data file operands, the mistake
   RenderOptions options;
-  std::string error;  // for USAGE_ERROR: what is wrong, without the program name
 };
 
-ParsedCommandLine parse_command_line(int argc, char** argv);
+// Reads the options; a second data file, or two outputs on standard output, is a mistake.
+RenderCommand read_render_command(int argc, char** argv);
 
 // The text --help prints: every option with its meaning. It begins with USAGE_LINE.
-extern const char* const USAGE;
+std::string render_help();
 extern const char* const USAGE_LINE;
-
-// The exit status of a command line the renderer cannot use.
-inline constexpr int USAGE_STATUS = 2;
 
 }  // namespace tools::render

@@ -10,13 +10,18 @@
 namespace tools::render {
 namespace {
 
+bool is_standard_output(const std::string& path) {
+  return path == STANDARD_OUTPUT;
+}
+
 std::string system_error(const std::string& what, const std::string& path) {
-  return what + " " + path + ": " + std::strerror(errno);
+  return what + " " + (is_standard_output(path) ? "standard output" : path) + ": " +
+         std::strerror(errno);
 }
 
 std::string open_stream(const std::string& path, FILE*& stream) {
   if (path.empty()) return {};
-  stream = std::fopen(path.c_str(), "wb");
+  stream = is_standard_output(path) ? stdout : std::fopen(path.c_str(), "wb");
   return stream != nullptr ? std::string() : system_error("cannot create", path);
 }
 
@@ -32,7 +37,7 @@ std::string make_directory(const std::string& path) {
 
 // Files written only at the end are created now, to find a bad path before a long render.
 std::string touch(const std::string& path) {
-  if (path.empty()) return {};
+  if (path.empty() || is_standard_output(path)) return {};
   FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) return system_error("cannot create", path);
   std::fclose(file);
@@ -42,7 +47,8 @@ std::string touch(const std::string& path) {
 std::string close_stream(FILE*& stream, const std::string& path) {
   if (stream == nullptr) return {};
   const bool failed = std::ferror(stream) != 0;
-  const bool close_failed = std::fclose(stream) != 0;
+  // Standard output stays open for whatever the process prints after the show.
+  const bool close_failed = stream == stdout ? std::fflush(stream) != 0 : std::fclose(stream) != 0;
   stream = nullptr;
   return failed || close_failed ? system_error("cannot write", path) : std::string();
 }
@@ -64,7 +70,7 @@ Outputs::Outputs(const RenderOptions& options) : options_(options) {}
 
 Outputs::~Outputs() {
   for (FILE* stream : {raw_, grey_, ascii_})
-    if (stream != nullptr) std::fclose(stream);
+    if (stream != nullptr && stream != stdout) std::fclose(stream);
 }
 
 std::string Outputs::open() {

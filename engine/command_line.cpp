@@ -1,0 +1,124 @@
+// Reading command lines against a table of options, and the texts every program prints alike.
+#include "engine/command_line.h"
+
+namespace engine {
+
+const char* const VERSION = TUNDRA_VERSION;
+
+namespace {
+
+// Option names and their values are padded to this width in --help; longer ones get the
+// explanation on the next line.
+constexpr size_t LABEL_WIDTH = 16;
+
+std::string quoted(std::string_view word) {
+  return "'" + std::string(word) + "'";
+}
+
+void add_option_lines(std::string& text, std::string_view label, std::string_view help) {
+  std::string line = "  " + std::string(label);
+  const std::string indent(2 + LABEL_WIDTH + 2, ' ');
+  if (label.size() > LABEL_WIDTH) {
+    text += line + "\n";
+    line = indent;
+  } else {
+    line.resize(indent.size(), ' ');
+  }
+  for (size_t start = 0;;) {
+    size_t end = help.find('\n', start);
+    text += line + std::string(help.substr(start, end - start)) + "\n";
+    if (end == std::string_view::npos) break;
+    start = end + 1;
+    line = indent;
+  }
+}
+
+}  // namespace
+
+Arguments read_arguments(const std::vector<std::string>& words, std::span<const OptionText> options,
+                         const std::function<std::string(size_t, std::string_view)>& store_option) {
+  Arguments arguments;
+  auto mistake = [&](std::string error) {
+    arguments.request = Request::USAGE_ERROR;
+    arguments.error = std::move(error);
+    return arguments;
+  };
+  bool options_ended = false;  // after "--" every word is an operand
+  for (size_t i = 0; i < words.size(); ++i) {
+    std::string_view word = words[i];
+    if (options_ended || word == "-" || !word.starts_with("-")) {
+      arguments.operands.emplace_back(word);
+      continue;
+    }
+    if (word == "--") {
+      options_ended = true;
+      continue;
+    }
+    size_t equals = word.find('=');
+    std::string_view name = word.substr(0, equals);
+    if (name == HELP_OPTION || name == HELP_SHORT || name == VERSION_OPTION) {
+      if (equals != std::string_view::npos) return mistake(std::string(name) + " takes no value");
+      arguments.request = name == VERSION_OPTION ? Request::VERSION : Request::HELP;
+      return arguments;
+    }
+    size_t index = 0;
+    while (index < options.size() && options[index].name != name) ++index;
+    if (index == options.size()) return mistake("unknown option " + quoted(name));
+    const OptionText& option = options[index];
+    std::string_view value;
+    if (option.value.empty()) {
+      if (equals != std::string_view::npos) return mistake(std::string(name) + " takes no value");
+    } else if (equals != std::string_view::npos) {
+      value = word.substr(equals + 1);
+    } else if (i + 1 < words.size()) {
+      value = words[++i];
+    } else {
+      return mistake(std::string(name) + " needs a value (" + std::string(option.value) + ")");
+    }
+    std::string error = store_option(index, value);
+    if (!error.empty()) return mistake(std::string(name) + " " + error);
+  }
+  return arguments;
+}
+
+std::vector<std::string> words_of(int argc, char** argv) {
+  return argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>{};
+}
+
+std::string usage_line(std::string_view program, std::span<const OptionText> options,
+                       std::string_view operands) {
+  std::string line = "usage: " + std::string(program);
+  for (const OptionText& option : options) {
+    line += " [" + std::string(option.name);
+    if (!option.value.empty()) line += " " + std::string(option.value);
+    line += "]";
+  }
+  return line + " " + std::string(operands) + "\n";
+}
+
+std::string format_options(std::span<const OptionText> options) {
+  std::string text;
+  for (const OptionText& option : options) {
+    std::string label(option.name);
+    if (!option.value.empty()) label += " " + std::string(option.value);
+    add_option_lines(text, label, option.help);
+  }
+  add_option_lines(text, std::string(HELP_SHORT) + ", " + std::string(HELP_OPTION),
+                   "print this text and exit");
+  add_option_lines(text, VERSION_OPTION, "print the version and exit");
+  return text;
+}
+
+int report_usage_error(FILE* err, std::string_view program, std::string_view error,
+                       std::string_view usage) {
+  std::string p(program);
+  std::fprintf(err, "%s: %s\n%sTry '%s --help' for more.\n", p.c_str(), std::string(error).c_str(),
+               std::string(usage).c_str(), p.c_str());
+  return USAGE_STATUS;
+}
+
+void print_version(FILE* out, std::string_view program) {
+  std::fprintf(out, "%s %s\n", std::string(program).c_str(), VERSION);
+}
+
+}  // namespace engine
