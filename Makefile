@@ -51,7 +51,7 @@ bench: build
 # nothing unless it fails, so that only the show fills the terminal.
 play: deps
 	@mkdir -p $(BUILD)
-	@{ $(CONFIGURE) && cmake --build $(BUILD) -j$(JOBS); } >$(BUILD)/build.log 2>&1 || \
+	@{ $(CONFIGURE) && cmake --build $(BUILD) -j$(JOBS) --target tundra show; } >$(BUILD)/build.log 2>&1 || \
 	  { cat $(BUILD)/build.log; echo "make play: the build failed; its log is $(BUILD)/build.log"; \
 	    exit 1; }
 	@cd $(BUILD)/show && ../tundra
