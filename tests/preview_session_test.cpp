@@ -306,6 +306,10 @@ TEST(PreviewSession, KeysSeekBySecondsThatAddUpAndStepFramesOnlyWhilePaused) {
   EXPECT_EQ(press(Key::COMMA), 1u);
   session.seek(5);
   EXPECT_EQ(press(Key::RIGHT), 38u);  // a seek by frame starts the seconds from that frame
+  session.toggle_pause();
+  session.tick();  // playing on from a second's seek: the next one starts from frame 39
+  session.toggle_pause();
+  EXPECT_EQ(press(Key::RIGHT), 72u);
   EXPECT_EQ(press(Key::HOME), 0u);
   EXPECT_EQ(session.state(), PlayState::PAUSED);
   EXPECT_EQ(press(Key::SPACE), 0u);

@@ -117,13 +117,15 @@ void Session::seek(int64_t frame) {
 
 void Session::seek_by(int64_t milliseconds) {
   if (show_ == nullptr) return;
-  const int64_t from = moment_kept_ ? moment_ms_ : int64_t{shown_} * MILLISECONDS_PER_FRAME;
+  const bool kept = moment_kept_ && moment_frame_ == shown_;
+  const int64_t from = kept ? moment_ms_ : int64_t{shown_} * MILLISECONDS_PER_FRAME;
   const int64_t moment = from + milliseconds;
   const int64_t wanted = nearest_frame(moment);
   seek(wanted);
   // A moment outside the show is not kept: seeking back from the end starts from the end.
   moment_kept_ = wanted == int64_t{shown_};
   moment_ms_ = moment;
+  moment_frame_ = shown_;
 }
 
 void Session::previous_point() {

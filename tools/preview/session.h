@@ -133,8 +133,10 @@ class Session {
   bool paused_ = false;
   bool ended_ = false;
   bool quit_asked_ = false;
-  // The moment the last seek_by aimed at, in milliseconds, while frame shown_ is still its frame.
+  // The moment the last seek_by aimed at, in milliseconds, and the frame it showed: the moment
+  // counts for the next seek_by while that frame is still the one showing.
   int64_t moment_ms_ = 0;
+  uint32_t moment_frame_ = 0;
   bool moment_kept_ = false;
   std::string engine_error_;
   ReloadOutcome outcome_;
