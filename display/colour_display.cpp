@@ -28,6 +28,7 @@ constexpr std::string_view KITTY_DELETE_IMAGES = "\x1b_Ga=d\x1b\\";
 struct ColourState : engine::DisplayState {
   const uint32_t* frame_counter = nullptr;
   engine::DisplayOptions options;
+  ColourDisplaySetup setup;
   std::unique_ptr<ColourView> view;
   Terminal terminal;
   Picture picture;
@@ -60,8 +61,9 @@ void close(engine::DisplayDriver& display) {
 
 void init(engine::DisplayDriver& display, int, int, int) {
   ColourState& state = of(display);
-  state.view = std::make_unique<ColourView>(detect_modes(state.options, environ));
-  state.terminal.open_screen(STDOUT_FILENO);
+  char** environment = state.setup.environment != nullptr ? state.setup.environment : environ;
+  state.view = std::make_unique<ColourView>(detect_modes(state.options, environment));
+  state.terminal.open_screen(state.setup.output_fd);
   if (state.terminal.has_screen()) watch_resizes();
 }
 
@@ -134,7 +136,8 @@ void present(engine::DisplayDriver& display) {
 }
 
 void start(engine::DisplayDriver& display) {
-  of(display).terminal.open_keyboard(STDIN_FILENO);
+  ColourState& state = of(display);
+  state.terminal.open_keyboard(state.setup.input_fd);
 }
 
 // Any key ends the show. Without a keyboard nobody can press one: only a signal ends it then.

@@ -2,6 +2,8 @@
 // 24-bit, 256 or 16 colours or as sixel or kitty pixels, each frame rewriting only what changed.
 #pragma once
 
+#include <unistd.h>
+
 #include <cstdint>
 #include <memory>
 
@@ -16,5 +18,17 @@ namespace display {
 // every frame as 80 x 25 cells of ANSI text, each frame followed by a line holding a form feed.
 std::unique_ptr<engine::DisplayDriver> create_colour_display(const uint32_t& frame_counter,
                                                              const engine::DisplayOptions& options);
+
+// Where a colour display reads keys and draws, and the environment its modes are detected from;
+// the player's are standard input, standard output and its own environment.
+struct ColourDisplaySetup {
+  int input_fd = STDIN_FILENO;
+  int output_fd = STDOUT_FILENO;
+  char** environment = nullptr;  // null: the process's environment
+};
+
+std::unique_ptr<engine::DisplayDriver> create_colour_display(const uint32_t& frame_counter,
+                                                             const engine::DisplayOptions& options,
+                                                             const ColourDisplaySetup& setup);
 
 }  // namespace display

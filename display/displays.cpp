@@ -7,6 +7,11 @@
 namespace display {
 namespace {
 
+std::unique_ptr<engine::DisplayDriver> create_colour(const uint32_t& frame_counter,
+                                                     const engine::DisplayOptions& options) {
+  return create_colour_display(frame_counter, options);
+}
+
 // AA-lib takes its settings from AAOPTS, not from the command line.
 std::unique_ptr<engine::DisplayDriver> create_ascii(const uint32_t& frame_counter,
                                                     const engine::DisplayOptions&) {
@@ -19,7 +24,7 @@ constexpr DisplayChoice choices[] = {
     {"colour",
      "colour through libchafa on a terminal: block symbols in 24-bit, 256 or 16 colours, or "
      "sixel or kitty pixels",
-     create_colour_display, true},
+     create_colour, true},
 };
 
 static_assert(choices[0].name == DEFAULT_DISPLAY, "the first display is the default");
