@@ -149,9 +149,16 @@ int poll_quit(engine::DisplayDriver& display) {
 
 std::unique_ptr<engine::DisplayDriver> create_colour_display(
     const uint32_t& frame_counter, const engine::DisplayOptions& options) {
+  return create_colour_display(frame_counter, options, ColourDisplaySetup{});
+}
+
+std::unique_ptr<engine::DisplayDriver> create_colour_display(const uint32_t& frame_counter,
+                                                             const engine::DisplayOptions& options,
+                                                             const ColourDisplaySetup& setup) {
   auto state = std::make_unique<ColourState>();
   state->frame_counter = &frame_counter;
   state->options = options;
+  state->setup = setup;
   return std::make_unique<engine::DisplayDriver>(engine::DisplayDriver{
       close, init, set_framebuffer, blit, present, start, poll_quit, std::move(state)});
 }
