@@ -127,8 +127,12 @@ TEST(Displays, ThePlayerChoosesFromATableWhoseDefaultIsTheAsciiDisplay) {
   const display::DisplayChoice* ascii = display::find_display(display::DEFAULT_DISPLAY);
   ASSERT_NE(ascii, nullptr);
   EXPECT_EQ(ascii->name, "ascii");
-  EXPECT_EQ(ascii->create, display::create_ascii_display);
-  EXPECT_EQ(display::find_display("colour"), nullptr);
+  EXPECT_EQ(&display::displays.front(), ascii);
+  EXPECT_FALSE(ascii->takes_options);
+  const display::DisplayChoice* colour = display::find_display("colour");
+  ASSERT_NE(colour, nullptr);
+  EXPECT_TRUE(colour->takes_options);
+  EXPECT_EQ(display::find_display("color"), nullptr);
   for (const display::DisplayChoice& choice : display::displays)
     EXPECT_EQ(display::find_display(choice.name), &choice);
 }
