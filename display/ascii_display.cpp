@@ -6,15 +6,17 @@
 #include <algorithm>
 #include <cstring>
 #include <initializer_list>
+#include <string>
 
 #include "display/flash.h"
 #include "display/terminal.h"
+#include "display/text_band.h"
 #include "engine/fatal.h"
 
 namespace display {
 namespace {
 
-struct AsciiState : engine::DisplayState {
+struct AsciiState : TextBandState {
   const uint32_t* frame_counter = nullptr;
   aa_context* context = nullptr;
   int picture_width = 0;
@@ -86,16 +88,44 @@ void init(engine::DisplayDriver& display, int width, int height, int) {
 
 void set_framebuffer(engine::DisplayDriver&, void*) {}
 
+// The text rows the picture is rendered on: all of them, unless a band of text lies below.
+int picture_text_rows(const AsciiState& state) {
+  return picture_rows(aa_scrheight(state.context), state.band.size());
+}
+
 void blit(engine::DisplayDriver& display, const engine::Buffer& buffer) {
   AsciiState& state = of(display);
-  blit_to_image(aa_image(state.context), aa_imgwidth(state.context), aa_imgheight(state.context),
+  // Above a band, the picture goes into the image rows of the text rows it keeps.
+  const int image_height = state.band.empty()
+                               ? aa_imgheight(state.context)
+                               : aa_imgheight(state.context) * picture_text_rows(state) /
+                                     std::max(aa_scrheight(state.context), 1);
+  blit_to_image(aa_image(state.context), aa_imgwidth(state.context), image_height,
                 state.picture_width, state.picture_height, buffer);
+}
+
+// The band's lines in AA-lib's own text, each padded to the width so that it covers what the
+// row held before.
+void put_band(AsciiState& state) {
+  const int width = aa_scrwidth(state.context), rows = aa_scrheight(state.context);
+  const int first = picture_text_rows(state);
+  for (int row = first; row < rows; ++row) {
+    std::string line = state.band[size_t(row - first)];
+    line.resize(size_t(width), ' ');
+    aa_puts(state.context, 0, row, AA_NORMAL, line.c_str());
+  }
 }
 
 void present(engine::DisplayDriver& display) {
   AsciiState& state = of(display);
   aa_renderparams params = render_params_at(*state.frame_counter);
-  aa_render(state.context, &params, 0, 0, aa_scrwidth(state.context), aa_scrheight(state.context));
+  if (state.band.empty()) {
+    aa_render(state.context, &params, 0, 0, aa_scrwidth(state.context),
+              aa_scrheight(state.context));
+  } else {
+    aa_render(state.context, &params, 0, 0, aa_scrwidth(state.context), picture_text_rows(state));
+    put_band(state);
+  }
   aa_flush(state.context);
 }
 

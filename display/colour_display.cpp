@@ -3,12 +3,15 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "display/colour_view.h"
 #include "display/flash.h"
 #include "display/picture.h"
 #include "display/terminal.h"
+#include "display/text_band.h"
 
 extern char** environ;
 
@@ -25,7 +28,7 @@ constexpr std::string_view FRAME_END = "\f\n";
 // Kitty keeps every image it was sent until it is told to forget them.
 constexpr std::string_view KITTY_DELETE_IMAGES = "\x1b_Ga=d\x1b\\";
 
-struct ColourState : engine::DisplayState {
+struct ColourState : TextBandState {
   const uint32_t* frame_counter = nullptr;
   engine::DisplayOptions options;
   ColourDisplaySetup setup;
@@ -41,6 +44,11 @@ struct ColourState : engine::DisplayState {
   Picture shown_picture;
   Flash shown_flash{};
   std::string out;
+  // The band of text as the screen holds it, and the rows the picture was fitted above it.
+  std::vector<std::string> shown_band;
+  int band_rows = 0;
+  int screen_columns = TEXT_COLUMNS;
+  int screen_rows = TEXT_ROWS;
 };
 
 ColourState& of(engine::DisplayDriver& display) {
@@ -78,9 +86,18 @@ void blit(engine::DisplayDriver& display, const engine::Buffer& buffer) {
 void fit(ColourState& state) {
   TerminalSize size =
       terminal_size(state.terminal.output_fd()).value_or(TerminalSize{TEXT_COLUMNS, TEXT_ROWS});
+  state.screen_columns = size.columns;
+  state.screen_rows = size.rows;
+  state.band_rows = size.rows - picture_rows(size.rows, state.band.size());
+  if (state.band_rows > 0) {  // the picture fits the rows above the band, as if they were all
+    const int rows = size.rows - state.band_rows;
+    size.pixel_height = size.pixel_height * rows / size.rows;
+    size.rows = rows;
+  }
   state.cell_fit = fit_cells(size.columns, size.rows);
   state.pixel_fit = fit_pixels(size, state.view->modes().pixels);
   state.shown = CellGrid();
+  state.shown_band.clear();
   state.fitted = true;
   state.out += "\x1b[0m\x1b[2J";
 }
@@ -89,9 +106,10 @@ void move_to(std::string& out, Placement at) {
   out += "\x1b[" + std::to_string(at.row + 1) + ";" + std::to_string(at.column + 1) + "H";
 }
 
-void present_on_screen(ColourState& state, Flash flash) {
+void present_picture(ColourState& state, Flash flash) {
   bool refitted = false;
-  if (take_resize() || !state.fitted) {
+  const int band_rows = state.screen_rows - picture_rows(state.screen_rows, state.band.size());
+  if (take_resize() || !state.fitted || band_rows != state.band_rows) {
     fit(state);
     refitted = true;
   }
@@ -110,6 +128,26 @@ void present_on_screen(ColourState& state, Flash flash) {
   state.out += state.view->draw_pixels(state.picture, flash, state.pixel_fit);
   state.shown_picture = state.picture;
   state.shown_flash = flash;
+}
+
+// The band's lines that changed, each on its row in the terminal's own colours, the rest of the
+// row cleared. The last column is left alone: a character there may scroll some terminals.
+void draw_band(ColourState& state) {
+  const int first = state.screen_rows - state.band_rows;
+  const size_t width = size_t(std::max(state.screen_columns - 1, 0));
+  state.shown_band.resize(state.band.size());
+  for (int row = 0; row < state.band_rows; ++row) {
+    std::string line = state.band[size_t(row)].substr(0, width);
+    if (line == state.shown_band[size_t(row)]) continue;
+    move_to(state.out, Placement{0, first + row});
+    state.out += "\x1b[0m" + line + "\x1b[K";
+    state.shown_band[size_t(row)] = line;
+  }
+}
+
+void present_on_screen(ColourState& state, Flash flash) {
+  present_picture(state, flash);
+  if (state.band_rows > 0) draw_band(state);
 }
 
 void present_as_text(ColourState& state, Flash flash) {

@@ -251,19 +251,30 @@ bool takes_option(const Command& command, std::string_view option) {
   return false;
 }
 
-std::string help_text() {
-  std::string text = std::string(USAGE_LINE) +
-                     "\nBuilds, checks and takes apart Tundra data files.\n\nCommands:\n";
-  for (const Command& command : commands) {
-    text += "  " + synopsis(command) + "\n";
-    for (size_t start = 0;;) {
-      size_t end = command.help.find('\n', start);
-      text += "        " + std::string(command.help.substr(start, end - start)) + "\n";
-      if (end == std::string_view::npos) break;
-      start = end + 1;
-    }
+void add_command_help(std::string& text, const std::string& synopsis, std::string_view help) {
+  text += "  " + synopsis + "\n";
+  for (size_t start = 0;;) {
+    size_t end = help.find('\n', start);
+    text += "        " + std::string(help.substr(start, end - start)) + "\n";
+    if (end == std::string_view::npos) break;
+    start = end + 1;
   }
-  return text + "\nOptions:\n" + engine::format_options(engine::option_texts(dat_options)) +
+}
+
+std::string help_text(std::span<const OuterCommand> outer) {
+  std::string text = std::string(USAGE_LINE) +
+                     "\nBuilds, checks, takes apart and plays Tundra shows.\n\nCommands:\n";
+  for (const Command& command : commands) add_command_help(text, synopsis(command), command.help);
+  std::vector<engine::OptionText> options = engine::option_texts(dat_options);
+  for (const OuterCommand& command : outer) {
+    std::string synopsis = std::string(command.name) + " " + std::string(command.operands);
+    for (const engine::OptionText& option : command.options)
+      synopsis += " [" + std::string(option.name) +
+                  (option.value.empty() ? "" : " " + std::string(option.value)) + "]";
+    add_command_help(text, synopsis, command.help);
+    options.insert(options.end(), command.options.begin(), command.options.end());
+  }
+  return text + "\nOptions:\n" + engine::format_options(options) +
          "\nMessages go to standard error as FILE:LINE:COLUMN: error|warning: TEXT, ending\n"
          "with a count.\n"
          "\nExit status: 0 done (warnings alone do not fail, unless --strict); 1 errors in\n"
@@ -282,12 +293,16 @@ std::vector<std::string_view> command_names() {
   return names;
 }
 
-int run_tool(const std::vector<std::string>& args, FILE* out, FILE* err) {
+int run_tool(const std::vector<std::string>& args, FILE* out, FILE* err,
+             std::span<const OuterCommand> outer) {
+  for (const OuterCommand& command : outer)
+    if (!args.empty() && args.front() == command.name)
+      return command.run(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
   Arguments parsed;
   engine::Arguments arguments = engine::parse_arguments(dat_options, args, parsed);
   switch (arguments.request) {
     case engine::Request::HELP:
-      std::fputs(help_text().c_str(), out);
+      std::fputs(help_text(outer).c_str(), out);
       return 0;
     case engine::Request::VERSION:
       engine::print_version(out, PROGRAM);
@@ -301,7 +316,7 @@ int run_tool(const std::vector<std::string>& args, FILE* out, FILE* err) {
     return engine::report_usage_error(err, PROGRAM, "no command given", USAGE_LINE);
   const std::string& name = arguments.operands.front();
   if (name == "help") {
-    std::fputs(help_text().c_str(), out);
+    std::fputs(help_text(outer).c_str(), out);
     return 0;
   }
   for (const Command& command : commands) {
