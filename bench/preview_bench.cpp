@@ -31,10 +31,12 @@ bool have_source(benchmark::State& state) {
   return false;
 }
 
-// From the first frame to the last: the whole show stepped, every frame's buffers blitted.
+// From the first frame to the last: the whole show stepped, every frame's buffers blitted
+// (argument 1) or with no display at all (0), which is the engine's share.
 void BM_PreviewSeekToTheLastFrame(benchmark::State& state) {
   if (!have_source(state)) return;
   ShownSession shown;
+  if (state.range(0) == 0) shown.session.attach(nullptr);
   if (!shown.session.open(0, preview::Start::PAUSED)) {
     state.SkipWithError(shown.session.outcome().error.c_str());
     return;
@@ -48,7 +50,11 @@ void BM_PreviewSeekToTheLastFrame(benchmark::State& state) {
   }
   state.counters["frames"] = last;
 }
-BENCHMARK(BM_PreviewSeekToTheLastFrame)->Unit(benchmark::kMillisecond)->Repetitions(5);
+BENCHMARK(BM_PreviewSeekToTheLastFrame)
+    ->Arg(1)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5);
 
 // A reload at a frame near the end, as after a save there: the sources read, compiled and
 // checked, the show made and replayed to the frame that was showing.

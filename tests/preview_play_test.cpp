@@ -211,9 +211,14 @@ TEST(PreviewInTerminal, ATerminalSmallerThanThePictureStillFitsAndSigtermEndsWit
   show.write("show.tds", long_show("0x00FF"));
   PanePreview preview(show, 40, 12);
   ASSERT_TRUE(preview.status_has("playing")) << preview.pane.screen();
-  std::vector<std::string> screen = preview.screen();
-  EXPECT_GE(lit_characters(screen[0]), 30) << preview.pane.screen();
-  EXPECT_GE(lit_characters(screen[10]), 30) << preview.pane.screen();
+  // The picture's first and last rows both show it, above the status line.
+  EXPECT_TRUE(support::wait_until(
+      [&] {
+        std::vector<std::string> screen = preview.screen();
+        return lit_characters(screen[0]) >= 30 && lit_characters(screen[10]) >= 30;
+      },
+      10))
+      << preview.pane.screen();
   EXPECT_LE(preview.status_line().size(), 40u);
   ASSERT_EQ(kill(preview.pid(), SIGTERM), 0);
   ASSERT_TRUE(preview.shell_back()) << preview.pane.screen();
