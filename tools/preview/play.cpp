@@ -81,14 +81,20 @@ std::vector<std::string> lines_of(const std::string& text) {
   return lines;
 }
 
-// The display the preview shows on, closed however the preview ends.
-struct OpenDisplay {
-  std::unique_ptr<engine::DisplayDriver> driver;
+// The terminal as the preview takes it: the display and the keyboard, given back however the
+// preview ends, the keyboard first (the display gives back the modes it found before it).
+struct TakenTerminal {
+  std::unique_ptr<engine::DisplayDriver> display;
   std::vector<unsigned char> framebuffer;
-  bool open = false;
-  ~OpenDisplay() {
-    if (open) driver->close(*driver);
+  bool display_open = false;
+  display::Terminal keyboard;
+
+  void close() {
+    keyboard.close();
+    if (display_open) display->close(*display);
+    display_open = false;
   }
+  ~TakenTerminal() { close(); }
 };
 
 // The quit signals held back except while the loop sleeps, so that one arriving just before the
@@ -217,37 +223,31 @@ int play(const PlayOptions& options, const std::string& source, FILE* err) {
   }
   engine::catch_quit_signals();
   const display::DisplayChoice* choice = display::find_display(options.display);
-  OpenDisplay display;
-  display::Terminal keyboard;
+  TakenTerminal terminal;
+  std::string failure;
   try {
-    display.driver = choice->create(session.frame_counter(), engine::DisplayOptions{});
-    if (!display.driver) engine::fail_with(engine::Stream::ERR, "cannot open the display\n");
-    display.driver->init(*display.driver, engine::PICTURE_WIDTH, engine::PICTURE_HEIGHT, 0);
-    display.open = true;
-    display.framebuffer.resize(engine::FRAMEBUFFER_BYTES);
-    display.driver->set_framebuffer(*display.driver, display.framebuffer.data());
-    // The keys are the preview's, not the display's: its own keyboard is never started.
+    terminal.display = choice->create(session.frame_counter(), engine::DisplayOptions{});
+    if (!terminal.display) engine::fail_with(engine::Stream::ERR, "cannot open the display\n");
+    terminal.display->init(*terminal.display, engine::PICTURE_WIDTH, engine::PICTURE_HEIGHT, 0);
+    terminal.display_open = true;
+    terminal.framebuffer.resize(engine::FRAMEBUFFER_BYTES);
+    terminal.display->set_framebuffer(*terminal.display, terminal.framebuffer.data());
+    // The keys are the preview's, not the display's: the display's own keyboard is never
+    // started, and resizes are watched here instead.
     display::watch_resizes();
-    keyboard.open_keyboard(STDIN_FILENO);
-    Preview preview(session, *display.driver, keyboard);
+    terminal.keyboard.open_keyboard(STDIN_FILENO);
+    Preview preview(session, *terminal.display, terminal.keyboard);
     preview.run();
   } catch (const engine::FatalError& error) {
-    keyboard.close();
-    if (display.open) display.driver->close(*display.driver);
-    display.open = false;
-    std::fputs(error.message.c_str(), err);
-    return engine::FATAL_STATUS;
+    failure = error.message;
   } catch (const std::bad_alloc&) {
-    keyboard.close();
-    if (display.open) display.driver->close(*display.driver);
-    display.open = false;
-    std::fputs("tundra-dat: out of memory\n", err);
+    failure = "tundra-dat: out of memory\n";
+  }
+  terminal.close();  // before any message, which would otherwise go to the picture's screen
+  if (!failure.empty()) {
+    std::fputs(failure.c_str(), err);
     return engine::FATAL_STATUS;
   }
-  keyboard.close();
-  display.driver->close(*display.driver);
-  display.open = false;
-  display::stop_watching_resizes();
   return engine::quit_signal() != 0 ? 128 + engine::quit_signal() : 0;
 }
 
