@@ -5,6 +5,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <regex>
 #include <sstream>
@@ -224,6 +225,49 @@ TEST(PreviewInTerminal, ATerminalSmallerThanThePictureStillFitsAndSigtermEndsWit
   ASSERT_TRUE(preview.shell_back()) << preview.pane.screen();
   EXPECT_EQ(preview.status(), std::to_string(128 + SIGTERM) + "\n");
   EXPECT_TRUE(preview.modes_restored());
+}
+
+TEST(PreviewInTerminal, IntAndHupEndItWith128PlusTheSignalOnARestoredTerminal) {
+  for (int signal_number : {SIGINT, SIGHUP}) {
+    SCOPED_TRACE(strsignal(signal_number));
+    ShowDir show;
+    show.write("show.tds", long_show("0x00FF"));
+    PanePreview preview(show, 80, 25, "--display colour");
+    ASSERT_TRUE(preview.status_has("playing")) << preview.pane.screen();
+    ASSERT_EQ(kill(preview.pid(), signal_number), 0);
+    ASSERT_TRUE(preview.shell_back()) << preview.pane.screen();
+    EXPECT_EQ(preview.status(), std::to_string(128 + signal_number) + "\n");
+    EXPECT_TRUE(preview.modes_restored());
+  }
+}
+
+TEST(PreviewInTerminal, APausedPictureIsDrawnAgainAtTheNewSizeOfAResizedTerminal) {
+  ShowDir show;
+  show.write("show.tds", long_show("0x00FF"));
+  PanePreview preview(show, 80, 25);
+  ASSERT_TRUE(preview.status_has("playing")) << preview.pane.screen();
+  preview.pane.key("Space");
+  ASSERT_TRUE(preview.status_has("paused")) << preview.status_line();
+  const long paused = preview.frame();
+
+  preview.pane.resize(100, 30);
+  preview.rows = 30;
+  // Larger: the whole picture in the top-left 80 x 25 characters, whole pixels to a character;
+  // the status line on the new bottom row, at the frame that was paused.
+  ASSERT_TRUE(preview.status_has("paused")) << preview.pane.screen();
+  EXPECT_EQ(preview.frame(), paused);
+  std::vector<std::string> screen;
+  EXPECT_TRUE(support::wait_until(
+      [&] {
+        screen = preview.screen();
+        return lit_characters(screen[0]) >= 78 && lit_characters(screen[24]) >= 78;
+      },
+      10))
+      << preview.pane.screen();
+  for (int row = 25; row < 29; ++row) EXPECT_EQ(lit_characters(screen[size_t(row)]), 0) << row;
+  preview.pane.key("q");
+  ASSERT_TRUE(preview.shell_back()) << preview.pane.screen();
+  EXPECT_EQ(preview.status(), "0\n");
 }
 
 // ---- The command line ----
