@@ -56,16 +56,16 @@ constexpr NamedKey named_keys[] = {
 };
 
 std::string usage() {
-  return std::string("usage: ") + PROGRAM + " play " + std::string(PLAY_OPERANDS) +
-         " [--display NAME] [--at TIME] [--rebuild COMMAND] [--watch PATH]...\n";
+  return engine::usage_line(std::string(PROGRAM) + " play", engine::option_texts(play_options),
+                            PLAY_OPERANDS);
 }
 
 std::string help_text() {
   return usage() +
-         "\nPlays a show from its source in the terminal at the show's speed. Every file the\n"
-         "show uses is watched: a save compiles and checks the show again and replays it to\n"
-         "the frame showing. A save with errors keeps the last good show playing, the first\n"
-         "error in the status line at the bottom.\n\nOptions:\n" +
+         "\nPlays a show from its source in the terminal at the show's speed. Every file\n"
+         "the show uses is watched: a save compiles and checks the show again and\n"
+         "replays it to the frame showing. A save with errors keeps the last good show\n"
+         "playing, the first error in the status line at the bottom.\n\nOptions:\n" +
          engine::format_options(engine::option_texts(play_options)) + "\nKeys:\n" + keys_help() +
          "\nExit status: 0 after q or Esc; 1 a show that does not compile at the start; 2 a\n"
          "bad command line; 255 a display that cannot be opened; 128 + N after signal N.\n";

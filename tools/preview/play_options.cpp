@@ -27,7 +27,7 @@ constexpr engine::Option<PlayOptions> rows[] = {
        return std::string();
      }},
     {"--rebuild", "COMMAND",
-     "play: run COMMAND (with /bin/sh) before reloading when a file\n"
+     "play: run COMMAND with /bin/sh before reloading when a file\n"
      "under a --watch path changes, and at every r",
      [](PlayOptions& options, std::string_view value) {
        if (value.empty()) return std::string("needs a command");
