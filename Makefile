@@ -7,7 +7,7 @@ JOBS    ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
 .PHONY: all deps build build-sanitize test test-normal test-sanitize fuzz bench format clean \
-	play preview golden excerpt fresh-check deb
+	play edit preview golden excerpt fresh-check deb
 
 all: build
 
@@ -55,6 +55,19 @@ play: deps
 	  { cat $(BUILD)/build.log; echo "make play: the build failed; its log is $(BUILD)/build.log"; \
 	    exit 1; }
 	@cd $(BUILD)/show && ../tundra
+
+# The show played from its sources in show/ with the live preview (keys: tundra-dat play
+# --help): a save of a scene, text, font or art file shows at once; pictures the generator
+# draws are drawn again first when their art, texts, fonts or the generator change.
+edit: deps
+	@mkdir -p $(BUILD)
+	@{ $(CONFIGURE) && cmake --build $(BUILD) -j$(JOBS) --target tundra-dat show-edit; } \
+	  >$(BUILD)/build.log 2>&1 || \
+	  { cat $(BUILD)/build.log; echo "make edit: the build failed; its log is $(BUILD)/build.log"; \
+	    exit 1; }
+	@cd $(BUILD)/show/edit && ../../tools/dat/tundra-dat play show.tds \
+	  --rebuild "cmake --build $(abspath $(BUILD)) --target show-pictures" \
+	  $(foreach folder,art font texts generator,--watch $(CURDIR)/show/$(folder))
 
 # A Debian package of the installed tree: $(BUILD)/tundra_VERSION_ARCH.deb, its dependencies
 # worked out by dpkg-shlibdeps. scripts/check-deb-install tries it in a pristine Debian root.

@@ -4,17 +4,19 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <csignal>
 #include <cstring>
 #include <initializer_list>
+#include <string>
 
 #include "display/flash.h"
+#include "display/terminal.h"
+#include "display/text_band.h"
 #include "engine/fatal.h"
 
 namespace display {
 namespace {
 
-struct AsciiState : engine::DisplayState {
+struct AsciiState : TextBandState {
   const uint32_t* frame_counter = nullptr;
   aa_context* context = nullptr;
   int picture_width = 0;
@@ -30,42 +32,8 @@ AsciiState& of(engine::DisplayDriver& display) {
 // A terminal that changes size sends SIGWINCH, and what AA-lib makes of it depends on its
 // keyboard: the curses one hands ncurses' KEY_RESIZE on as an unknown key, which would end the
 // show, and the slang one reports nothing, so the picture would keep its old size. The display
-// therefore watches SIGWINCH itself, calling on to whatever handler the terminal libraries put
-// there, and resizes AA-lib's context at the next poll.
-volatile sig_atomic_t window_resized = 0;
-struct sigaction library_winch {};  // the handler ours calls on to
-
-void on_winch(int signal_number, siginfo_t* info, void* context) {
-  window_resized = 1;
-  if ((library_winch.sa_flags & SA_SIGINFO) != 0) {
-    if (library_winch.sa_sigaction != nullptr)
-      library_winch.sa_sigaction(signal_number, info, context);
-  } else if (library_winch.sa_handler != SIG_DFL && library_winch.sa_handler != SIG_IGN) {
-    library_winch.sa_handler(signal_number);
-  }
-}
-
-// Puts our handler in front of the libraries' again if one of them has re-installed its own
-// (some do so from inside their handler, at every signal).
-void watch_resizes() {
-  struct sigaction current {};
-  sigaction(SIGWINCH, nullptr, &current);
-  if ((current.sa_flags & SA_SIGINFO) != 0 && current.sa_sigaction == on_winch) return;
-  library_winch = current;
-  struct sigaction ours {};
-  ours.sa_sigaction = on_winch;
-  ours.sa_flags = SA_SIGINFO | SA_RESTART;
-  sigemptyset(&ours.sa_mask);
-  sigaction(SIGWINCH, &ours, nullptr);
-}
-
-void stop_watching_resizes() {
-  struct sigaction current {};
-  sigaction(SIGWINCH, nullptr, &current);
-  if ((current.sa_flags & SA_SIGINFO) != 0 && current.sa_sigaction == on_winch)
-    sigaction(SIGWINCH, &library_winch, nullptr);
-  window_resized = 0;
-}
+// therefore watches SIGWINCH itself (display/terminal.h), calling on to whatever handler the
+// terminal libraries put there, and resizes AA-lib's context at the next poll.
 
 // AA-lib gives a resized context new image memory without clearing it: whatever lies outside
 // the picture would show as noise.
@@ -120,16 +88,44 @@ void init(engine::DisplayDriver& display, int width, int height, int) {
 
 void set_framebuffer(engine::DisplayDriver&, void*) {}
 
+// The text rows the picture is rendered on: all of them, unless a band of text lies below.
+int picture_text_rows(const AsciiState& state) {
+  return picture_rows(aa_scrheight(state.context), state.band.size());
+}
+
 void blit(engine::DisplayDriver& display, const engine::Buffer& buffer) {
   AsciiState& state = of(display);
-  blit_to_image(aa_image(state.context), aa_imgwidth(state.context), aa_imgheight(state.context),
+  // Above a band, the picture goes into the image rows of the text rows it keeps.
+  const int image_height = state.band.empty()
+                               ? aa_imgheight(state.context)
+                               : aa_imgheight(state.context) * picture_text_rows(state) /
+                                     std::max(aa_scrheight(state.context), 1);
+  blit_to_image(aa_image(state.context), aa_imgwidth(state.context), image_height,
                 state.picture_width, state.picture_height, buffer);
+}
+
+// The band's lines in AA-lib's own text, each padded to the width so that it covers what the
+// row held before.
+void put_band(AsciiState& state) {
+  const int width = aa_scrwidth(state.context), rows = aa_scrheight(state.context);
+  const int first = picture_text_rows(state);
+  for (int row = first; row < rows; ++row) {
+    std::string line = state.band[size_t(row - first)];
+    line.resize(size_t(width), ' ');
+    aa_puts(state.context, 0, row, AA_NORMAL, line.c_str());
+  }
 }
 
 void present(engine::DisplayDriver& display) {
   AsciiState& state = of(display);
   aa_renderparams params = render_params_at(*state.frame_counter);
-  aa_render(state.context, &params, 0, 0, aa_scrwidth(state.context), aa_scrheight(state.context));
+  if (state.band.empty()) {
+    aa_render(state.context, &params, 0, 0, aa_scrwidth(state.context),
+              aa_scrheight(state.context));
+  } else {
+    aa_render(state.context, &params, 0, 0, aa_scrwidth(state.context), picture_text_rows(state));
+    put_band(state);
+  }
   aa_flush(state.context);
 }
 
@@ -149,8 +145,7 @@ void start(engine::DisplayDriver& display) {
 constexpr int RESIZE_ECHO_POLLS = 5;
 
 bool is_resize(const AsciiState& state, int key) {
-  return key == AA_RESIZE || window_resized != 0 ||
-         (key == AA_UNKNOWN && state.resize_echo_polls > 0);
+  return key == AA_RESIZE || resize_pending() || (key == AA_UNKNOWN && state.resize_echo_polls > 0);
 }
 
 // Any key ends the show. Without a keyboard nobody can press one, so the show plays on (a quit
@@ -158,8 +153,7 @@ bool is_resize(const AsciiState& state, int key) {
 int poll_quit(engine::DisplayDriver& display) {
   AsciiState& state = of(display);
   if (!state.keyboard) {
-    if (window_resized != 0) {
-      window_resized = 0;
+    if (take_resize()) {
       resize(state);
     }
     return 0;
@@ -168,7 +162,7 @@ int poll_quit(engine::DisplayDriver& display) {
   int key = aa_getkey(state.context, 0);
   // A few rounds at most: each resize may leave another echo behind.
   for (int round = 0; round < 4 && is_resize(state, key); ++round) {
-    window_resized = 0;
+    clear_resize();
     resize(state);
     state.resize_echo_polls = RESIZE_ECHO_POLLS;
     if (key != AA_RESIZE && key != AA_UNKNOWN && key != AA_NONE) return key;  // came with it

@@ -2,14 +2,32 @@
 #include "display/displays.h"
 
 #include "display/ascii_display.h"
+#include "display/colour_display.h"
 
 namespace display {
 namespace {
 
+std::unique_ptr<engine::DisplayDriver> create_colour(const uint32_t& frame_counter,
+                                                     const engine::DisplayOptions& options) {
+  return create_colour_display(frame_counter, options);
+}
+
+// AA-lib takes its settings from AAOPTS, not from the command line.
+std::unique_ptr<engine::DisplayDriver> create_ascii(const uint32_t& frame_counter,
+                                                    const engine::DisplayOptions&) {
+  return create_ascii_display(frame_counter);
+}
+
 constexpr DisplayChoice choices[] = {
     {"ascii", "ASCII art through AA-lib, on a terminal, the Linux console or an X window",
-     create_ascii_display},
+     create_ascii, false},
+    {"colour",
+     "colour through libchafa on a terminal: block symbols in 24-bit, 256 or 16 colours, or "
+     "sixel or kitty pixels",
+     create_colour, true},
 };
+
+static_assert(choices[0].name == DEFAULT_DISPLAY, "the first display is the default");
 
 }  // namespace
 

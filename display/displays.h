@@ -9,12 +9,9 @@
 
 namespace display {
 
-struct DisplayChoice {
-  std::string_view name;     // as a command line names it
-  std::string_view summary;  // what it shows, and where
-  std::unique_ptr<engine::DisplayDriver> (*create)(const uint32_t& frame_counter);
-};
+using engine::DisplayChoice;
 
+// The first row is the default.
 extern const std::span<const DisplayChoice> displays;
 
 inline constexpr std::string_view DEFAULT_DISPLAY = "ascii";

@@ -11,6 +11,9 @@ namespace {
 // explanation on the next line.
 constexpr size_t LABEL_WIDTH = 16;
 
+// A terminal's width: usage lines are wrapped to stay within it.
+constexpr size_t USAGE_WIDTH = 80;
+
 std::string quoted(std::string_view word) {
   return "'" + std::string(word) + "'";
 }
@@ -87,13 +90,25 @@ std::vector<std::string> words_of(int argc, char** argv) {
 
 std::string usage_line(std::string_view program, std::span<const OptionText> options,
                        std::string_view operands) {
-  std::string line = "usage: " + std::string(program);
+  std::vector<std::string> words;
   for (const OptionText& option : options) {
-    line += " [" + std::string(option.name);
-    if (!option.value.empty()) line += " " + std::string(option.value);
-    line += "]";
+    std::string word = "[" + std::string(option.name);
+    if (!option.value.empty()) word += " " + std::string(option.value);
+    words.push_back(word + "]");
   }
-  return line + " " + std::string(operands) + "\n";
+  words.emplace_back(operands);
+  // Lines that would pass USAGE_WIDTH go on below the program's name.
+  const std::string start = "usage: " + std::string(program);
+  std::string text = start, line = start;
+  for (const std::string& word : words) {
+    if (line.size() + 1 + word.size() > USAGE_WIDTH && line.size() > start.size()) {
+      text += "\n" + std::string(start.size(), ' ');
+      line = std::string(start.size(), ' ');
+    }
+    text += " " + word;
+    line += " " + word;
+  }
+  return text + "\n";
 }
 
 std::string format_options(std::span<const OptionText> options) {

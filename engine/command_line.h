@@ -75,7 +75,8 @@ Arguments parse_arguments(std::span<const Option<Settings>> options,
 // The arguments after the program's name, as words.
 std::vector<std::string> words_of(int argc, char** argv);
 
-// "usage: PROGRAM [-a] [--b VALUE] OPERANDS\n", the options in their table's order.
+// "usage: PROGRAM [-a] [--b VALUE] OPERANDS\n", the options in their table's order, wrapped
+// within 80 columns below the program's name.
 std::string usage_line(std::string_view program, std::span<const OptionText> options,
                        std::string_view operands);
 

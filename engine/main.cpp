@@ -1,4 +1,4 @@
-// tundra: plays a show's data file as ASCII art.
+// tundra: plays a show's data file as ASCII art, or in colour.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -11,6 +11,5 @@ int main(int argc, char** argv) {
   for (int fd = 0; fd <= 2; ++fd)
     if (fcntl(fd, F_GETFD) == -1) open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
 
-  return engine::play_command_line(argc, argv,
-                                   display::find_display(display::DEFAULT_DISPLAY)->create);
+  return engine::play_command_line(argc, argv, display::displays);
 }

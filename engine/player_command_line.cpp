@@ -3,12 +3,48 @@
 
 #include <cstdio>
 #include <optional>
+#include <utility>
 
 #include "engine/player.h"
 #include "engine/show_file.h"
 
 namespace engine {
 namespace {
+
+template <class Mode>
+using ModeNames = std::pair<std::string_view, Mode>;
+
+constexpr ModeNames<ColourMode> colour_mode_names[] = {
+    {"truecolor", ColourMode::TRUECOLOR},
+    {"256", ColourMode::INDEXED_256},
+    {"16", ColourMode::INDEXED_16},
+};
+constexpr ModeNames<PixelMode> pixel_mode_names[] = {
+    {"symbols", PixelMode::SYMBOLS},
+    {"sixels", PixelMode::SIXELS},
+    {"kitty", PixelMode::KITTY},
+};
+
+// "a, b or c".
+template <class Names>
+std::string listed(const Names& names) {
+  std::string text;
+  for (size_t i = 0; i < std::size(names); ++i) {
+    if (i > 0) text += i + 1 == std::size(names) ? " or " : ", ";
+    text += std::string(names[i].first);
+  }
+  return text;
+}
+
+template <class Mode, size_t N>
+std::string store_mode(Mode& mode, const ModeNames<Mode> (&names)[N], std::string_view value) {
+  for (const auto& [name, named_mode] : names)
+    if (name == value) {
+      mode = named_mode;
+      return {};
+    }
+  return "takes " + listed(names) + ", not '" + std::string(value) + "'";
+}
 
 constexpr Option<PlayerCommand> option_rows[] = {
     {"-nosync", "", "play as fast as the machine allows, not at 30 ms a frame",
@@ -21,7 +57,58 @@ constexpr Option<PlayerCommand> option_rows[] = {
        command.farewell = false;
        return std::string();
      }},
+    {"--display", "NAME",
+     "where the picture goes: ascii (AA-lib, the default) or\ncolour (libchafa, on this terminal)",
+     [](PlayerCommand& command, std::string_view value) {
+       if (value.empty()) return std::string("needs a display's name");
+       command.display = value;
+       return std::string();
+     }},
+    {"--colour-mode", "MODE",
+     "the colour display's colours: truecolor, 256 or 16\n(default: what the terminal is known "
+     "for)",
+     [](PlayerCommand& command, std::string_view value) {
+       return store_mode(command.display_options.colours, colour_mode_names, value);
+     }},
+    {"--pixel-mode", "MODE",
+     "the colour display's drawing: symbols, sixels or kitty\n(default: what the terminal is known "
+     "for)",
+     [](PlayerCommand& command, std::string_view value) {
+       return store_mode(command.display_options.pixels, pixel_mode_names, value);
+     }},
 };
+
+// The display the command chose, or a mistake to report.
+const DisplayChoice* chosen_display(const PlayerCommand& command,
+                                    std::span<const DisplayChoice> displays, std::string& error) {
+  if (displays.empty()) {
+    error = "no display was built in";
+    return nullptr;
+  }
+  const DisplayChoice* choice = &displays.front();
+  if (!command.display.empty()) {
+    choice = nullptr;
+    std::string names;
+    for (size_t i = 0; i < displays.size(); ++i) {
+      if (displays[i].name == command.display) choice = &displays[i];
+      if (i > 0) names += i + 1 == displays.size() ? " or " : ", ";
+      names += std::string(displays[i].name);
+    }
+    if (choice == nullptr) {
+      error = "--display takes " + names + ", not '" + command.display + "'";
+      return nullptr;
+    }
+  }
+  const DisplayOptions& options = command.display_options;
+  if (!choice->takes_options &&
+      (options.colours != ColourMode::DETECT || options.pixels != PixelMode::DETECT)) {
+    error = std::string(options.colours != ColourMode::DETECT ? "--colour-mode" : "--pixel-mode") +
+            " is for the colour display, not for " + std::string(choice->name) +
+            ": add --display colour";
+    return nullptr;
+  }
+  return choice;
+}
 
 constexpr const char* PROGRAM = "tundra";
 
@@ -41,7 +128,8 @@ std::string player_help() {
   if (installed.empty()) installed = "PREFIX/share/tundra/mote-tundra-2003.dat";
   return player_usage_line() +
          "\n"
-         "Plays a Tundra show as ASCII art through AA-lib, then prints a farewell text.\n"
+         "Plays a Tundra show as ASCII art through AA-lib, or in colour through\n"
+         "libchafa (--display colour), then prints a farewell text.\n"
          "DATAFILE is the data file to play. Without it the player plays\n"
          "data/mote-tundra-2003.dat from the working directory, or else the installed\n"
          "show, " +
@@ -50,8 +138,9 @@ std::string player_help() {
          "Keys: any key ends the show, and the farewell follows; ^C ends the player at\n"
          "once.\n"
          "\n"
-         "Where the picture goes: AA-lib decides, an X window when DISPLAY is set, else\n"
-         "this terminal. The AAOPTS environment variable chooses for it:\n"
+         "Where the ASCII display's picture goes: AA-lib decides, an X window when\n"
+         "DISPLAY is set, else this terminal. The AAOPTS environment variable chooses\n"
+         "for it:\n"
          "  AAOPTS=\"-driver curses\"    this terminal, through curses\n"
          "  AAOPTS=\"-driver slang\"     this terminal, through S-Lang\n"
          "  AAOPTS=\"-driver X11\"       an X window\n"
@@ -60,13 +149,20 @@ std::string player_help() {
          "AA-lib's other options (-font, -dim, -bold, -extended, ...) are listed in\n"
          "aa_parseoptions(3).\n"
          "\n"
+         "The colour display draws on this terminal, in the alternate screen, the\n"
+         "picture centred at the largest size of its shape that fits. Its colours and\n"
+         "pixels are what chafa's terminal database knows of TERM, COLORTERM and the\n"
+         "variables terminals set (COLORTERM=truecolor for 24-bit colour), unless\n"
+         "--colour-mode or --pixel-mode says. Standard output that is no terminal gets\n"
+         "every frame as 80 x 25 cells of ANSI text, each followed by a form feed line.\n"
+         "\n"
          "Exit status: 0 after the show and its farewell; 2 a bad command line; 255 a\n"
-         "data file that cannot be played (with a message naming it) or a display AA-lib\n"
-         "cannot open; 128 + N after signal N (SIGINT, SIGTERM, SIGHUP, SIGPIPE),\n"
+         "data file that cannot be played (with a message naming it) or a display that\n"
+         "cannot be opened; 128 + N after signal N (SIGINT, SIGTERM, SIGHUP, SIGPIPE),\n"
          "without the farewell.\n";
 }
 
-int play_command_line(int argc, char** argv, DisplayConstructor make_display) {
+int play_command_line(int argc, char** argv, std::span<const DisplayChoice> displays) {
   PlayerCommand command;
   Arguments arguments = parse_arguments(player_options, words_of(argc, argv), command);
   switch (arguments.request) {
@@ -87,11 +183,17 @@ int play_command_line(int argc, char** argv, DisplayConstructor make_display) {
                                   "': the player plays one file at a time",
                               player_usage_line());
 
+  std::string error;
+  const DisplayChoice* display = chosen_display(command, displays, error);
+  if (display == nullptr) return report_usage_error(stderr, PROGRAM, error, player_usage_line());
+
   std::optional<std::string> given;
   if (!arguments.operands.empty()) given = arguments.operands.front();
   return play_chosen_file(PROGRAM, given, [&](const std::string& path) {
     ShowSetup setup;
-    setup.make_display = make_display;
+    setup.make_display = [display, options = command.display_options](const uint32_t& frame) {
+      return display->create(frame, options);
+    };
     setup.data_path = path.c_str();
     setup.nosync = command.nosync;
     setup.farewell = command.farewell;

@@ -1,4 +1,5 @@
-// The player's command line: tundra [-nosync] [--no-farewell] [DATAFILE].
+// The player's command line: tundra [-nosync] [--no-farewell] [--display NAME]
+// [--colour-mode MODE] [--pixel-mode MODE] [DATAFILE].
 #pragma once
 
 #include <span>
@@ -12,6 +13,8 @@ namespace engine {
 struct PlayerCommand {
   bool nosync = false;   // -nosync: no wait for the 30 ms tick between frames
   bool farewell = true;  // --no-farewell clears it
+  std::string display;   // --display: a name from the display table; empty for the first row
+  DisplayOptions display_options;  // --colour-mode, --pixel-mode
 };
 
 // The player's own options, in the order --help lists them.
@@ -23,8 +26,8 @@ std::string player_usage_line();
 // Everything --help prints: usage, options, keys, how AAOPTS chooses the output, exit statuses.
 std::string player_help();
 
-// Reads the command line, then plays the show on the display `make_display` makes. Returns the
-// process's exit status.
-int play_command_line(int argc, char** argv, DisplayConstructor make_display);
+// Reads the command line, then plays the show on the display it chooses from `displays` (the
+// first row unless --display names another). Returns the process's exit status.
+int play_command_line(int argc, char** argv, std::span<const DisplayChoice> displays);
 
 }  // namespace engine

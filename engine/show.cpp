@@ -50,33 +50,33 @@ bool Show::any_running() const {
   return false;
 }
 
-// The one frame of the project. Without a display nothing is polled, shown or presented.
-Step Show::play_frame(DisplayDriver* display, const std::function<bool()>& stop) {
+// The one frame of the project. Without a display nothing is polled, shown or presented; a
+// frame that only blits polls nothing either, since nobody sees it.
+Step Show::play_frame(DisplayDriver* display, Showing showing, const std::function<bool()>& stop) {
   // After END the show is over until it is reset; the rewound script is not run again.
   if (ended_ || run_script(engine_) != 0) {
     ended_ = true;
     return Step::ENDED;
   }
-  if (display != nullptr && display->poll_quit(*display) != 0) return Step::STOPPED;
+  const bool presents = display != nullptr && showing == Showing::PRESENT;
+  if (presents && display->poll_quit(*display) != 0) return Step::STOPPED;
   if (stop && stop()) return Step::STOPPED;
   render_pass(engine_);
-  if (display != nullptr) {
-    show_pass(engine_, *display);
-    display->present(*display);
-  }
+  if (display != nullptr) show_pass(engine_, *display);
+  if (presents) display->present(*display);
   ++engine_.frame_counter;
   return Step::SHOWN;
 }
 
 Step Show::step(DisplayDriver& display, const std::function<bool()>& stop) {
-  return play_frame(&display, stop);
+  return play_frame(&display, Showing::PRESENT, stop);
 }
 
 Step Show::step() {
-  return play_frame(nullptr, {});
+  return play_frame(nullptr, Showing::PRESENT, {});
 }
 
-Step Show::run_to(uint32_t frame) {
+Step Show::run_frames_to(uint32_t frame, DisplayDriver* display) {
   while (engine_.frame_counter < frame) {
     const Script& script = engine_.script;
     if (!ended_ && script.state == ScriptState::WAITING &&
@@ -84,9 +84,17 @@ Step Show::run_to(uint32_t frame) {
       engine_.frame_counter = std::min(script.wait_target, frame);
       continue;
     }
-    if (step() == Step::ENDED) return Step::ENDED;
+    if (play_frame(display, Showing::BLITS_ONLY, {}) == Step::ENDED) return Step::ENDED;
   }
   return ended_ ? Step::ENDED : Step::SHOWN;
+}
+
+Step Show::run_to(uint32_t frame) {
+  return run_frames_to(frame, nullptr);
+}
+
+Step Show::run_to(uint32_t frame, DisplayDriver& display) {
+  return run_frames_to(frame, &display);
 }
 
 std::unique_ptr<Show> load_show(const char* path, const Console& console) {

@@ -45,6 +45,12 @@ class Show {
   // the script waits, the frames in between change nothing but the counter: they are skipped.
   Step run_to(uint32_t frame);
 
+  // The same, handing every frame's buffers to `display`'s blit as the show pass does, with
+  // nothing polled or presented. Displays keep their picture where no buffer is blitted, so a
+  // display that starts as the player's does (black) then holds what the player's would, and
+  // the next frame it is shown is the player's frame. Skipped frames blit nothing there either.
+  Step run_to(uint32_t frame, DisplayDriver& display);
+
   // Back to frame 0 as the show was made: empty tables, images with the pixels they were
   // loaded with, the random stream at its start; then the start-up run, as after start().
   void reset();
@@ -58,7 +64,10 @@ class Show {
   const Engine& engine() const { return engine_; }
 
  private:
-  Step play_frame(DisplayDriver* display, const std::function<bool()>& stop);
+  // What a frame does with its display, when it has one.
+  enum class Showing : uint8_t { PRESENT, BLITS_ONLY };
+  Step play_frame(DisplayDriver* display, Showing showing, const std::function<bool()>& stop);
+  Step run_frames_to(uint32_t frame, DisplayDriver* display);
   void restart();  // the tables, the images and the random stream as they were made
 
   Engine engine_;

@@ -56,7 +56,11 @@ struct ParamLimits {
   int32_t row_spacing = 0;  // a count: thing i is drawn on row i x row_spacing of the buffer
   // Images
   ImageUse image = ImageUse::PICTURE;
-  int32_t texture_size = 0;  // TEXTURE: texels a side
+  int32_t texture_size = 0;   // TEXTURE: texels a side
+  bool painted_into = false;  // the effect draws into the image's own pixels, which stay changed
+  // The effect reads the pixels' channels as numbers of its own and never shows them as they
+  // are, so the display's reading of a pixel (its low byte) does not apply to them.
+  bool never_shown = false;
   // Texts
   bool zero_terminated = false;  // read up to a zero byte, which must follow a character
   uint8_t drawn_with = 0;        // the id of the font parameter its characters are drawn with

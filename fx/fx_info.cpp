@@ -100,6 +100,7 @@ std::string describe_limits(const FxClass& fx_class, const ParamInfo& param) {
     add(format_text("read as %d x %d texels", limits.texture_size, limits.texture_size));
   if (param.kind == ParamKind::IMAGE && limits.image == ImageUse::PAGES)
     add("read as pages as wide and as tall as the buffer");
+  if (limits.painted_into) add("painted into: every effect that reads the image sees the paint");
   if (limits.zero_terminated) add("read up to its zero byte, after at least one character");
   if (limits.drawn_with != 0) add("drawn with " + quoted_name(fx_class, limits.drawn_with));
   if (limits.widest_cell > 0) add(format_text("cells at most %d wide", limits.widest_cell));

@@ -25,12 +25,16 @@ constexpr int LIGHT_CENTRE_X = 160, LIGHT_CENTRE_Y = 100;
 constexpr uint8_t SOURCE = 0x80, GRAVITY_MAP = 0x81, FLOWING = 0x82;
 
 constexpr ParamInfo params[] = {
-    {SOURCE, "source", ParamKind::IMAGE, "image whose brightness becomes the mass"},
+    {SOURCE,
+     "source",
+     ParamKind::IMAGE,
+     "image whose brightness becomes the mass",
+     {.never_shown = true}},
     {GRAVITY_MAP,
      "gravity_map",
      ParamKind::IMAGE,
      "per-pixel gravity in the blue field; runs one flow step",
-     {.needed = {Condition::NOT_ZERO, FLOWING}}},
+     {.needed = {Condition::NOT_ZERO, FLOWING}, .never_shown = true}},
     {FLOWING, "flowing", ParamKind::NUMBER, "nonzero: the mass flows every render"},
 };
 

@@ -15,7 +15,11 @@ constexpr uint8_t IMAGE = 0x80, DIRECTION = 0x81, LEFT = 0x82, RIGHT = 0x83, TOP
                   BOTTOM = 0x85, INCREMENT = 0x86, COLOUR = 0x87;
 
 constexpr ParamInfo params[] = {
-    {IMAGE, "image", ParamKind::IMAGE, "the buffer paints into this image's pixels"},
+    {IMAGE,
+     "image",
+     ParamKind::IMAGE,
+     "the buffer paints into this image's pixels",
+     {.painted_into = true}},
     {DIRECTION, "direction", ParamKind::NUMBER,
      "1 left to right, 2 top to bottom; restarts the wipe"},
     {LEFT, "left", ParamKind::NUMBER, "first column of the rectangle"},

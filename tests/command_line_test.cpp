@@ -57,7 +57,10 @@ TEST(PlayerCommandLine, HelpAndVersionExitZeroWithoutPlaying) {
     ProgramRun run = run_in(empty.path, PLAYER + help);
     EXPECT_EQ(run.status, 0) << help;
     EXPECT_EQ(run.err, "") << help;
-    EXPECT_TRUE(run.out.starts_with("usage: tundra [-nosync] [--no-farewell] [DATAFILE]\n"));
+    EXPECT_TRUE(run.out.starts_with(
+        "usage: tundra [-nosync] [--no-farewell] [--display NAME] [--colour-mode MODE]\n"
+        "              [--pixel-mode MODE] [DATAFILE]\n"))
+        << run.out;
     for (const engine::OptionText& option : engine::option_texts(engine::player_options))
       EXPECT_NE(run.out.find("  " + std::string(option.name) + " "), std::string::npos)
           << option.name;
@@ -73,7 +76,9 @@ TEST(PlayerCommandLine, HelpAndVersionExitZeroWithoutPlaying) {
 TEST(PlayerCommandLine, MistakesAreNamedWithTheUsageAndStatusTwo) {
   TempDir dir;
   dir.write("data/mote-tundra-2003.dat", short_show(3));  // would play if a mistake were ignored
-  const std::string usage = "usage: tundra [-nosync] [--no-farewell] [DATAFILE]";
+  const std::string usage =
+      "usage: tundra [-nosync] [--no-farewell] [--display NAME] [--colour-mode MODE]\n"
+      "              [--pixel-mode MODE] [DATAFILE]";
   expect_usage_error(run_in(dir.path, PLAYER + " -nosnyc"), "tundra: unknown option '-nosnyc'",
                      usage);
   expect_usage_error(run_in(dir.path, PLAYER + " -NOSYNC"), "tundra: unknown option '-NOSYNC'",
@@ -84,6 +89,23 @@ TEST(PlayerCommandLine, MistakesAreNamedWithTheUsageAndStatusTwo) {
                      "tundra: --no-farewell takes no value", usage);
   expect_usage_error(run_in(dir.path, PLAYER + " a.dat -nosync b.dat"),
                      "tundra: a second data file 'b.dat': the player plays one file at a time",
+                     usage);
+  // The displays and their modes, named exactly; modes only where they mean something.
+  expect_usage_error(run_in(dir.path, PLAYER + " --display color"),
+                     "tundra: --display takes ascii or colour, not 'color'", usage);
+  expect_usage_error(run_in(dir.path, PLAYER + " --display"),
+                     "tundra: --display needs a value (NAME)", usage);
+  expect_usage_error(run_in(dir.path, PLAYER + " --display colour --colour-mode 24bit"),
+                     "tundra: --colour-mode takes truecolor, 256 or 16, not '24bit'", usage);
+  expect_usage_error(run_in(dir.path, PLAYER + " --display=colour --pixel-mode=sixel"),
+                     "tundra: --pixel-mode takes symbols, sixels or kitty, not 'sixel'", usage);
+  expect_usage_error(run_in(dir.path, PLAYER + " --colour-mode 256"),
+                     "tundra: --colour-mode is for the colour display, not for ascii: add "
+                     "--display colour",
+                     usage);
+  expect_usage_error(run_in(dir.path, PLAYER + " --display ascii --pixel-mode kitty"),
+                     "tundra: --pixel-mode is for the colour display, not for ascii: add "
+                     "--display colour",
                      usage);
 }
 

@@ -127,10 +127,60 @@ TEST(Displays, ThePlayerChoosesFromATableWhoseDefaultIsTheAsciiDisplay) {
   const display::DisplayChoice* ascii = display::find_display(display::DEFAULT_DISPLAY);
   ASSERT_NE(ascii, nullptr);
   EXPECT_EQ(ascii->name, "ascii");
-  EXPECT_EQ(ascii->create, display::create_ascii_display);
-  EXPECT_EQ(display::find_display("colour"), nullptr);
+  EXPECT_EQ(&display::displays.front(), ascii);
+  EXPECT_FALSE(ascii->takes_options);
+  const display::DisplayChoice* colour = display::find_display("colour");
+  ASSERT_NE(colour, nullptr);
+  EXPECT_TRUE(colour->takes_options);
+  EXPECT_EQ(display::find_display("color"), nullptr);
   for (const display::DisplayChoice& choice : display::displays)
     EXPECT_EQ(display::find_display(choice.name), &choice);
 }
 
 }  // namespace
+
+// A cycle fill over the whole picture for frames 0 to 9, then a still image of chunk 1 over
+// the left half only: from frame 10 on the right half keeps the fill's last colour.
+support::Bytes fill_then_half_still() {
+  return DataFileBuilder()
+      .script(ScriptBuilder()
+                  .newbuf(0, 0, 0, 160, 50)
+                  .newfx(0, CYCLE, 0)
+                  .setint(0, 0x80, 0x001F)
+                  .start(0)
+                  .waitat(10)
+                  .stop(0)
+                  .newbuf(1, 0, 0, 80, 50)
+                  .newfx(1, STILL, 1)
+                  .setchunk(1, 0x80, 1)
+                  .start(1)
+                  .waitat(40)
+                  .end())
+      .image(support::make_png(80, 50, support::Rgb{255, 255, 255}))
+      .bytes;
+}
+
+TEST(ShowObject, RunningToAFrameWithADisplayLeavesItThePicturePlayingWouldHaveLeft) {
+  EngineRun played(fill_then_half_still()), sought(fill_then_half_still()),
+      headless(fill_then_half_still());
+  played.start();
+  played.frames(31);  // frames 0 to 30, every one presented
+  sought.start();
+  EXPECT_EQ(sought.show->run_to(30, *sought.display), Step::SHOWN);
+  // Only blits: nobody is asked for keys and nothing is presented until frame 30.
+  EXPECT_EQ(std::count(sought.recording->calls.begin(), sought.recording->calls.end(), "present"),
+            0);
+  EXPECT_EQ(std::count(sought.recording->calls.begin(), sought.recording->calls.end(), "poll_quit"),
+            0);
+  EXPECT_EQ(sought.recording->calls.front(), "blit 0 0 160 50");
+  EXPECT_EQ(sought.frame(), Step::SHOWN);  // frame 30, presented
+  EXPECT_EQ(sought.picture().pixels, played.picture().pixels);
+  EXPECT_EQ(sought.picture().at(120, 25), played.picture().at(120, 25));
+  EXPECT_NE(sought.picture().at(120, 25), 0);  // the fill's last colour, never blitted again
+  EXPECT_EQ(sought.picture().at(0, 0), 0xFFFF);
+
+  headless.start();
+  headless.show->run_to(30);
+  headless.frame();
+  EXPECT_EQ(headless.picture().at(120, 25), 0);  // what a seek without the display would show
+}

@@ -10,6 +10,7 @@
 #include "fx/fx_info.h"
 #include "support/process.h"
 #include "tools/dat/cli.h"
+#include "tools/preview/play_options.h"
 #include "tools/render/options.h"
 
 namespace {
@@ -75,6 +76,9 @@ TEST(ManualPages, EachProgramsPageDescribesEveryOptionItAccepts) {
   };
   std::vector<std::string> dat_words = every_option(tools::dat_option_texts());
   for (std::string_view command : tools::command_names()) dat_words.emplace_back(command);
+  for (const std::string& option : every_option(engine::option_texts(preview::play_options)))
+    dat_words.push_back(option);
+  dat_words.emplace_back("play");
   const Program programs[] = {
       {"tundra.1", every_option(engine::option_texts(engine::player_options))},
       {"tundra-render.1", every_option(engine::option_texts(tools::render::render_options))},

@@ -312,7 +312,7 @@ TEST(Check, DataFilesAreJudgedAsTheEngineWouldLoadThem) {
 // then looks for the next chunk inside it. The check says so, and finds nothing wrong with the
 // script's use of the image.
 TEST(Check, APngLongerThanItsChunkIsReadWholeAndWarnedOf) {
-  const Bytes png = support::make_png(160, 50, support::Rgb{9, 9, 9});
+  const Bytes png = support::make_png(160, 50, support::Rgb{9, 9, 90});  // not a plain grey
   DataFileBuilder start;
   start.script(ScriptBuilder().newbuf(0, 0, 0, 160, 50).newfx(0, 2, 0).setchunk(0, 0x80, 1).end())
       .header("PING", int32_t(png.size()) - 4);

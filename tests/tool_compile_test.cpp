@@ -219,7 +219,9 @@ TEST(ShowErrors, EveryCompilerErrorSaysWhereAndWhat) {
        "4294967295)"},
       // Classes and parameters
       {"fx 0 rotozom on 3",
-       "show.tds:1:6: error: unknown effect class 'rotozom'; the classes are cycle, bounce, still, "
+       "show.tds:1:6: error: unknown effect class 'rotozom'; did you mean 'rotozoom'?"},
+      {"fx 0 spiral on 3",
+       "show.tds:1:6: error: unknown effect class 'spiral'; the classes are cycle, bounce, still, "
        "tint, rotozoom, curtain, noise, fade, scroller, blobs, sparks, melt, wipe"},
       {"set 5 colour = 1",
        "show.tds:1:7: error: fx 5 holds no effect at this point, so parameter 'colour' has no "
@@ -227,7 +229,9 @@ TEST(ShowErrors, EveryCompilerErrorSaysWhereAndWhat) {
       {"fx 0 20 on 3\nset 0 colour = 1",
        "show.tds:2:7: error: fx 0 holds class 20, which has no parameters"},
       {setup + "set 0 color = 1",
-       "show.tds:3:7: error: cycle has no parameter 'color'; its parameters are colour"},
+       "show.tds:3:7: error: cycle has no parameter 'color'; did you mean 'colour'?"},
+      {setup + "set 0 speed = 1",
+       "show.tds:3:7: error: cycle has no parameter 'speed'; its parameters are colour"},
       // Times
       {"wait 1.5x",
        "show.tds:1:6: error: '1.5x' is not a time: a time is frames (40), seconds (1.5s), "

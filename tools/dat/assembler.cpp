@@ -13,7 +13,9 @@
 #include "fx/fx_info.h"
 #include "tools/dat/files.h"
 #include "tools/dat/font_art.h"
+#include "tools/dat/grey_picture.h"
 #include "tools/dat/lexer.h"
+#include "tools/dat/suggest.h"
 #include "tools/dat/timecode.h"
 
 namespace tools {
@@ -28,8 +30,15 @@ inline constexpr int MAX_INCLUDE_DEPTH = 32;
 inline constexpr int64_t LAST_FRAME = 65535;  // a wait's frame is 16 bits
 
 const std::set<std::string> KEYWORDS = {
-    "include", "image", "text", "font", "buffer", "view", "fx",   "set", "start", "stop", "state",
-    "skip",    "wait",  "at",   "end",  "bytes",  "as",   "size", "of",  "on",    "raw",  "chunk",
+    "include", "image", "text",  "font", "buffer", "view",  "fx",   "set",
+    "start",   "stop",  "state", "skip", "wait",   "at",    "end",  "bytes",
+    "as",      "size",  "of",    "on",   "raw",    "chunk", "grey",
+};
+
+// The words a statement can begin with, for "did you mean" (the mnemonics are added to them).
+constexpr std::string_view STATEMENT_WORDS[] = {
+    "include", "image", "text",  "font", "buffer", "view", "fx",  "set",
+    "start",   "stop",  "state", "skip", "wait",   "at",   "end", "bytes",
 };
 
 struct Line {
@@ -99,6 +108,9 @@ class Statement {
     failed_ = true;
     diagnostics_.error(line_.file, line_.number, at ? at->column : line_.end_column, message);
   }
+
+  // Ends the statement without a message: an earlier error already says what is wrong here.
+  void fail_quietly() { failed_ = true; }
 
   const Token* next() { return index_ < line_.tokens.size() ? &line_.tokens[index_++] : nullptr; }
 
@@ -211,9 +223,17 @@ class Assembler {
   std::map<std::string, Name> names_;
   std::vector<DeclaredChunk> chunks_;                       // chunk i + 1
   std::array<std::optional<uint8_t>, 256> slot_classes_{};  // as of the statement compiled
+  // Slots whose last fx statement was wrong: what is said of them later would only repeat it.
+  std::array<bool, 256> broken_slots_{};
   Bytes script_;
 
   // ----- reading sources -----
+
+  // Every file the show reads or tries to read, once, in the order they are first named.
+  void note_file(const std::string& path) {
+    if (std::find(show_.files.begin(), show_.files.end(), path) == show_.files.end())
+      show_.files.push_back(path);
+  }
 
   void read_source(const std::string& path, const Line* from, const Token* token,
                    std::vector<std::string>& stack) {
@@ -224,6 +244,7 @@ class Assembler {
       failed.error_column = token->column;
       lines_.push_back(std::move(failed));
     };
+    note_file(path);
     std::error_code ignored;
     std::string identity = std::filesystem::weakly_canonical(path, ignored).string();
     if (std::find(stack.begin(), stack.end(), identity) != stack.end()) {
@@ -306,7 +327,8 @@ class Assembler {
     auto it = names_.find(token->text);
     if (it == names_.end()) {
       statement.fail(token, is_name(token->text)
-                                ? std::string("unknown ") + noun(kind) + " " + quoted(token)
+                                ? std::string("unknown ") + noun(kind) + " " + quoted(token) +
+                                      did_you_mean(token->text, names_of(kind))
                                 : "expected " + what + ", found " + quoted(token));
       return std::nullopt;
     }
@@ -329,7 +351,8 @@ class Assembler {
     }
     auto it = names_.find(token->text);
     if (it == names_.end()) {
-      statement.fail(token, "unknown chunk " + quoted(token));
+      statement.fail(token, "unknown chunk " + quoted(token) +
+                                did_you_mean(token->text, names_of(NameKind::CHUNK)));
       return std::nullopt;
     }
     if (it->second.kind != NameKind::CHUNK) {
@@ -337,6 +360,14 @@ class Assembler {
       return std::nullopt;
     }
     return it->second.number;
+  }
+
+  // The names bound so far to things of `kind`: the chunks' are all known from the start.
+  std::vector<std::string_view> names_of(NameKind kind) const {
+    std::vector<std::string_view> found;
+    for (const auto& [name, named] : names_)
+      if (named.kind == kind) found.push_back(name);
+    return found;
   }
 
   // "as NAME" after a number: binds the name.
@@ -384,6 +415,7 @@ class Assembler {
     const Token* name = statement.word("a name for the " + first.text);
     const Token* path = statement.string("the " + first.text + "'s file");
     bool raw = kind != ChunkKind::IMAGE && statement.optional_keyword("raw");
+    bool grey = kind == ChunkKind::IMAGE && statement.optional_keyword("grey");
     if (!statement.finish()) return;
     const uint32_t number = static_cast<uint32_t>(chunks_.size() + 1);
     chunks_.push_back({kind, {}});
@@ -398,12 +430,22 @@ class Assembler {
 
     std::string error;
     std::string file = beside(line.file, path->text);
+    note_file(file);
     std::optional<Bytes> bytes = read_file(file, error);
     if (!bytes) {
       statement.fail(path, "cannot read '" + path->text + "': " + error);
       return;
     }
     Bytes payload = std::move(*bytes);
+    if (grey) {
+      std::string problem;
+      std::optional<Bytes> converted = grey_picture(payload, problem);
+      if (!converted) {
+        statement.fail(path, "'" + path->text + "' cannot be made grey: " + problem);
+        return;
+      }
+      payload = std::move(*converted);
+    }
     if (kind == ChunkKind::IMAGE) {
       std::string problem;
       if (!decode_png(payload, problem))
@@ -453,7 +495,14 @@ class Assembler {
     }
     if (word == "bytes") return raw_bytes(statement);
     if (is_mnemonic(word)) return mnemonic(statement, *engine::find_opcode(word.c_str()));
-    statement.fail(first, "unknown statement " + quoted(first));
+    statement.fail(first,
+                   "unknown statement " + quoted(first) + did_you_mean(word, statement_words()));
+  }
+
+  static std::vector<std::string_view> statement_words() {
+    std::vector<std::string_view> words(std::begin(STATEMENT_WORDS), std::end(STATEMENT_WORDS));
+    for (const OpcodeInfo& info : engine::opcode_table) words.push_back(info.name);
+    return words;
   }
 
   // Writes the instruction once every operand is known to fit its width.
@@ -588,8 +637,7 @@ class Assembler {
       if (!class_id) {
         int found = fx::find_class(class_token->text);
         if (found < 0)
-          statement.fail(class_token, "unknown effect class " + quoted(class_token) +
-                                          "; the classes are " + class_list());
+          statement.fail(class_token, unknown_class(class_token));
         else
           class_id = found;
       }
@@ -597,18 +645,25 @@ class Assembler {
     statement.keyword("on", "before the buffer the effect draws into");
     const Token* buffer_token = statement.peek();
     std::optional<int64_t> buffer = reference(statement, NameKind::BUFFER, "a buffer");
-    if (!statement.finish()) return;
+    const bool made = statement.finish();
+    if (slot && *slot >= 0 && *slot < 256) broken_slots_[*slot] = !made;
+    if (!made) return;
     operands.set(0, *slot, slot_token);
     operands.set(1, *class_id, class_token);
     operands.set(2, *buffer, buffer_token);
     emit(statement, engine::NEWFX, operands);
   }
 
-  static std::string class_list() {
+  static std::string unknown_class(const Token* token) {
+    std::vector<std::string_view> names;
+    for (const fx::FxClass* info : fx::fx_classes) names.push_back(info->name);
+    std::string_view nearest = nearest_word(token->text, names);
+    if (!nearest.empty())
+      return "unknown effect class " + quoted(token) + "; did you mean '" + std::string(nearest) +
+             "'?";
     std::string list;
-    for (const fx::FxClass* info : fx::fx_classes)
-      list += (list.empty() ? "" : ", ") + std::string(info->name);
-    return list;
+    for (std::string_view name : names) list += (list.empty() ? "" : ", ") + std::string(name);
+    return "unknown effect class " + quoted(token) + "; the classes are " + list;
   }
 
   // set 2 texture = tex, set 2 hold = 30, set 2 0x85 = chunk 7
@@ -644,6 +699,10 @@ class Assembler {
   std::optional<int64_t> param_id(Statement& statement, const Token* token,
                                   std::optional<int64_t> slot) {
     if (!slot) return std::nullopt;
+    if (*slot >= 0 && *slot < 256 && broken_slots_[*slot]) {
+      statement.fail_quietly();
+      return std::nullopt;
+    }
     std::optional<uint8_t> class_id =
         *slot >= 0 && *slot < 256 ? slot_classes_[*slot] : std::nullopt;
     if (!class_id) {
@@ -660,9 +719,16 @@ class Assembler {
     }
     if (const fx::ParamInfo* param = fx::find_param(*class_id, token->text)) return param->id;
     const fx::FxClass& info = *fx::fx_classes[*class_id];
+    std::vector<std::string_view> names;
+    for (const fx::ParamInfo& param : info.params) names.push_back(param.name);
+    std::string_view nearest = nearest_word(token->text, names);
+    if (!nearest.empty()) {
+      statement.fail(token, std::string(info.name) + " has no parameter " + quoted(token) +
+                                "; did you mean '" + std::string(nearest) + "'?");
+      return std::nullopt;
+    }
     std::string list;
-    for (const fx::ParamInfo& param : info.params)
-      list += (list.empty() ? "" : ", ") + std::string(param.name);
+    for (std::string_view name : names) list += (list.empty() ? "" : ", ") + std::string(name);
     statement.fail(token, std::string(info.name) + " has no parameter " + quoted(token) +
                               "; its parameters are " + list);
     return std::nullopt;

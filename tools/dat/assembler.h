@@ -34,6 +34,10 @@ struct CompiledShow {
   Bytes data_file;  // empty when there are errors
   SourceMap source_map;
   Diagnostics diagnostics;
+  // Every file the show reads or tried to read (the source, its includes, pictures, texts,
+  // fonts), as named from the working directory, in the order they are first named; files that
+  // could not be read are listed too, since they are what a fix will bring.
+  std::vector<std::string> files;
 };
 
 // Compiles the show at `path`. Paths in it are relative to the file that names them.

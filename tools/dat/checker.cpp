@@ -11,6 +11,7 @@
 #include "engine/engine.h"
 #include "engine/fatal.h"
 #include "fx/fx_info.h"
+#include "tools/dat/grey_picture.h"
 #include "tools/dat/timecode.h"
 
 namespace tools {
@@ -120,6 +121,8 @@ class Checker {
       if (ended) {
         result_.summary.ends = true;
         result_.summary.end_frame = now_;
+        result_.summary.end_byte = last_position_;
+        check_shared_images();
         if (position < script.size())
           report_at(position, Severity::WARNING,
                     format_text("%zu bytes after END are never run", script.size() - position),
@@ -144,6 +147,16 @@ class Checker {
   int64_t now_ = 0;                 // the frame counter during the current run of the script
   bool startup_ = true;             // the first run, before the first frame
   std::set<std::string> reported_;  // findings made at waits, each reported once
+
+  // Every effect given an image, for the images some effect paints into.
+  struct ImageUse {
+    uint32_t slot = 0;
+    uint32_t class_id = 0;
+    uint32_t byte = 0;  // the instruction that handed the image over
+    bool paints = false;
+  };
+  std::map<uint32_t, std::vector<ImageUse>> image_uses_;  // by chunk number
+  std::set<uint32_t> greys_checked_;                      // image chunks looked at for greys
 
   // ----- reporting -----
 
@@ -359,6 +372,9 @@ class Checker {
         return;
       }
       check_chunk(slot, *param, value, record);
+      if (image_of(record) != nullptr)
+        image_uses_[value].push_back({instruction.operands[0], slot.class_id, instruction.position,
+                                      param->limits.painted_into});
     } else {
       check_number(slot, *param, static_cast<int32_t>(value));
     }
@@ -393,6 +409,8 @@ class Checker {
     const datafile::ImageChunk* image = image_of(record);
     const datafile::FontChunk* font = font_of(record);
     if (image != nullptr && buffer != nullptr) check_image(slot, param, number, *image, *buffer);
+    if (image != nullptr && !param.limits.never_shown && greys_checked_.insert(number).second)
+      check_greys(number, *image);
     if (font != nullptr && buffer != nullptr) check_font(slot, param, number, *font, *buffer);
     if (param.limits.zero_terminated) check_text(slot, number, record.payload);
     // With both a text and the font it is drawn with known, now or again: say which characters
@@ -451,6 +469,35 @@ class Checker {
                 2);
         break;
     }
+  }
+
+  // Plain greys, R = G = B, are what an ordinary picture holds, and the display shows them by
+  // their low byte: the levels come out of order, in bands.
+  void check_greys(uint32_t number, const datafile::ImageChunk& image) {
+    std::array<bool, 32> levels{};  // the five-bit grey levels present
+    for (size_t i = 0; i < image.pixel_count(); ++i)
+      if (is_banded_grey(image.pixels[i])) levels[image.pixels[i] & 31] = true;
+    const auto first = std::find(levels.begin(), levels.end(), true);
+    if (first == levels.end()) return;
+    // The level g is the pixel g x 0x0841, and the display shows its low byte.
+    auto pixel = [](int level) { return static_cast<uint16_t>(level * 0x0841); };
+    auto shown = [&](int level) { return pixel(level) & 0xFF; };
+    std::string example;
+    for (int dark = 1; dark < 31 && example.empty(); ++dark)
+      for (int light = dark + 1; light < 31 && example.empty(); ++light)
+        if (levels[dark] && levels[light] && shown(dark) > shown(light))
+          example = format_text("0x%04X shows as %d, brighter than 0x%04X, which shows as %d",
+                                pixel(dark), shown(dark), pixel(light), shown(light));
+    if (example.empty()) {
+      const int level = static_cast<int>(first - levels.begin());
+      example = format_text("0x%04X, %d%% of white, shows as %d of 255", pixel(level),
+                            level * 100 / 31, shown(level));
+    }
+    warning(format_text("image chunk %u holds plain greys (red = green = blue), which the display "
+                        "shows banded: it reads a pixel's low 8 bits, so %s; declare the image "
+                        "with 'grey' to show its brightness",
+                        number, example.c_str()),
+            2);
   }
 
   void check_font(const SlotModel& slot, const fx::ParamInfo& param, uint32_t number,
@@ -532,6 +579,45 @@ class Checker {
               0);
   }
 
+  // An effect that paints into an image changes the image itself: every other effect that is
+  // given that image, before or after, sees the paint (a still showing it is blackened, a fade
+  // of it fades what was painted).
+  void check_shared_images() {
+    for (const auto& [chunk, uses] : image_uses_) {
+      std::set<uint32_t> reported;  // painting slots already warned about
+      for (const ImageUse& painter : uses) {
+        if (!painter.paints || reported.contains(painter.slot)) continue;
+        auto other = std::find_if(uses.begin(), uses.end(), [&](const ImageUse& use) {
+          return use.slot != painter.slot || use.class_id != painter.class_id;
+        });
+        if (other == uses.end()) continue;
+        reported.insert(painter.slot);
+        Instruction at;
+        bool decoded = engine::decode_instruction(script_.data(), script_.size(), painter.byte,
+                                                  at) == engine::Decode::OK;
+        report_at(
+            painter.byte, Severity::WARNING,
+            format_text("the %s of fx %u paints into image chunk %u itself, which fx %u "
+                        "(%s) also uses (%s): every effect given the image sees the paint",
+                        class_name(painter.class_id).c_str(), painter.slot, chunk, other->slot,
+                        class_name(other->class_id).c_str(), place(other->byte).c_str()),
+            decoded ? &at : nullptr, 2);
+      }
+    }
+  }
+
+  static std::string class_name(uint32_t class_id) {
+    return class_id < fx::FX_CLASS_COUNT ? std::string(fx::fx_classes[class_id]->name)
+                                         : format_text("class %u", class_id);
+  }
+
+  // "show.tds:12" for a script byte, or "byte 40" without a source.
+  std::string place(uint32_t byte) const {
+    const SourceSpan* span = source_map_ != nullptr ? source_map_->find(byte) : nullptr;
+    if (span == nullptr) return format_text("byte %u", byte);
+    return span->file + ":" + std::to_string(span->line);
+  }
+
   // ----- time -----
 
   void wait(const Instruction& instruction) {
@@ -553,6 +639,7 @@ class Checker {
     check_frame();
     now_ = std::max(target, next);
     startup_ = false;
+    result_.summary.waits.push_back({instruction.position, now_});
   }
 
   // What the engine will render and show in the frames that follow this wait.

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/opcodes.h"
 #include "tools/dat/assembler.h"
@@ -14,10 +15,18 @@
 
 namespace tools {
 
+// A wait of the script and the frame in which the script goes on after it.
+struct WaitPoint {
+  uint32_t byte = 0;    // script offset of the wait instruction
+  int64_t resumes = 0;  // the frame whose run of the script continues after it
+};
+
 struct ScriptSummary {
-  int instructions = 0;   // up to and including END
-  bool ends = false;      // END is reached
-  int64_t end_frame = 0;  // the frame in which END runs: the show's length in frames
+  int instructions = 0;          // up to and including END
+  bool ends = false;             // END is reached
+  int64_t end_frame = 0;         // the frame in which END runs: the show's length in frames
+  uint32_t end_byte = 0;         // script offset of the END that is reached
+  std::vector<WaitPoint> waits;  // every wait run before END, in script (and so time) order
 };
 
 struct CheckResult {

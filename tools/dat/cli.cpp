@@ -8,6 +8,7 @@
 #include "engine/fatal.h"
 #include "fx/fx_info.h"
 #include "tools/dat/assembler.h"
+#include "tools/dat/build_show.h"
 #include "tools/dat/checker.h"
 #include "tools/dat/container.h"
 #include "tools/dat/disassembler.h"
@@ -23,7 +24,6 @@ using engine::format_text;
 
 constexpr const char* PROGRAM = "tundra-dat";
 
-enum class CheckPass { RUN, SKIP };
 enum class Warnings { PASS, FAIL };  // --strict: warnings fail like errors
 
 struct Arguments {
@@ -95,22 +95,6 @@ int write_output(const std::string& path, const Bytes& bytes, FILE* out, FILE* e
   return 1;
 }
 
-// The check of a show source: compiled in memory, checked with its source map. `summary` gets
-// the script's length whether or not the check's findings are reported.
-Diagnostics compile_and_check(const std::string& source, const std::string& name, CheckPass pass,
-                              Bytes* data_file, ScriptSummary* summary = nullptr) {
-  CompiledShow show = compile_show(source);
-  Diagnostics diagnostics = show.diagnostics;
-  if (diagnostics.has_errors()) return diagnostics;
-  if (pass == CheckPass::RUN || summary != nullptr) {
-    CheckResult checked = check_show(read_container(show.data_file, name), &show.source_map);
-    if (pass == CheckPass::RUN) diagnostics.append(checked.diagnostics);
-    if (summary != nullptr) *summary = checked.summary;
-  }
-  if (data_file != nullptr) *data_file = std::move(show.data_file);
-  return diagnostics;
-}
-
 // "intro.dat: 5 chunks, 20480 bytes, END at frame 4990 (2:29.70)"
 std::string build_summary(const std::string& path, const Bytes& data_file,
                           const ScriptSummary& script) {
@@ -132,13 +116,12 @@ int build(const Arguments& args, FILE* out, FILE* err) {
                  source.c_str());
     return 1;
   }
-  Bytes data_file;
-  ScriptSummary script;
-  Diagnostics diagnostics = compile_and_check(source, output, args.check, &data_file, &script);
-  if (report(diagnostics, err, args.warnings) != 0) return 1;
-  if (write_output(output, data_file, out, err) != 0) return 1;
+  BuiltShow built = build_show(source, output, args.check);
+  if (report(built.diagnostics, err, args.warnings) != 0) return 1;
+  if (write_output(output, built.data_file, out, err) != 0) return 1;
   // With the data file on standard output, the summary goes with the messages.
-  std::fputs(build_summary(output, data_file, script).c_str(), output == "-" ? err : out);
+  std::fputs(build_summary(output, built.data_file, built.summary).c_str(),
+             output == "-" ? err : out);
   return 0;
 }
 
@@ -183,8 +166,7 @@ int extract(const Arguments& args, FILE* out, FILE* err) {
 
 int check(const Arguments& args, FILE*, FILE* err) {
   const std::string& path = args.positional[0];
-  if (path.ends_with(".tds"))
-    return report(compile_and_check(path, path, CheckPass::RUN, nullptr), err, args.warnings);
+  if (path.ends_with(".tds")) return report(build_show(path, path).diagnostics, err, args.warnings);
   std::optional<Container> container = load(path, err);
   if (!container) return 1;
   return report(check_show(*container).diagnostics, err, args.warnings);
@@ -269,19 +251,30 @@ bool takes_option(const Command& command, std::string_view option) {
   return false;
 }
 
-std::string help_text() {
-  std::string text = std::string(USAGE_LINE) +
-                     "\nBuilds, checks and takes apart Tundra data files.\n\nCommands:\n";
-  for (const Command& command : commands) {
-    text += "  " + synopsis(command) + "\n";
-    for (size_t start = 0;;) {
-      size_t end = command.help.find('\n', start);
-      text += "        " + std::string(command.help.substr(start, end - start)) + "\n";
-      if (end == std::string_view::npos) break;
-      start = end + 1;
-    }
+void add_command_help(std::string& text, const std::string& synopsis, std::string_view help) {
+  text += "  " + synopsis + "\n";
+  for (size_t start = 0;;) {
+    size_t end = help.find('\n', start);
+    text += "        " + std::string(help.substr(start, end - start)) + "\n";
+    if (end == std::string_view::npos) break;
+    start = end + 1;
   }
-  return text + "\nOptions:\n" + engine::format_options(engine::option_texts(dat_options)) +
+}
+
+std::string help_text(std::span<const OuterCommand> outer) {
+  std::string text = std::string(USAGE_LINE) +
+                     "\nBuilds, checks, takes apart and plays Tundra shows.\n\nCommands:\n";
+  for (const Command& command : commands) add_command_help(text, synopsis(command), command.help);
+  std::vector<engine::OptionText> options = engine::option_texts(dat_options);
+  for (const OuterCommand& command : outer) {
+    std::string synopsis = std::string(command.name) + " " + std::string(command.operands);
+    for (const engine::OptionText& option : command.options)
+      synopsis += " [" + std::string(option.name) +
+                  (option.value.empty() ? "" : " " + std::string(option.value)) + "]";
+    add_command_help(text, synopsis, command.help);
+    options.insert(options.end(), command.options.begin(), command.options.end());
+  }
+  return text + "\nOptions:\n" + engine::format_options(options) +
          "\nMessages go to standard error as FILE:LINE:COLUMN: error|warning: TEXT, ending\n"
          "with a count.\n"
          "\nExit status: 0 done (warnings alone do not fail, unless --strict); 1 errors in\n"
@@ -300,12 +293,16 @@ std::vector<std::string_view> command_names() {
   return names;
 }
 
-int run_tool(const std::vector<std::string>& args, FILE* out, FILE* err) {
+int run_tool(const std::vector<std::string>& args, FILE* out, FILE* err,
+             std::span<const OuterCommand> outer) {
+  for (const OuterCommand& command : outer)
+    if (!args.empty() && args.front() == command.name)
+      return command.run(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
   Arguments parsed;
   engine::Arguments arguments = engine::parse_arguments(dat_options, args, parsed);
   switch (arguments.request) {
     case engine::Request::HELP:
-      std::fputs(help_text().c_str(), out);
+      std::fputs(help_text(outer).c_str(), out);
       return 0;
     case engine::Request::VERSION:
       engine::print_version(out, PROGRAM);
@@ -319,7 +316,7 @@ int run_tool(const std::vector<std::string>& args, FILE* out, FILE* err) {
     return engine::report_usage_error(err, PROGRAM, "no command given", USAGE_LINE);
   const std::string& name = arguments.operands.front();
   if (name == "help") {
-    std::fputs(help_text().c_str(), out);
+    std::fputs(help_text(outer).c_str(), out);
     return 0;
   }
   for (const Command& command : commands) {

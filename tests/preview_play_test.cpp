@@ -1,0 +1,354 @@
+// tundra-dat play as an author meets it: in a terminal (a tmux pane), on AA-lib's ASCII display
+// and on the colour one, driven by keys and by saving the show's source, and left with the
+// terminal as it was found.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <regex>
+#include <sstream>
+
+#include "support/process.h"
+#include "support/tool_harness.h"
+#include "tools/preview/keys.h"
+#include "tools/preview/play.h"
+#include "tools/preview/play_options.h"
+
+namespace {
+
+using support::ShowDir;
+
+// A wipe paints the whole picture in `colour` from frame 1 on; the script goes on at 20 s and at
+// 40 s (frames 667 and 1333) and ends at a minute.
+std::string long_show(const std::string& colour) {
+  return "buffer 0 as screen at 0,0 size 160x50\n"
+         "fx 0 as paint wipe on screen\n"
+         "set paint right = 160\n"
+         "set paint bottom = 50\n"
+         "set paint increment = 160\n"
+         "set paint colour = " +
+         colour +
+         "\n"
+         "set paint direction = 1\n"
+         "start paint\n"
+         "at 20s\n"
+         "at 40s\n"
+         "at 60s\n"
+         "end\n";
+}
+
+// Saved as editors save: a new file renamed over the old one.
+void save(const ShowDir& show, const std::string& name, const std::string& text) {
+  show.write(name + ".new", text);
+  std::filesystem::rename(show.path(name + ".new"), show.path(name));
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);) lines.push_back(line);
+  return lines;
+}
+
+int lit_characters(const std::string& text) {
+  return static_cast<int>(
+      std::count_if(text.begin(), text.end(), [](char c) { return c != ' ' && c != '\n'; }));
+}
+
+// The preview in a pane, started from an interactive shell as an author starts it: the shell
+// keeps the terminal's modes from before and after, and the exit status, and then says
+// "shell-is-42".
+struct PanePreview {
+  PanePreview(const ShowDir& show, int columns, int rows, const std::string& options = "")
+      : dir(show.dir.path), pane(columns, rows), rows(rows) {
+    pane.type("cd " + support::shell_quote(dir) +
+              " && stty -g > modes-before && sh -c 'echo $$ > pid; exec " TUNDRA_DAT
+              " play show.tds " +
+              options + "'; echo $? > status; stty -g > modes-after; echo shell-is-$((40 + 2))");
+  }
+
+  std::vector<std::string> screen() {
+    std::vector<std::string> lines = lines_of(pane.screen());
+    lines.resize(size_t(rows));
+    return lines;
+  }
+  std::string status_line() { return screen().back(); }
+  // The picture's rows: all but the status line.
+  int lit_picture() {
+    std::vector<std::string> lines = screen();
+    int lit = 0;
+    for (size_t row = 0; row + 1 < lines.size(); ++row) lit += lit_characters(lines[row]);
+    return lit;
+  }
+  // The frame the status line shows, or -1 while it shows none.
+  long frame() {
+    static const std::regex number(R"(^ *([0-9]+)  [0-9]+:[0-9]{2}\.[0-9]{2}  )");
+    std::smatch found;
+    const std::string line = status_line();
+    return std::regex_search(line, found, number) ? std::stol(found[1]) : -1;
+  }
+  bool status_has(const std::string& text, double seconds = 10) {
+    return support::wait_until([&] { return status_line().find(text) != std::string::npos; },
+                               seconds);
+  }
+  // Waits for the frame to satisfy `good`; returns the last frame read.
+  long frame_when(const std::function<bool(long)>& good, double seconds = 10) {
+    long last = -1;
+    support::wait_until(
+        [&] {
+          last = frame();
+          return good(last);
+        },
+        seconds);
+    return last;
+  }
+  bool shell_back() {
+    return support::wait_until(
+        [&] { return pane.screen().find("shell-is-42\n") != std::string::npos; }, 20);
+  }
+  std::string status() { return support::read_file(dir + "/status"); }
+  bool modes_restored() {
+    const std::string before = support::read_file(dir + "/modes-before");
+    return !before.empty() && before == support::read_file(dir + "/modes-after");
+  }
+  pid_t pid() { return static_cast<pid_t>(std::stol(support::read_file(dir + "/pid"))); }
+
+  std::string dir;
+  support::TmuxPane pane;
+  int rows;
+};
+
+TEST(PreviewInTerminal, KeysSeekAndPauseSavesReloadAndQKeepsTheTerminal) {
+  ShowDir show;
+  show.write("show.tds", long_show("0x0000"));
+  PanePreview preview(show, 80, 25);
+
+  // Playing: the frame counts up under a black picture, the script at its wait.
+  ASSERT_TRUE(preview.status_has("playing")) << preview.pane.screen();
+  const long early = preview.frame_when([](long frame) { return frame >= 10; });
+  ASSERT_GE(early, 10) << preview.status_line();
+  EXPECT_GT(preview.frame_when([&](long frame) { return frame > early; }), early);
+  EXPECT_NE(preview.status_line().find("show.tds:9"), std::string::npos)
+      << preview.status_line();  // at 20s
+  EXPECT_NE(preview.status_line().find("reload 1: ok"), std::string::npos);
+  EXPECT_EQ(preview.lit_picture(), 0) << preview.pane.screen();
+
+  // Space: paused, and the frame stays where it stopped.
+  preview.pane.key("Space");
+  ASSERT_TRUE(preview.status_has("paused")) << preview.status_line();
+  const long paused = preview.frame();
+  support::wait_until([] { return false; }, 0.5);
+  EXPECT_EQ(preview.frame(), paused);
+
+  // '.' one frame on; Right one second (33 or 34 frames); PageDown the next wait point.
+  preview.pane.key(".");
+  EXPECT_EQ(preview.frame_when([&](long frame) { return frame != paused; }), paused + 1);
+  preview.pane.key("Right");
+  const long second = preview.frame_when([&](long frame) { return frame != paused + 1; });
+  EXPECT_TRUE(second == paused + 34 || second == paused + 35) << second;
+  preview.pane.key("PageDown");
+  EXPECT_EQ(preview.frame_when([&](long frame) { return frame != second; }), 667);
+  EXPECT_NE(preview.status_line().find("show.tds:10"), std::string::npos)
+      << preview.status_line();  // at 40s
+
+  // A saved colour shows with no key pressed, at the same frame, still paused.
+  save(show, "show.tds", long_show("0x00FF"));
+  ASSERT_TRUE(support::wait_until([&] { return preview.lit_picture() > 1500; }, 10))
+      << preview.pane.screen();
+  // The picture is presented before the status line that goes with it.
+  ASSERT_TRUE(preview.status_has("reload 2: ok")) << preview.status_line();
+  EXPECT_EQ(preview.frame(), 667);
+  EXPECT_NE(preview.status_line().find("paused"), std::string::npos);
+
+  // A broken save: its file:line:column in the status line, and the old show plays on.
+  preview.pane.key("Space");
+  std::string broken = long_show("0x0000");
+  broken.replace(broken.find("fx 0"), 2, "fxx");
+  save(show, "show.tds", broken);
+  ASSERT_TRUE(preview.status_has("reload 3 failed: show.tds:2:1: error: unknown"))
+      << preview.status_line();
+  const long failed_at = preview.frame();
+  EXPECT_GT(preview.frame_when([&](long frame) { return frame > failed_at + 5; }), failed_at + 5);
+  EXPECT_NE(preview.status_line().find("playing"), std::string::npos);
+  EXPECT_GT(preview.lit_picture(), 1500);
+
+  // The line fixed, the new show plays.
+  save(show, "show.tds", long_show("0x0000"));
+  ASSERT_TRUE(preview.status_has("reload 4: ok")) << preview.status_line();
+  EXPECT_TRUE(support::wait_until([&] { return preview.lit_picture() == 0; }, 5));
+
+  // '?' lists the keys above the status line, and any key puts them away.
+  preview.pane.key("?");
+  ASSERT_TRUE(support::wait_until(
+      [&] { return preview.pane.screen().find("one second back") != std::string::npos; }, 5))
+      << preview.pane.screen();
+  preview.pane.key("?");
+  EXPECT_TRUE(support::wait_until(
+      [&] { return preview.pane.screen().find("one second back") == std::string::npos; }, 5));
+
+  preview.pane.key("q");
+  ASSERT_TRUE(preview.shell_back()) << preview.pane.screen();
+  EXPECT_EQ(preview.status(), "0\n");
+  EXPECT_TRUE(preview.modes_restored());
+}
+
+TEST(PreviewInTerminal, TheColourDisplayShowsTheStatusLineUnderThePictureAndEscQuits) {
+  ShowDir show;
+  show.write("show.tds", long_show("0xFFFF"));
+  PanePreview preview(show, 80, 25, "--display colour --at 0:30");
+  ASSERT_TRUE(preview.status_has("playing")) << preview.pane.screen();
+  EXPECT_GE(preview.frame(), 1000);  // 0:30 is frame 1000
+  EXPECT_NE(preview.status_line().find("show.tds:10"), std::string::npos)
+      << preview.status_line();  // at 40s
+  preview.pane.key("Escape");
+  ASSERT_TRUE(preview.shell_back()) << preview.pane.screen();
+  EXPECT_EQ(preview.status(), "0\n");
+  EXPECT_TRUE(preview.modes_restored());
+}
+
+TEST(PreviewInTerminal, ATerminalSmallerThanThePictureStillFitsAndSigtermEndsWithItRestored) {
+  ShowDir show;
+  show.write("show.tds", long_show("0x00FF"));
+  PanePreview preview(show, 40, 12);
+  ASSERT_TRUE(preview.status_has("playing")) << preview.pane.screen();
+  // The picture's first and last rows both show it, above the status line.
+  EXPECT_TRUE(support::wait_until(
+      [&] {
+        std::vector<std::string> screen = preview.screen();
+        return lit_characters(screen[0]) >= 30 && lit_characters(screen[10]) >= 30;
+      },
+      10))
+      << preview.pane.screen();
+  EXPECT_LE(preview.status_line().size(), 40u);
+  ASSERT_EQ(kill(preview.pid(), SIGTERM), 0);
+  ASSERT_TRUE(preview.shell_back()) << preview.pane.screen();
+  EXPECT_EQ(preview.status(), std::to_string(128 + SIGTERM) + "\n");
+  EXPECT_TRUE(preview.modes_restored());
+}
+
+TEST(PreviewInTerminal, IntAndHupEndItWith128PlusTheSignalOnARestoredTerminal) {
+  for (int signal_number : {SIGINT, SIGHUP}) {
+    SCOPED_TRACE(strsignal(signal_number));
+    ShowDir show;
+    show.write("show.tds", long_show("0x00FF"));
+    PanePreview preview(show, 80, 25, "--display colour");
+    ASSERT_TRUE(preview.status_has("playing")) << preview.pane.screen();
+    ASSERT_EQ(kill(preview.pid(), signal_number), 0);
+    ASSERT_TRUE(preview.shell_back()) << preview.pane.screen();
+    EXPECT_EQ(preview.status(), std::to_string(128 + signal_number) + "\n");
+    EXPECT_TRUE(preview.modes_restored());
+  }
+}
+
+TEST(PreviewInTerminal, APausedPictureIsDrawnAgainAtTheNewSizeOfAResizedTerminal) {
+  ShowDir show;
+  show.write("show.tds", long_show("0x00FF"));
+  PanePreview preview(show, 80, 25);
+  // Paused once the wipe has painted the picture (from frame 1 on).
+  ASSERT_GE(preview.frame_when([](long frame) { return frame >= 5; }), 5) << preview.pane.screen();
+  preview.pane.key("Space");
+  ASSERT_TRUE(preview.status_has("paused")) << preview.status_line();
+  const long paused = preview.frame();
+
+  preview.pane.resize(100, 30);
+  preview.rows = 30;
+  // Larger: the whole picture in the top-left 80 x 25 characters, whole pixels to a character;
+  // the status line on the new bottom row, at the frame that was paused.
+  ASSERT_TRUE(preview.status_has("paused")) << preview.pane.screen();
+  EXPECT_EQ(preview.frame(), paused);
+  std::vector<std::string> screen;
+  EXPECT_TRUE(support::wait_until(
+      [&] {
+        screen = preview.screen();
+        return lit_characters(screen[0]) >= 78 && lit_characters(screen[24]) >= 78;
+      },
+      10))
+      << preview.pane.screen();
+  for (int row = 25; row < 29; ++row) EXPECT_EQ(lit_characters(screen[size_t(row)]), 0) << row;
+  preview.pane.key("q");
+  ASSERT_TRUE(preview.shell_back()) << preview.pane.screen();
+  EXPECT_EQ(preview.status(), "0\n");
+}
+
+// ---- The command line ----
+
+support::ToolRun play(const std::string& dir, const std::string& arguments) {
+  support::ToolRun run;
+  const std::string err = dir + "/err.txt";
+  run.out = support::run_command("cd " + support::shell_quote(dir) + " && " TUNDRA_DAT " play " +
+                                     arguments + " 2>" + support::shell_quote(err) + " </dev/null",
+                                 &run.status);
+  run.err = support::read_file(err);
+  return run;
+}
+
+TEST(PreviewCommandLine, ASourceThatDoesNotCompileAtTheStartIsNamedWithItsLine) {
+  ShowDir show;
+  show.write("show.tds", "include \"loop.tds\"\n");
+  show.write("loop.tds", "include \"show.tds\"\n");
+  support::ToolRun loop = play(show.dir.path, "show.tds");
+  EXPECT_EQ(loop.status, 1);
+  EXPECT_NE(loop.err.find("loop.tds:1:"), std::string::npos) << loop.err;
+  EXPECT_NE(loop.err.find("include"), std::string::npos) << loop.err;
+
+  support::ToolRun missing = play(show.dir.path, "nowhere.tds");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("nowhere.tds"), std::string::npos) << missing.err;
+
+  EXPECT_EQ(play(show.dir.path, "").status, 2);
+  EXPECT_EQ(play(show.dir.path, "show.tds --display nothing").status, 2);
+  EXPECT_EQ(play(show.dir.path, "show.tds --at soon").status, 2);
+}
+
+TEST(PreviewCommandLine, HelpNamesEveryOptionAndEveryKey) {
+  ShowDir show;
+  support::ToolRun help = play(show.dir.path, "--help");
+  EXPECT_EQ(help.status, 0);
+  for (const engine::OptionText& option : engine::option_texts(preview::play_options))
+    EXPECT_NE(help.out.find("  " + std::string(option.name) + " "), std::string::npos)
+        << option.name;
+  for (const preview::KeyAction& action : preview::key_actions)
+    EXPECT_NE(help.out.find("  " + std::string(action.keys) + "  "), std::string::npos)
+        << action.keys;
+  // tundra-dat's own help lists the command and its options.
+  support::ToolRun dat;
+  dat.out = support::run_command(TUNDRA_DAT " --help", &dat.status);
+  EXPECT_NE(dat.out.find("  play SHOW.tds [--display NAME]"), std::string::npos) << dat.out;
+}
+
+TEST(PreviewKeys, EveryKeyOfTheTableCanBeTypedOnATerminal) {
+  // What a terminal sends for each key reaches the key's action.
+  const std::pair<const char*, preview::Key> typed[] = {
+      {" ", preview::Key::SPACE},
+      {"\x1b[D", preview::Key::LEFT},
+      {"\x1b[C", preview::Key::RIGHT},
+      {"\x1bOB", preview::Key::DOWN},
+      {"\x1b[A", preview::Key::UP},
+      {"\x1b[5~", preview::Key::PAGE_UP},
+      {"\x1b[6~", preview::Key::PAGE_DOWN},
+      {",", preview::Key::COMMA},
+      {".", preview::Key::PERIOD},
+      {"\x1b[H", preview::Key::HOME},
+      {"r", preview::Key::R},
+      {"q", preview::Key::Q},
+      {"?", preview::Key::QUESTION_MARK},
+  };
+  for (const auto& [bytes, expected] : typed) {
+    display::KeyDecoder decoder;
+    std::vector<display::Key> keys;
+    decoder.feed(bytes, keys);
+    ASSERT_EQ(keys.size(), 1u) << bytes;
+    EXPECT_EQ(preview::preview_key(keys[0]), expected) << bytes;
+  }
+  display::KeyDecoder decoder;
+  std::vector<display::Key> keys;
+  decoder.feed("\x1b", keys);
+  decoder.flush(keys);
+  ASSERT_EQ(keys.size(), 1u);
+  EXPECT_EQ(preview::preview_key(keys[0]), preview::Key::ESCAPE);
+  EXPECT_EQ(preview::preview_key(display::Key::of(U'x')), std::nullopt);
+}
+
+}  // namespace
