@@ -6,6 +6,7 @@
 #include <numeric>
 #include <sstream>
 
+#include "support/ansi_screen.h"
 #include "support/process.h"
 #include "support/show_harness.h"
 
@@ -15,8 +16,13 @@ using support::DataFileBuilder;
 using support::Rgb;
 using support::ScriptBuilder;
 
+using support::coloured;
+using support::count;
+using support::PALETTE;
+using support::read_screen;
+using support::Screen;
+
 constexpr uint32_t RED = 0xFF0000, BLUE = 0x0000FF;
-constexpr uint32_t PALETTE = 1u << 24;
 
 // A show directory whose data file shows a still for `frames` frames: its left half red, its
 // right half blue.
@@ -36,96 +42,6 @@ struct HalvesShow {
   }
   support::TempDir dir;
 };
-
-// A cell as the pane shows it: the colour it looks, when it looks one colour.
-struct ShownCell {
-  bool coloured = false;  // false: the terminal's own background, or a symbol of two colours
-  uint32_t rgb = 0;
-};
-
-using Screen = std::vector<std::vector<ShownCell>>;
-
-// Reads `capture-pane -e -N` text (-N: trailing spaces kept, they may be coloured): SGR sequences
-// set 24-bit or palette colours, and a space shows the background, a full block the foreground.
-Screen read_screen(const std::string& text) {
-  Screen screen;
-  std::istringstream lines(text);
-  struct Pen {
-    bool fg_set = false, bg_set = false;
-    uint32_t fg = 0, bg = 0;
-  } pen;
-  for (std::string line; std::getline(lines, line);) {
-    std::vector<ShownCell>& row = screen.emplace_back();
-    for (size_t i = 0; i < line.size();) {
-      if (line[i] == '\x1b' && i + 1 < line.size() && line[i + 1] == '[') {
-        const size_t end = line.find('m', i);
-        if (end == std::string::npos) break;
-        std::vector<int> codes;
-        std::istringstream params(line.substr(i + 2, end - i - 2));
-        for (std::string code; std::getline(params, code, ';');)
-          codes.push_back(code.empty() ? 0 : std::stoi(code));
-        if (codes.empty()) codes.push_back(0);
-        for (size_t c = 0; c < codes.size(); ++c) {
-          const int code = codes[c];
-          if ((code == 38 || code == 48) && c + 4 < codes.size() && codes[c + 1] == 2) {
-            const uint32_t rgb =
-                uint32_t(codes[c + 2]) << 16 | uint32_t(codes[c + 3]) << 8 | uint32_t(codes[c + 4]);
-            (code == 38 ? pen.fg : pen.bg) = rgb;
-            (code == 38 ? pen.fg_set : pen.bg_set) = true;
-            c += 4;
-          } else if ((code == 38 || code == 48) && c + 2 < codes.size() && codes[c + 1] == 5) {
-            // A palette entry: told apart from every 24-bit colour by a bit above them.
-            (code == 38 ? pen.fg : pen.bg) = PALETTE | uint32_t(codes[c + 2]);
-            (code == 38 ? pen.fg_set : pen.bg_set) = true;
-            c += 2;
-          } else if (code == 0) {
-            pen = Pen{};
-          } else if (code == 39) {
-            pen.fg_set = false;
-          } else if (code == 49) {
-            pen.bg_set = false;
-          }
-        }
-        i = end + 1;
-        continue;
-      }
-      const unsigned char lead = static_cast<unsigned char>(line[i]);
-      const size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-      const std::string symbol = line.substr(i, length);
-      i += length;
-      if (symbol == " ")
-        row.push_back({pen.bg_set, pen.bg});
-      else if (symbol == "\u2588")
-        row.push_back({pen.fg_set, pen.fg});
-      else
-        row.push_back({});
-    }
-  }
-  return screen;
-}
-
-ShownCell at(const Screen& screen, int column, int row) {
-  if (row >= int(screen.size()) || column >= int(screen[size_t(row)].size())) return {};
-  return screen[size_t(row)][size_t(column)];
-}
-
-// How many cells of rows [top, bottom) and columns [left, right) show `rgb`.
-int count(const Screen& screen, int left, int top, int right, int bottom, uint32_t rgb) {
-  int n = 0;
-  for (int row = top; row < bottom; ++row)
-    for (int column = left; column < right; ++column) {
-      const ShownCell cell = at(screen, column, row);
-      n += cell.coloured && cell.rgb == rgb;
-    }
-  return n;
-}
-
-int coloured(const Screen& screen) {
-  int n = 0;
-  for (const auto& row : screen)
-    for (const ShownCell& cell : row) n += cell.coloured && cell.rgb != 0;
-  return n;
-}
 
 // The player started from an interactive shell in a pane, as a user starts it; the shell keeps
 // the terminal's modes before and after, the player's process id and exit status, and says

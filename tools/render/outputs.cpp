@@ -84,13 +84,15 @@ std::string Outputs::open() {
     gif_ = std::make_unique<GifWriter>(std::vector<uint8_t>{BACKGROUND_GREY, TEXT_GREY},
                                        FRAME_HUNDREDTHS);
   if (!options_.sheet_path.empty()) sheet_.emplace();
-  return {};
+  if (ColourOutput::wanted(options_)) colour_ = std::make_unique<ColourOutput>(options_);
+  return colour_ ? colour_->open() : std::string();
 }
 
 std::string Outputs::add(const RenderedFrame& frame) {
   constexpr size_t PIXELS = engine::PICTURE_WIDTH * engine::PICTURE_HEIGHT;
   const auto& pixels = frame.picture.pixels;
-  std::string error;
+  std::string error = colour_ ? colour_->add(frame) : std::string();
+  if (!error.empty()) return error;
   if (raw_ != nullptr) {
     // Little-endian whatever the machine: low byte first.
     uint8_t bytes[2 * PIXELS];
@@ -163,6 +165,7 @@ std::string Outputs::finish(const aa_font* font) {
     keep(gif_->close());
   }
   if (sheet_) keep(write_png(sheet_->compose(), options_.sheet_path));
+  if (colour_) keep(colour_->finish());
   return first_error;
 }
 

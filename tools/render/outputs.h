@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "tools/render/colour_output.h"
 #include "tools/render/contact_sheet.h"
 #include "tools/render/gif_writer.h"
 #include "tools/render/options.h"
@@ -43,6 +44,7 @@ class Outputs {
   std::unique_ptr<GifWriter> gif_;
   bool gif_open_ = false;
   std::optional<ContactSheet> sheet_;
+  std::unique_ptr<ColourOutput> colour_;
 };
 
 }  // namespace tools::render
