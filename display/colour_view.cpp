@@ -401,9 +401,8 @@ const CellGrid& ColourView::draw_cells(const Picture& picture, Flash flash, int 
   const bool flash_in_cells = modes_.colours == ColourMode::TRUECOLOR;
   flash_pixels(picture, flash_in_cells ? CALM : flash);
 
-  // 24-bit cells of 2 x 2 picture pixels or fewer (80 x 25 cells and more, up to twice that)
-  // are worked out here: chafa's cost per cell, paid for every new look, is what made busy
-  // scenes slow.
+  // 24-bit cells whose quadrants each fall on one picture pixel (80 x 25 and 160 x 50 cells)
+  // are worked out here: chafa's cost per cell, paid for every new look, made busy scenes slow.
   if (flash_in_cells && memory.quadrants) {
     for (int row = 0; row < rows; ++row) {
       const uint32_t* top =
