@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <span>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -131,18 +132,22 @@ double ms(Nanoseconds time) {
 
 int main(int argc, char** argv) {
   int runs = 5;
+  int settings = int(std::size(SETTINGS));  // --first N: only the first N settings
   const char* scenes_path = nullptr;
   const char* path = nullptr;
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
     if (argument == "--runs" && i + 1 < argc)
       runs = std::max(1, std::atoi(argv[++i]));
+    else if (argument == "--first" && i + 1 < argc)
+      settings = std::clamp(std::atoi(argv[++i]), 1, int(std::size(SETTINGS)));
     else if (argument == "--scenes" && i + 1 < argc)
       scenes_path = argv[++i];
     else if (argument[0] != '-' && path == nullptr)
       path = argv[i];
     else {
-      std::fprintf(stderr, "usage: tundra-colour-frames [--runs R] [--scenes FILE] DATAFILE\n");
+      std::fprintf(stderr,
+                   "usage: tundra-colour-frames [--runs R] [--first N] [--scenes FILE] DATAFILE\n");
       return 2;
     }
   }
@@ -159,7 +164,7 @@ int main(int argc, char** argv) {
   const int sink = ::open("/dev/null", O_WRONLY);
   // At the player's pace: a frame every 30 ms.
   constexpr double FRAMES_A_SECOND = 1000.0 / 30.0;
-  for (const Setting& setting : SETTINGS) {
+  for (const Setting& setting : std::span(SETTINGS).first(size_t(settings))) {
     std::vector<FrameCost> costs;
     for (int run = 0; run < runs; ++run) play_once(frames, setting, sink, costs);
     std::vector<Nanoseconds> times;

@@ -80,12 +80,12 @@ constexpr Option<RenderOptions> option_rows[] = {
      }},
     {"--sheet", "FILE", "a contact sheet PNG: labelled thumbnails of both views",
      store_path<&RenderOptions::sheet_path>},
-    {"--gif", "FILE", "an animated GIF of the ASCII view, 30 ms a frame",
-     store_path<&RenderOptions::gif_path>},
     {"--colour-sheet", "FILE",
      "a contact sheet PNG of the colour view: its --ansi cells\n"
      "drawn in DejaVu Sans Mono, every K frames as --sheet",
      store_path<&RenderOptions::colour_sheet_path>},
+    {"--gif", "FILE", "an animated GIF of the ASCII view, 30 ms a frame",
+     store_path<&RenderOptions::gif_path>},
     {"--stats", "",
      "print the frames rendered, the frame END came at, the FX\n"
      "classes and slots used, and the time per frame of the\n"
@@ -101,10 +101,10 @@ std::vector<std::pair<const char*, const std::string*>> file_outputs(const Rende
   return {{"--raw", &options.raw_path},
           {"--grey", &options.grey_path},
           {"--ascii", &options.ascii_path},
-          {"--sheet", &options.sheet_path},
-          {"--gif", &options.gif_path},
           {"--ansi", &options.ansi_path},
-          {"--colour-sheet", &options.colour_sheet_path}};
+          {"--colour-sheet", &options.colour_sheet_path},
+          {"--sheet", &options.sheet_path},
+          {"--gif", &options.gif_path}};
 }
 
 }  // namespace

@@ -80,19 +80,21 @@ std::string Outputs::open() {
         make_directory(options_.ascii_png_dir), touch(options_.gif_path),
         touch(options_.sheet_path)})
     if (!error.empty()) return error;
+  if (ColourOutput::wanted(options_)) {
+    colour_ = std::make_unique<ColourOutput>(options_);
+    if (std::string error = colour_->open(); !error.empty()) return error;
+  }
   if (!options_.gif_path.empty())
     gif_ = std::make_unique<GifWriter>(std::vector<uint8_t>{BACKGROUND_GREY, TEXT_GREY},
                                        FRAME_HUNDREDTHS);
   if (!options_.sheet_path.empty()) sheet_.emplace();
-  if (ColourOutput::wanted(options_)) colour_ = std::make_unique<ColourOutput>(options_);
-  return colour_ ? colour_->open() : std::string();
+  return {};
 }
 
 std::string Outputs::add(const RenderedFrame& frame) {
   constexpr size_t PIXELS = engine::PICTURE_WIDTH * engine::PICTURE_HEIGHT;
   const auto& pixels = frame.picture.pixels;
-  std::string error = colour_ ? colour_->add(frame) : std::string();
-  if (!error.empty()) return error;
+  std::string error;
   if (raw_ != nullptr) {
     // Little-endian whatever the machine: low byte first.
     uint8_t bytes[2 * PIXELS];
@@ -115,6 +117,10 @@ std::string Outputs::add(const RenderedFrame& frame) {
       lines.append(frame.text.substr(size_t(row) * TEXT_COLUMNS, TEXT_COLUMNS)).push_back('\n');
     lines += std::to_string(frame.number) + "\n";
     error = write_stream(ascii_, options_.ascii_path, lines.data(), lines.size());
+    if (!error.empty()) return error;
+  }
+  if (colour_) {
+    error = colour_->add(frame);
     if (!error.empty()) return error;
   }
 
@@ -153,6 +159,7 @@ std::string Outputs::finish(const aa_font* font) {
   keep(close_stream(raw_, options_.raw_path));
   keep(close_stream(grey_, options_.grey_path));
   keep(close_stream(ascii_, options_.ascii_path));
+  if (colour_) keep(colour_->finish());
   if (gif_) {
     // A show that ends before its first frame gets one blank frame of the screen's size: GIF
     // readers, giflib among them, reject a file without images.
@@ -165,7 +172,6 @@ std::string Outputs::finish(const aa_font* font) {
     keep(gif_->close());
   }
   if (sheet_) keep(write_png(sheet_->compose(), options_.sheet_path));
-  if (colour_) keep(colour_->finish());
   return first_error;
 }
 

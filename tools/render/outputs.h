@@ -41,10 +41,10 @@ class Outputs {
   FILE* raw_ = nullptr;
   FILE* grey_ = nullptr;
   FILE* ascii_ = nullptr;
+  std::unique_ptr<ColourOutput> colour_;  // --ansi and --colour-sheet
   std::unique_ptr<GifWriter> gif_;
   bool gif_open_ = false;
   std::optional<ContactSheet> sheet_;
-  std::unique_ptr<ColourOutput> colour_;
 };
 
 }  // namespace tools::render
