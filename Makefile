@@ -75,10 +75,12 @@ deb: build
 	@cd $(BUILD) && cpack -G DEB >cpack.log 2>&1 || { cat cpack.log; exit 1; }
 	@sed -n 's/^CPack: - package: \(.*\) generated\.$$/\1/p' $(BUILD)/cpack.log
 
-# The show's contact sheet and GIF of the ASCII view, in build/show.
+# The show's contact sheet and GIF of the ASCII view, and the colour view's contact sheet, in
+# build/show.
 preview: build
-	@cd $(BUILD)/show && ../tundra-render --sheet sheet.png --gif show.gif
-	@echo "$(BUILD)/show/sheet.png and $(BUILD)/show/show.gif"
+	@cd $(BUILD)/show && ../tundra-render --sheet sheet.png --gif show.gif \
+	  --colour-sheet colour-sheet.png
+	@echo "$(BUILD)/show/sheet.png, $(BUILD)/show/show.gif and $(BUILD)/show/colour-sheet.png"
 
 # Records the digest of the show's frames that the tests compare against, after a change to
 # the show or the engine that is meant to change what it shows.

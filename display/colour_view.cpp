@@ -24,10 +24,12 @@ constexpr int BLOCK_PIXELS = CHAFA_CELL * CHAFA_CELL;
 // Sixel images are drawn in bands of six rows, and chafa cuts an image to whole bands.
 constexpr int SIXEL_BAND = 6;
 
-// Block elements and quadrants fit the picture's 2 x 2 pixels a cell exactly, and every
-// terminal font has them; sextants and wedges are missing from many.
-constexpr auto SYMBOL_TAGS =
-    ChafaSymbolTags(CHAFA_SYMBOL_TAG_BLOCK | CHAFA_SYMBOL_TAG_SPACE | CHAFA_SYMBOL_TAG_SOLID);
+// Quadrants and halves fit the picture's 2 x 2 pixels a cell exactly, and every terminal font
+// has them; sextants and wedges are missing from many. The eighths of the other block elements
+// can never do better on 2 x 2 pixels (the best split of a cell never parts equal pixels), and
+// each symbol more costs chafa time on every cell it converts.
+constexpr auto SYMBOL_TAGS = ChafaSymbolTags(CHAFA_SYMBOL_TAG_QUAD | CHAFA_SYMBOL_TAG_HALF |
+                                             CHAFA_SYMBOL_TAG_SPACE | CHAFA_SYMBOL_TAG_SOLID);
 
 // Remembered cells are forgotten all at once past this many (a few megabytes).
 constexpr size_t MEMORY_LIMIT = 1 << 15;
@@ -114,6 +116,67 @@ std::vector<int> nearest(int work, int picture) {
   for (int i = 0; i < work; ++i)
     map[size_t(i)] = static_cast<int>((int64_t{2 * i + 1} * picture) / (int64_t{2} * work));
   return map;
+}
+
+// Whether every cell's half, 4 of the 8 work pixels across (or down), falls on one picture
+// pixel: then each cell shows at most 2 x 2 picture pixels, one in each quadrant.
+bool halves_whole(const std::vector<int>& map) {
+  for (size_t cell = 0; cell + CHAFA_CELL <= map.size(); cell += CHAFA_CELL)
+    for (size_t half : {cell, cell + CHAFA_CELL / 2})
+      if (!std::all_of(&map[half], &map[half] + CHAFA_CELL / 2,
+                       [&](int pixel) { return pixel == map[half]; }))
+        return false;
+  return true;
+}
+
+// The quadrant symbols by the quadrants they cover in the foreground: top left 1, top right 2,
+// bottom left 4, bottom right 8.
+constexpr char32_t QUADRANT_SYMBOLS[16] = {
+    U' ',      U'\u2598', U'\u259D', U'\u2580', U'\u2596', U'\u258C', U'\u259E', U'\u259B',
+    U'\u2597', U'\u259A', U'\u2590', U'\u259C', U'\u2584', U'\u2599', U'\u259F', U'\u2588'};
+
+// The cell that shows four quadrant colours (R, G, B, A bytes) best: of every way to part them
+// into a foreground and a background, each drawn in the mean of its colours, the one with the
+// least squared error, which is the one whose parts' sums weigh most (sum squared over count).
+// This is what chafa finds for such cells, without its cost per cell.
+Cell quadrant_cell(const uint32_t (&colours)[4]) {
+  int channel[4][3];
+  for (int q = 0; q < 4; ++q)
+    for (int c = 0; c < 3; ++c) channel[q][c] = int(colours[q] >> (8 * c) & 0xFF);
+  if (colours[0] == colours[1] && colours[0] == colours[2] && colours[0] == colours[3])
+    return {U' ',
+            {},
+            Colour::direct(uint32_t(channel[0][0]) << 16 | channel[0][1] << 8 | channel[0][2])};
+  // Masks 1 to 7 leave the bottom-right quadrant in the background: each parting once.
+  int best = 1;
+  double best_weight = -1;
+  for (int mask = 1; mask < 8; ++mask) {
+    int sum[2][3] = {}, count[2] = {};
+    for (int q = 0; q < 4; ++q) {
+      const int side = mask >> q & 1;
+      ++count[side];
+      for (int c = 0; c < 3; ++c) sum[side][c] += channel[q][c];
+    }
+    double weight = 0;
+    for (int side = 0; side < 2; ++side)
+      for (int c = 0; c < 3; ++c) weight += double(sum[side][c]) * sum[side][c] / count[side];
+    if (weight > best_weight + 1e-9) {
+      best_weight = weight;
+      best = mask;
+    }
+  }
+  uint32_t mean[2] = {};
+  for (int side = 0; side < 2; ++side) {
+    int sum[3] = {}, count = 0;
+    for (int q = 0; q < 4; ++q)
+      if ((best >> q & 1) == side) {
+        ++count;
+        for (int c = 0; c < 3; ++c) sum[c] += channel[q][c];
+      }
+    for (int c = 0; c < 3; ++c)
+      mean[side] = mean[side] << 8 | uint32_t(sum[c] / count);  // rounded down, as chafa does
+  }
+  return {QUADRANT_SYMBOLS[best], Colour::direct(mean[1]), Colour::direct(mean[0])};
 }
 
 }  // namespace
@@ -211,6 +274,7 @@ struct ColourView::Chafa {
     // Preprocessing stretches each picture's contrast by its own histogram: cells would then
     // depend on the whole picture, and colours would change from frame to frame.
     chafa_canvas_config_set_preprocessing_enabled(config, FALSE);
+    chafa_canvas_config_set_work_factor(config, 0.0f);
     return config;
   }
 
@@ -250,8 +314,9 @@ struct ColourView::Chafa {
 struct ColourView::Memory {
   std::unordered_map<Block, Cell, BlockHash> cells;
   int columns = 0, rows = 0;
-  std::vector<int> x_map, y_map;                       // chafa pixel -> picture pixel
-  std::vector<const Cell*> sources;                    // each grid cell's remembered cell
+  bool quadrants = false;            // each cell's quadrants each fall on one picture pixel
+  std::vector<int> x_map, y_map;     // chafa pixel -> picture pixel
+  std::vector<const Cell*> sources;  // each grid cell's remembered cell
   std::vector<std::pair<const Block*, Cell*>> misses;  // this frame's cells for chafa
   std::vector<uint32_t> strip_pixels;
 };
@@ -326,6 +391,7 @@ const CellGrid& ColourView::draw_cells(const Picture& picture, Flash flash, int 
     memory.rows = rows;
     memory.x_map = nearest(columns * CHAFA_CELL, PICTURE_WIDTH);
     memory.y_map = nearest(rows * CHAFA_CELL, PICTURE_HEIGHT);
+    memory.quadrants = halves_whole(memory.x_map) && halves_whole(memory.y_map);
     grid_ = CellGrid(columns, rows);
   }
   if (memory.cells.size() > MEMORY_LIMIT) memory.cells.clear();
@@ -334,6 +400,26 @@ const CellGrid& ColourView::draw_cells(const Picture& picture, Flash flash, int 
   // palette colours cannot be brightened, so there the flash goes into the pixels.
   const bool flash_in_cells = modes_.colours == ColourMode::TRUECOLOR;
   flash_pixels(picture, flash_in_cells ? CALM : flash);
+
+  // 24-bit cells whose quadrants each fall on one picture pixel (80 x 25 and 160 x 50 cells)
+  // are worked out here: chafa's cost per cell, paid for every new look, made busy scenes slow.
+  if (flash_in_cells && memory.quadrants) {
+    for (int row = 0; row < rows; ++row) {
+      const uint32_t* top =
+          rgba_.data() + size_t(memory.y_map[size_t(row * CHAFA_CELL)]) * PICTURE_WIDTH;
+      const uint32_t* bottom =
+          rgba_.data() +
+          size_t(memory.y_map[size_t(row * CHAFA_CELL + CHAFA_CELL / 2)]) * PICTURE_WIDTH;
+      for (int column = 0; column < columns; ++column) {
+        const int left = memory.x_map[size_t(column * CHAFA_CELL)];
+        const int right = memory.x_map[size_t(column * CHAFA_CELL + CHAFA_CELL / 2)];
+        const uint32_t quadrants[4] = {top[left], top[right], bottom[left], bottom[right]};
+        grid_.at(column, row) = quadrant_cell(quadrants).shown();
+      }
+    }
+    flash_cells(flash);
+    return grid_;
+  }
 
   memory.sources.assign(size_t(columns) * rows, nullptr);
   memory.misses.clear();

@@ -69,16 +69,18 @@ class ColourView {
 
   ColourModes modes() const { return modes_; }
 
-  // Symbol modes: `picture` under `flash` on a grid of `columns` x `rows` cells. Cells are
-  // converted by chafa once for each look of the pixels under them and remembered, so a frame
-  // costs chafa only the cells that look as no cell has looked before.
+  // Symbol modes: `picture` under `flash` on a grid of `columns` x `rows` cells. In 24-bit
+  // colour, cells whose quadrants each fall on one picture pixel (grids of 80 x 25 and 160 x 50)
+  // are worked out by the view itself: the quadrant symbol and two colours with the least error.
+  // Other cells are converted by chafa once for each look of the pixels under them and
+  // remembered, so a frame costs chafa only the cells that look as no cell has looked before.
   const CellGrid& draw_cells(const Picture& picture, Flash flash, int columns, int rows);
 
   // Pixel modes: the escape sequence that draws `picture` under `flash` at the cursor, an image
   // of fit.image_width x fit.image_height pixels over fit.columns x fit.rows cells.
   std::string draw_pixels(const Picture& picture, Flash flash, const PixelFit& fit);
 
-  // How many cells chafa has converted, and how many were found remembered (for the benchmarks).
+  // How many cells chafa has converted, and how many were found remembered (for the tests).
   uint64_t cells_converted() const { return converted_; }
   uint64_t cells_remembered() const { return remembered_; }
 

@@ -82,7 +82,7 @@ void draw_text_centred(Canvas& canvas, const Font& font, const std::string& text
 }
 
 Canvas load_text_art(const std::string& path) {
-  std::map<char, int> keys = {{'.', 0}, {' ', 0}};
+  std::map<char, uint16_t> keys = {{'.', 0}, {' ', 0}};
   int cell_w = 2, cell_h = 2;
   int columns = -1, rows = -1;
   std::vector<std::string> art;
@@ -105,7 +105,10 @@ Canvas load_text_art(const std::string& path) {
       int value = 0;
       words >> c >> value;
       if (c.size() != 1) throw std::runtime_error(path + ": a key is one character: " + line);
-      keys[c[0]] = value;
+      // An optional high byte in hex gives the colour display a colour of its own.
+      std::string high;
+      keys[c[0]] =
+          words >> high ? grey_with_high(value, std::stoi(high, nullptr, 16)) : grey(value);
     } else if (word == "art") {
       in_art = true;
     } else {
@@ -126,7 +129,7 @@ Canvas load_text_art(const std::string& path) {
       if (key == keys.end())
         throw std::runtime_error(path + ": no key for '" + art[row][column] + "' in row " +
                                  std::to_string(row + 1));
-      canvas.fill_rect(int(column) * cell_w, int(row) * cell_h, cell_w, cell_h, grey(key->second));
+      canvas.fill_rect(int(column) * cell_w, int(row) * cell_h, cell_w, cell_h, key->second);
     }
   return canvas;
 }

@@ -39,6 +39,8 @@ void draw_text_centred(Canvas& canvas, const Font& font, const std::string& text
 //   size 80 25        characters a row and rows (longer rows are cut, shorter end in black)
 //   cell 2 2          pixels a character covers
 //   key # 255         the display grey of a character ('.' and ' ' are 0)
+//   key * 159 A5      the same with the pixel's high byte in hex (red and green's top bits),
+//                     which only the colour display shows; without it the grey is repeated
 //   art               every line after this one is a row of cells
 Canvas load_text_art(const std::string& path);
 

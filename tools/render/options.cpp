@@ -51,6 +51,11 @@ constexpr Option<RenderOptions> option_rows[] = {
      "each frame as AA-lib renders it on 80 x 25 characters:\n"
      "25 lines, then a line holding the frame number",
      store_path<&RenderOptions::ascii_path>},
+    {"--ansi", "FILE",
+     "each frame as the colour display draws it on 80 x 25\n"
+     "cells in 24-bit colour, as ANSI text: 25 lines, then a\n"
+     "line holding the frame number",
+     store_path<&RenderOptions::ansi_path>},
     {"--png", "DIR", "the colour picture as DIR/frame-NNNNN.png",
      store_path<&RenderOptions::png_dir>},
     {"--ascii-png", "DIR", "the ASCII frame in AA-lib's font as DIR/frame-NNNNN.png",
@@ -75,6 +80,10 @@ constexpr Option<RenderOptions> option_rows[] = {
      }},
     {"--sheet", "FILE", "a contact sheet PNG: labelled thumbnails of both views",
      store_path<&RenderOptions::sheet_path>},
+    {"--colour-sheet", "FILE",
+     "a contact sheet PNG of the colour view: its --ansi cells\n"
+     "drawn in DejaVu Sans Mono, every K frames as --sheet",
+     store_path<&RenderOptions::colour_sheet_path>},
     {"--gif", "FILE", "an animated GIF of the ASCII view, 30 ms a frame",
      store_path<&RenderOptions::gif_path>},
     {"--stats", "",
@@ -92,6 +101,8 @@ std::vector<std::pair<const char*, const std::string*>> file_outputs(const Rende
   return {{"--raw", &options.raw_path},
           {"--grey", &options.grey_path},
           {"--ascii", &options.ascii_path},
+          {"--ansi", &options.ansi_path},
+          {"--colour-sheet", &options.colour_sheet_path},
           {"--sheet", &options.sheet_path},
           {"--gif", &options.gif_path}};
 }
@@ -102,7 +113,8 @@ const std::span<const Option<RenderOptions>> render_options = option_rows;
 
 bool RenderOptions::writes_anything() const {
   return stats || !raw_path.empty() || !grey_path.empty() || !ascii_path.empty() ||
-         !png_dir.empty() || !ascii_png_dir.empty() || !sheet_path.empty() || !gif_path.empty();
+         !png_dir.empty() || !ascii_png_dir.empty() || !sheet_path.empty() || !gif_path.empty() ||
+         !ansi_path.empty() || !colour_sheet_path.empty();
 }
 
 bool RenderOptions::uses_standard_output() const {

@@ -27,6 +27,8 @@ struct RenderOptions {
   std::string ascii_png_dir;            // --ascii-png: the text drawn in AA-lib's font
   std::string sheet_path;               // --sheet: thumbnails of both views in a grid
   std::string gif_path;                 // --gif: the ASCII view as an animation
+  std::string ansi_path;                // --ansi: the colour view's 80 x 25 cells as ANSI text
+  std::string colour_sheet_path;        // --colour-sheet: thumbnails of the colour view
   bool stats = false;                   // --stats: a summary on standard output
   std::optional<int> every;             // --every: 1 for pictures, 33 for the sheet by default
   int scale = DEFAULT_SCALE;            // --scale: pixels a side per picture pixel in --png

@@ -80,6 +80,10 @@ std::string Outputs::open() {
         make_directory(options_.ascii_png_dir), touch(options_.gif_path),
         touch(options_.sheet_path)})
     if (!error.empty()) return error;
+  if (ColourOutput::wanted(options_)) {
+    colour_ = std::make_unique<ColourOutput>(options_);
+    if (std::string error = colour_->open(); !error.empty()) return error;
+  }
   if (!options_.gif_path.empty())
     gif_ = std::make_unique<GifWriter>(std::vector<uint8_t>{BACKGROUND_GREY, TEXT_GREY},
                                        FRAME_HUNDREDTHS);
@@ -113,6 +117,10 @@ std::string Outputs::add(const RenderedFrame& frame) {
       lines.append(frame.text.substr(size_t(row) * TEXT_COLUMNS, TEXT_COLUMNS)).push_back('\n');
     lines += std::to_string(frame.number) + "\n";
     error = write_stream(ascii_, options_.ascii_path, lines.data(), lines.size());
+    if (!error.empty()) return error;
+  }
+  if (colour_) {
+    error = colour_->add(frame);
     if (!error.empty()) return error;
   }
 
@@ -151,6 +159,7 @@ std::string Outputs::finish(const aa_font* font) {
   keep(close_stream(raw_, options_.raw_path));
   keep(close_stream(grey_, options_.grey_path));
   keep(close_stream(ascii_, options_.ascii_path));
+  if (colour_) keep(colour_->finish());
   if (gif_) {
     // A show that ends before its first frame gets one blank frame of the screen's size: GIF
     // readers, giflib among them, reject a file without images.

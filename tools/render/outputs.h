@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "tools/render/colour_output.h"
 #include "tools/render/contact_sheet.h"
 #include "tools/render/gif_writer.h"
 #include "tools/render/options.h"
@@ -40,6 +41,7 @@ class Outputs {
   FILE* raw_ = nullptr;
   FILE* grey_ = nullptr;
   FILE* ascii_ = nullptr;
+  std::unique_ptr<ColourOutput> colour_;  // --ansi and --colour-sheet
   std::unique_ptr<GifWriter> gif_;
   bool gif_open_ = false;
   std::optional<ContactSheet> sheet_;
