@@ -77,6 +77,30 @@ constexpr Option<RenderOptions> option_rows[] = {
      store_path<&RenderOptions::sheet_path>},
     {"--gif", "FILE", "an animated GIF of the ASCII view, 30 ms a frame",
      store_path<&RenderOptions::gif_path>},
+    {"--cast", "FILE",
+     "an asciicast recording of the player's terminal: each\n"
+     "frame's changed cells at frame x 30 ms, then the farewell",
+     store_path<&RenderOptions::cast_path>},
+    {"--html", "FILE",
+     "a web page that plays the recording with asciinema's web\n"
+     "player, inlined: it needs no server and no network",
+     store_path<&RenderOptions::html_path>},
+    {"--display", "VIEW",
+     "the view --cast and --html record: ascii (AA-lib's\n"
+     "characters, the default) or colour (24-bit colour cells)",
+     [](RenderOptions& options, std::string_view value) {
+       if (value == "ascii")
+         options.share_view = ShareView::ASCII;
+       else if (value == "colour")
+         options.share_view = ShareView::COLOUR;
+       else
+         return "is ascii or colour, not '" + std::string(value) + "'";
+       return std::string();
+     }},
+    {"--title", "TEXT",
+     "the title of --cast and --html (default: the data file's\n"
+     "name without .dat)",
+     store_path<&RenderOptions::title>},
     {"--stats", "",
      "print the frames rendered, the frame END came at, the FX\n"
      "classes and slots used, and the time per frame of the\n"
@@ -89,11 +113,10 @@ constexpr Option<RenderOptions> option_rows[] = {
 
 // The outputs that are one file each, and so may be standard output.
 std::vector<std::pair<const char*, const std::string*>> file_outputs(const RenderOptions& options) {
-  return {{"--raw", &options.raw_path},
-          {"--grey", &options.grey_path},
-          {"--ascii", &options.ascii_path},
-          {"--sheet", &options.sheet_path},
-          {"--gif", &options.gif_path}};
+  return {{"--raw", &options.raw_path},     {"--grey", &options.grey_path},
+          {"--ascii", &options.ascii_path}, {"--sheet", &options.sheet_path},
+          {"--gif", &options.gif_path},     {"--cast", &options.cast_path},
+          {"--html", &options.html_path}};
 }
 
 }  // namespace
@@ -102,7 +125,8 @@ const std::span<const Option<RenderOptions>> render_options = option_rows;
 
 bool RenderOptions::writes_anything() const {
   return stats || !raw_path.empty() || !grey_path.empty() || !ascii_path.empty() ||
-         !png_dir.empty() || !ascii_png_dir.empty() || !sheet_path.empty() || !gif_path.empty();
+         !png_dir.empty() || !ascii_png_dir.empty() || !sheet_path.empty() || !gif_path.empty() ||
+         !cast_path.empty() || !html_path.empty();
 }
 
 bool RenderOptions::uses_standard_output() const {
@@ -154,8 +178,9 @@ std::string render_help() {
          "--stats); the player's progress lines then all go to standard error. Without\n"
          "an output option the show is rendered and checked, and nothing is written.\n"
          "\n"
-         "Exit status: 0 done; 1 an output could not be written; 2 a bad command line;\n"
-         "255 a data file the player would reject (with the player's message); 128 + n\n"
+         "Exit status: 0 done; 1 an output could not be written, or --html found no\n"
+         "web player; 2 a bad command line; 255 a data file the player would reject (with the "
+         "player's message); 128 + n\n"
          "after signal n.\n";
 }
 
