@@ -73,7 +73,7 @@ preview: build
 share: build
 	@cd $(BUILD)/show && { ../tundra-render --cast tundra.cast --html tundra.html --title Tundra & \
 	  ../tundra-render --display colour --cast tundra-colour.cast --html tundra-colour.html \
-	    --title 'Tundra (colour)' && wait $$!; } 2>share.log || { cat share.log; exit 1; }
+	    --title 'Tundra (colour)' && wait $$!; } >share.log 2>&1 || { cat share.log; exit 1; }
 	@cd $(BUILD)/show && ls -l tundra.cast tundra.html tundra-colour.cast tundra-colour.html | \
 	  awk '{ printf "%s/show/%s  %d bytes\n", "$(BUILD)", $$9, $$5 }'
 

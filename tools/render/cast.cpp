@@ -38,6 +38,38 @@ void append_seconds(std::string& out, int64_t microseconds) {
   out += text;
 }
 
+// A cell no screen shows: a grid holding it is redrawn there whatever the cell should be.
+constexpr display::Cell UNSHOWN = {U'\uFFFF', {}, {}};
+
+// A cursor move over unchanged cells costs at least four bytes ("\x1b[2C") and nine once JSON
+// writes the escape as \u001b; a character in the colours already set costs one to three
+// (UTF-8). Gaps of up to BRIDGED_GAP unchanged cells between two changes in a row, all in the
+// colours of the change before them, are therefore written again rather than jumped over: the
+// copy of the screen gets UNSHOWN there. Gaps in other colours would cost a colour change.
+constexpr int BRIDGED_GAP = 8;
+
+bool same_colours(const display::Cell& a, const display::Cell& b) {
+  return a.foreground == b.foreground && a.background == b.background;
+}
+
+void bridge_short_gaps(display::CellGrid& before, const display::CellGrid& after) {
+  for (int row = 0; row < after.rows; ++row) {
+    int last_change = -1;
+    for (int column = 0; column < after.columns; ++column) {
+      const display::Cell cell = after.at(column, row).shown();
+      if (before.at(column, row).shown() == cell) continue;
+      if (last_change >= 0 && column - last_change - 1 <= BRIDGED_GAP) {
+        const display::Cell pen = after.at(last_change, row).shown();
+        bool plain = true;
+        for (int gap = last_change + 1; gap < column && plain; ++gap)
+          plain = same_colours(after.at(gap, row).shown(), pen);
+        for (int gap = last_change + 1; gap < column && plain; ++gap) before.at(gap, row) = UNSHOWN;
+      }
+      last_change = column;
+    }
+  }
+}
+
 }  // namespace
 
 void append_json_string(std::string& out, std::string_view text) {
@@ -72,6 +104,7 @@ void ShowRecording::add_frame(uint32_t frame, const display::CellGrid& grid) {
     data = ENTER_SCREEN;
     started_ = true;
   }
+  bridge_short_gaps(shown_, grid);
   display::append_changes(data, shown_, grid, display::Placement{});
   shown_ = grid;
   if (!data.empty()) events_.push_back({frame_time(frame), std::move(data)});
