@@ -25,15 +25,20 @@ std::optional<std::string> read_whole(const fs::path& path) {
   return text.str();
 }
 
-// An inlined script ends at the first "</script" in it, whatever JavaScript makes of it; a
-// backslash before the slash means the same to JavaScript and hides it from HTML.
-std::string inline_safe(std::string text, std::string_view closing) {
-  std::string lowered = text;
-  for (char& c : lowered) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  for (size_t at = lowered.rfind(closing); at != std::string::npos;
-       at = at == 0 ? std::string::npos : lowered.rfind(closing, at - 1))
-    text.insert(at + 1, "\\");
-  return text;
+// An inlined script or style ends at the first "</script" or "</style" in it, whatever the
+// language makes of it; a backslash before the slash means the same to JavaScript and to CSS
+// strings, and hides the closing tag from HTML.
+std::string inline_safe(const std::string& text, std::string_view closing) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    out += text[i];
+    if (text[i] != '<' || i + closing.size() > text.size()) continue;
+    bool closes = true;
+    for (size_t j = 1; j < closing.size() && closes; ++j)
+      closes = std::tolower(static_cast<unsigned char>(text[i + j])) == closing[j];
+    if (closes) out += '\\';
+  }
+  return out;
 }
 
 // No network: the page may run its own inline script and styles and compile the player's
