@@ -89,7 +89,8 @@ WebPlayerFound find_web_player() {
   return {std::nullopt,
           "--html needs asciinema's web player (" + std::string(SCRIPT_FILE) + " and " +
               STYLE_FILE + "), which the build fetches with npm; it is not in " + searched +
-              ". Install Node.js and npm (scripts/install-deps does), then build again"};
+              " (when the build ran npm and it failed, web/npm.log beside the program says "
+              "why). Install Node.js and npm (scripts/install-deps does), then build again"};
 }
 
 std::string html_escape(std::string_view text) {
