@@ -99,14 +99,14 @@ TEST(SharePage, ChromiumPlaysTheShowFromDiskWithNoRequestToAnyNetwork) {
       seen->member("title")->array()[2].string().find(std::to_string(frames.size()) + " frames"),
       std::string::npos);
 
-  // The player started at once and its time display moved on with it.
-  EXPECT_LT(seen->member("playedFrom")->number(), 1.0);
-  EXPECT_GT(seen->member("playedTo")->number(), 2.5);
+  // The player started by itself and its time display moved on with it (mm:ss).
+  EXPECT_GT(seen->member("playedTo")->number(), seen->member("playedFrom")->number());
   const support::JsonArray& shown = seen->member("timeShown")->array();
   ASSERT_EQ(shown.size(), 2u);
   ASSERT_TRUE(shown[0].is_string() && shown[1].is_string());
+  EXPECT_EQ(shown[0].string().size(), 5u);
+  EXPECT_EQ(shown[0].string()[2], ':');
   EXPECT_NE(shown[0].string(), shown[1].string());
-  EXPECT_EQ(shown[1].string().substr(0, 4), "00:0");
 
   // Its length is the show's frames and the farewell's pauses.
   int farewell_ticks = 0;
