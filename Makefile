@@ -7,7 +7,7 @@ JOBS    ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
 .PHONY: all deps build build-sanitize test test-normal test-sanitize fuzz bench format clean \
-	play edit preview golden excerpt fresh-check deb
+	play edit preview share golden excerpt fresh-check deb
 
 all: build
 
@@ -81,6 +81,16 @@ preview: build
 	@cd $(BUILD)/show && ../tundra-render --sheet sheet.png --gif show.gif \
 	  --colour-sheet colour-sheet.png
 	@echo "$(BUILD)/show/sheet.png, $(BUILD)/show/show.gif and $(BUILD)/show/colour-sheet.png"
+
+# The show to share: an asciicast recording and a web page that plays it with no server, of the
+# ASCII view (tundra.*) and of the colour view (tundra-colour.*), in build/show. The two views
+# render at the same time, one a core.
+share: build
+	@cd $(BUILD)/show && { ../tundra-render --cast tundra.cast --html tundra.html --title Tundra & \
+	  ../tundra-render --display colour --cast tundra-colour.cast --html tundra-colour.html \
+	    --title 'Tundra (colour)' && wait $$!; } >share.log 2>&1 || { cat share.log; exit 1; }
+	@cd $(BUILD)/show && ls -l tundra.cast tundra.html tundra-colour.cast tundra-colour.html | \
+	  awk '{ printf "%s/show/%s  %d bytes\n", "$(BUILD)", $$9, $$5 }'
 
 # Records the digest of the show's frames that the tests compare against, after a change to
 # the show or the engine that is meant to change what it shows.

@@ -10,12 +10,7 @@
 namespace engine {
 namespace {
 
-struct FarewellLine {
-  const char* text;
-  int ticks;  // pause after the line
-};
-
-constexpr FarewellLine farewell_lines[] = {
+constexpr FarewellLine farewell_table[] = {
     {"congratulations!\n", 30},
     {"you just made it through the most boring\n", 30},
     {"two and a half minutes of this party\n", 30},
@@ -43,7 +38,7 @@ void wait_ticks(const FrameClock& clock, int n) {
 
 // Each line is flushed, so its pause shows wherever the text goes.
 void print_farewell(const ShowSetup& setup) {
-  for (const FarewellLine& line : farewell_lines) {
+  for (const FarewellLine& line : farewell_table) {
     if (quit_signal() != 0) return;
     say(setup.console.out, line.text);
     wait_ticks(*setup.clock, line.ticks);
@@ -64,6 +59,10 @@ void play(Show& show, DisplayDriver& display, const ShowSetup& setup) {
 }
 
 }  // namespace
+
+std::span<const FarewellLine> farewell_lines() {
+  return farewell_table;
+}
 
 int run_show(const ShowSetup& setup) {
   const Console& console = setup.console;

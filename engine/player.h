@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 
 #include "engine/clock.h"
 #include "engine/console.h"
@@ -27,6 +28,14 @@ struct ShowSetup {
   // The show lives until run_show returns.
   std::function<void(Show&)> on_show;
 };
+
+// A line of the farewell text the player prints after the show, and the pause after it in frame
+// ticks. Recordings of the show replay the same lines with the same pauses.
+struct FarewellLine {
+  const char* text;
+  int ticks;
+};
+std::span<const FarewellLine> farewell_lines();
 
 // The status of a show that a fatal error ended.
 inline constexpr int FATAL_STATUS = 255;

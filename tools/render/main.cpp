@@ -2,6 +2,7 @@
 // writes its frames as raw pictures, grey images, ASCII text, PNGs, a GIF, a contact sheet and
 // a summary.
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -22,7 +23,8 @@ constexpr const char* PROGRAM = "tundra-render";
 constexpr int OUTPUT_FAILED = 1;
 constexpr int REJECTED = engine::FATAL_STATUS;  // a data file the engine cannot play
 
-int render(const RenderOptions& options, const std::string& data_path) {
+int render(RenderOptions options, const std::string& data_path) {
+  if (options.title.empty()) options.title = std::filesystem::path(data_path).stem().string();
   Outputs outputs(options);
   std::string output_error = outputs.open();
   if (!output_error.empty()) {

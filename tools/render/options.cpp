@@ -86,6 +86,30 @@ constexpr Option<RenderOptions> option_rows[] = {
      store_path<&RenderOptions::colour_sheet_path>},
     {"--gif", "FILE", "an animated GIF of the ASCII view, 30 ms a frame",
      store_path<&RenderOptions::gif_path>},
+    {"--cast", "FILE",
+     "an asciicast recording of the player's terminal: each\n"
+     "frame's changed cells at frame x 30 ms, then the farewell",
+     store_path<&RenderOptions::cast_path>},
+    {"--html", "FILE",
+     "a web page that plays the recording with asciinema's web\n"
+     "player, inlined: it needs no server and no network",
+     store_path<&RenderOptions::html_path>},
+    {"--display", "VIEW",
+     "the view --cast and --html record: ascii (AA-lib's\n"
+     "characters, the default) or colour (24-bit colour cells)",
+     [](RenderOptions& options, std::string_view value) {
+       if (value == "ascii")
+         options.share_view = ShareView::ASCII;
+       else if (value == "colour")
+         options.share_view = ShareView::COLOUR;
+       else
+         return "is ascii or colour, not '" + std::string(value) + "'";
+       return std::string();
+     }},
+    {"--title", "TEXT",
+     "the title of --cast and --html (default: the data file's\n"
+     "name without .dat)",
+     store_path<&RenderOptions::title>},
     {"--stats", "",
      "print the frames rendered, the frame END came at, the FX\n"
      "classes and slots used, and the time per frame of the\n"
@@ -104,7 +128,9 @@ std::vector<std::pair<const char*, const std::string*>> file_outputs(const Rende
           {"--ansi", &options.ansi_path},
           {"--colour-sheet", &options.colour_sheet_path},
           {"--sheet", &options.sheet_path},
-          {"--gif", &options.gif_path}};
+          {"--gif", &options.gif_path},
+          {"--cast", &options.cast_path},
+          {"--html", &options.html_path}};
 }
 
 }  // namespace
@@ -114,7 +140,8 @@ const std::span<const Option<RenderOptions>> render_options = option_rows;
 bool RenderOptions::writes_anything() const {
   return stats || !raw_path.empty() || !grey_path.empty() || !ascii_path.empty() ||
          !png_dir.empty() || !ascii_png_dir.empty() || !sheet_path.empty() || !gif_path.empty() ||
-         !ansi_path.empty() || !colour_sheet_path.empty();
+         !ansi_path.empty() || !colour_sheet_path.empty() || !cast_path.empty() ||
+         !html_path.empty();
 }
 
 bool RenderOptions::uses_standard_output() const {
@@ -166,8 +193,9 @@ std::string render_help() {
          "--stats); the player's progress lines then all go to standard error. Without\n"
          "an output option the show is rendered and checked, and nothing is written.\n"
          "\n"
-         "Exit status: 0 done; 1 an output could not be written; 2 a bad command line;\n"
-         "255 a data file the player would reject (with the player's message); 128 + n\n"
+         "Exit status: 0 done; 1 an output could not be written, or --html found no\n"
+         "web player; 2 a bad command line; 255 a data file the player would reject (with the "
+         "player's message); 128 + n\n"
          "after signal n.\n";
 }
 

@@ -88,13 +88,16 @@ std::string Outputs::open() {
     gif_ = std::make_unique<GifWriter>(std::vector<uint8_t>{BACKGROUND_GREY, TEXT_GREY},
                                        FRAME_HUNDREDTHS);
   if (!options_.sheet_path.empty()) sheet_.emplace();
-  return {};
+  if (!options_.cast_path.empty() || !options_.html_path.empty())
+    share_ = std::make_unique<ShareOutput>(options_);
+  return share_ ? share_->open() : std::string();
 }
 
 std::string Outputs::add(const RenderedFrame& frame) {
   constexpr size_t PIXELS = engine::PICTURE_WIDTH * engine::PICTURE_HEIGHT;
   const auto& pixels = frame.picture.pixels;
   std::string error;
+  if (share_) share_->add(frame);
   if (raw_ != nullptr) {
     // Little-endian whatever the machine: low byte first.
     uint8_t bytes[2 * PIXELS];
@@ -172,6 +175,7 @@ std::string Outputs::finish(const aa_font* font) {
     keep(gif_->close());
   }
   if (sheet_) keep(write_png(sheet_->compose(), options_.sheet_path));
+  if (share_) keep(share_->finish());
   return first_error;
 }
 

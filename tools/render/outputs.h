@@ -14,6 +14,7 @@
 #include "tools/render/gif_writer.h"
 #include "tools/render/options.h"
 #include "tools/render/render_display.h"
+#include "tools/render/share_output.h"
 
 namespace tools::render {
 
@@ -45,6 +46,7 @@ class Outputs {
   std::unique_ptr<GifWriter> gif_;
   bool gif_open_ = false;
   std::optional<ContactSheet> sheet_;
+  std::unique_ptr<ShareOutput> share_;
 };
 
 }  // namespace tools::render

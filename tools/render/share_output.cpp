@@ -1,0 +1,114 @@
+// Recording the show's frames for --cast and --html.
+#include "tools/render/share_output.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "display/flash.h"
+#include "engine/command_line.h"
+#include "engine/player.h"
+
+namespace tools::render {
+namespace {
+
+std::string write_file(const std::string& path, const std::string& bytes) {
+  const bool to_stdout = path == STANDARD_OUTPUT;
+  FILE* file = to_stdout ? stdout : std::fopen(path.c_str(), "wb");
+  const std::string name = to_stdout ? "standard output" : path;
+  if (file == nullptr) return "cannot create " + name + ": " + std::strerror(errno);
+  bool failed = std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size();
+  failed = (to_stdout ? std::fflush(file) : std::fclose(file)) != 0 || failed;
+  return failed ? "cannot write " + name + ": " + std::strerror(errno) : std::string();
+}
+
+std::string create_file(const std::string& path) {
+  if (path.empty() || path == STANDARD_OUTPUT) return {};
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return "cannot create " + path + ": " + std::strerror(errno);
+  std::fclose(file);
+  return {};
+}
+
+// What a player of the recording needs to know of the terminal it was made for.
+CastHeader header_for(const RenderOptions& options) {
+  CastHeader header;
+  header.title = options.title;
+  header.environment.emplace_back("TERM", "xterm-256color");
+  if (options.share_view == ShareView::COLOUR)
+    header.environment.emplace_back("COLORTERM", "truecolor");
+  return header;
+}
+
+std::string minutes_and_seconds(int64_t microseconds) {
+  const int64_t tenths = microseconds / 100000;
+  char text[32];
+  std::snprintf(text, sizeof text, "%d:%02d.%d", static_cast<int>(tenths / 600),
+                static_cast<int>(tenths / 10 % 60), static_cast<int>(tenths % 10));
+  return text;
+}
+
+std::string credits_for(const RenderOptions& options, uint32_t frames, int64_t duration,
+                        const WebPlayer& player) {
+  return std::string(options.share_view == ShareView::COLOUR ? "The colour view"
+                                                             : "The ASCII view") +
+         " of the Tundra engine's player: " + std::to_string(frames) + " frames at 30 ms, then " +
+         "the farewell (" + minutes_and_seconds(duration) + "). Recorded by tundra-render " +
+         engine::VERSION + "; played by asciinema-player " + player.version + ".";
+}
+
+}  // namespace
+
+ShareOutput::ShareOutput(const RenderOptions& options)
+    : options_(options), recording_(TEXT_COLUMNS, TEXT_ROWS) {}
+
+std::string ShareOutput::open() {
+  if (!options_.html_path.empty()) {
+    WebPlayerFound found = find_web_player();
+    if (!found.player) return found.error;
+    web_player_ = std::move(found.player);
+  }
+  for (const std::string* path : {&options_.cast_path, &options_.html_path}) {
+    std::string error = create_file(*path);
+    if (!error.empty()) return error;
+  }
+  if (options_.share_view == ShareView::COLOUR)
+    colour_ = std::make_unique<display::ColourView>(
+        display::ColourModes{engine::ColourMode::TRUECOLOR, engine::PixelMode::SYMBOLS});
+  return {};
+}
+
+// The ASCII view is AA-lib's characters in the terminal's own colours; the colour view is what
+// the colour display draws on an 80 x 25 terminal in 24-bit colour.
+const display::CellGrid& ShareOutput::cells_of(const RenderedFrame& frame) {
+  if (colour_)
+    return colour_->draw_cells(frame.picture, display::flash_at(frame.number), TEXT_COLUMNS,
+                               TEXT_ROWS);
+  if (ascii_cells_.cells.empty()) ascii_cells_ = display::CellGrid(TEXT_COLUMNS, TEXT_ROWS);
+  for (size_t i = 0; i < ascii_cells_.cells.size(); ++i)
+    ascii_cells_.cells[i].symbol = static_cast<unsigned char>(frame.text[i]);
+  return ascii_cells_;
+}
+
+void ShareOutput::add(const RenderedFrame& frame) {
+  recording_.add_frame(frame.number, cells_of(frame));
+  last_frame_ = frame.number;
+}
+
+std::string ShareOutput::finish() {
+  const uint32_t closed_at = last_frame_ ? *last_frame_ + 1 : 0;
+  recording_.end(closed_at, engine::farewell_lines());
+  const std::string cast = recording_.cast(header_for(options_));
+  if (!options_.cast_path.empty()) {
+    std::string error = write_file(options_.cast_path, cast);
+    if (!error.empty()) return error;
+  }
+  if (web_player_) {
+    PageText text{options_.title, credits_for(options_, closed_at,
+                                              recording_.duration_microseconds(), *web_player_)};
+    return write_file(options_.html_path, html_page(text, cast, *web_player_));
+  }
+  return {};
+}
+
+}  // namespace tools::render

@@ -1,0 +1,40 @@
+// The outputs that share a show with people who will not build it: an asciicast recording of
+// the player's terminal (--cast) and a web page that plays it (--html), of either view.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "display/colour_view.h"
+#include "tools/render/cast.h"
+#include "tools/render/html_page.h"
+#include "tools/render/options.h"
+#include "tools/render/render_display.h"
+
+namespace tools::render {
+
+class ShareOutput {
+ public:
+  explicit ShareOutput(const RenderOptions& options);
+
+  // Finds the web player when a page is asked for and creates the files, so that a missing
+  // player or a path that cannot be written is reported before the show is rendered.
+  std::string open();
+  void add(const RenderedFrame& frame);
+  // Ends the recording where the display closed (after the last frame given), adds the
+  // farewell, and writes the files.
+  std::string finish();
+
+ private:
+  const display::CellGrid& cells_of(const RenderedFrame& frame);
+
+  const RenderOptions& options_;
+  ShowRecording recording_;
+  std::optional<uint32_t> last_frame_;
+  display::CellGrid ascii_cells_;
+  std::unique_ptr<display::ColourView> colour_;
+  std::optional<WebPlayer> web_player_;
+};
+
+}  // namespace tools::render
