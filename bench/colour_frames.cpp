@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/scenes.h"
 #include "display/cell_grid.h"
 #include "display/colour_view.h"
 #include "display/flash.h"
@@ -24,6 +25,9 @@
 #include "engine/player.h"
 #include "engine/show.h"
 #include "tools/render/render_display.h"
+
+using bench::read_scenes;
+using bench::scene_of;
 
 namespace {
 
@@ -104,24 +108,6 @@ void play_once(const std::vector<Shown>& frames, const Setting& setting, int fd,
     costs[i].time = std::min(costs[i].time, time);
     costs[i].bytes = out.size();
   }
-}
-
-std::map<uint32_t, std::string> read_scenes(const char* path) {
-  std::map<uint32_t, std::string> scenes;
-  std::ifstream file(path);
-  for (std::string line; std::getline(file, line);) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream words(line);
-    uint32_t first;
-    std::string name;
-    if (words >> first && std::getline(words >> std::ws, name)) scenes[first] = name;
-  }
-  return scenes;
-}
-
-std::string scene_of(const std::map<uint32_t, std::string>& scenes, uint32_t frame) {
-  auto after = scenes.upper_bound(frame);
-  return after == scenes.begin() ? "-" : std::prev(after)->second;
 }
 
 double ms(Nanoseconds time) {

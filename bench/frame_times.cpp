@@ -13,10 +13,14 @@
 #include <string>
 #include <vector>
 
+#include "bench/scenes.h"
 #include "engine/fatal.h"
 #include "engine/player.h"
 #include "engine/show.h"
 #include "tools/render/render_display.h"
+
+using bench::read_scenes;
+using bench::scene_of;
 
 namespace {
 
@@ -65,26 +69,6 @@ bool play_once(const char* path, std::vector<FrameTime>& frames, std::vector<boo
     return false;
   }
   return true;
-}
-
-// Scene table: lines "FIRST_FRAME NAME..." in increasing order; '#' starts a comment.
-std::map<uint32_t, std::string> read_scenes(const char* path) {
-  std::map<uint32_t, std::string> scenes;
-  std::ifstream file(path);
-  for (std::string line; std::getline(file, line);) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream words(line);
-    uint32_t first;
-    std::string name;
-    if (words >> first && std::getline(words >> std::ws, name)) scenes[first] = name;
-  }
-  return scenes;
-}
-
-std::string scene_of(const std::map<uint32_t, std::string>& scenes, uint32_t frame) {
-  auto after = scenes.upper_bound(frame);
-  if (after == scenes.begin()) return "-";
-  return std::prev(after)->second;
 }
 
 double ms(Nanoseconds time) {

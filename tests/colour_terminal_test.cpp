@@ -12,9 +12,7 @@
 
 namespace {
 
-using support::DataFileBuilder;
 using support::Rgb;
-using support::ScriptBuilder;
 
 using support::coloured;
 using support::count;
@@ -29,16 +27,8 @@ constexpr uint32_t RED = 0xFF0000, BLUE = 0x0000FF;
 struct HalvesShow {
   explicit HalvesShow(uint16_t frames) {
     auto halves = [](int x, int) { return x < 80 ? Rgb{255, 0, 0} : Rgb{0, 0, 255}; };
-    dir.write("data/mote-tundra-2003.dat", DataFileBuilder()
-                                               .script(ScriptBuilder()
-                                                           .newbuf(0, 0, 0, 160, 50)
-                                                           .newfx(0, 2, 0)
-                                                           .setchunk(0, 0x80, 1)
-                                                           .start(0)
-                                                           .waitfor(frames)
-                                                           .end())
-                                               .image(support::make_png(160, 50, halves))
-                                               .bytes);
+    dir.write("data/mote-tundra-2003.dat",
+              support::still_show(support::make_png(160, 50, halves), frames));
   }
   support::TempDir dir;
 };

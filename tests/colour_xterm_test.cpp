@@ -7,9 +7,7 @@
 
 namespace {
 
-using support::DataFileBuilder;
 using support::Rgb;
-using support::ScriptBuilder;
 
 struct Screenshot {
   int width = 0, height = 0;
@@ -48,16 +46,8 @@ TEST(ColourXterm, SixelsInAVt340XtermShowRedOnTheLeftAndBlueOnTheRight) {
   ASSERT_FALSE(x.display.empty()) << "Xvfb did not start";
   support::TempDir dir;
   auto halves = [](int px, int) { return px < 80 ? Rgb{255, 0, 0} : Rgb{0, 0, 255}; };
-  dir.write("data/mote-tundra-2003.dat", DataFileBuilder()
-                                             .script(ScriptBuilder()
-                                                         .newbuf(0, 0, 0, 160, 50)
-                                                         .newfx(0, 2, 0)
-                                                         .setchunk(0, 0x80, 1)
-                                                         .start(0)
-                                                         .waitfor(3000)
-                                                         .end())
-                                             .image(support::make_png(160, 50, halves))
-                                             .bytes);
+  dir.write("data/mote-tundra-2003.dat",
+            support::still_show(support::make_png(160, 50, halves), 3000));
   // Declared after the server, so the terminal is ended before the server it draws on.
   support::ProcessGuard terminal;
   terminal.start("cd " + support::shell_quote(dir.path) + " && DISPLAY=" + x.display +

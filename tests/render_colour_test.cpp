@@ -10,24 +10,13 @@
 
 namespace {
 
-using support::DataFileBuilder;
 using support::Rgb;
-using support::ScriptBuilder;
 using support::ShowDir;
 
 // A still whose left half is red and right half blue, for `frames` frames.
 support::Bytes halves_show(uint16_t frames) {
   auto halves = [](int x, int) { return x < 80 ? Rgb{255, 0, 0} : Rgb{0, 0, 255}; };
-  return DataFileBuilder()
-      .script(ScriptBuilder()
-                  .newbuf(0, 0, 0, 160, 50)
-                  .newfx(0, 2, 0)
-                  .setchunk(0, 0x80, 1)
-                  .start(0)
-                  .waitfor(frames)
-                  .end())
-      .image(support::make_png(160, 50, halves))
-      .bytes;
+  return support::still_show(support::make_png(160, 50, halves), frames);
 }
 
 support::ProgramRun render(const ShowDir& show, const std::string& arguments) {

@@ -10,9 +10,7 @@
 
 namespace {
 
-using support::DataFileBuilder;
 using support::Rgb;
-using support::ScriptBuilder;
 
 const char* const farewell_lines[] = {
     "congratulations!",
@@ -34,16 +32,8 @@ const char* const farewell_lines[] = {
 struct StripeShow {
   explicit StripeShow(uint16_t frames) {
     auto stripes = [](int, int y) { return (y / 10) % 2 == 0 ? Rgb{255, 255, 255} : Rgb{0, 0, 0}; };
-    dir.write("data/mote-tundra-2003.dat", DataFileBuilder()
-                                               .script(ScriptBuilder()
-                                                           .newbuf(0, 0, 0, 160, 50)
-                                                           .newfx(0, 2, 0)
-                                                           .setchunk(0, 0x80, 1)
-                                                           .start(0)
-                                                           .waitfor(frames)
-                                                           .end())
-                                               .image(support::make_png(160, 50, stripes))
-                                               .bytes);
+    dir.write("data/mote-tundra-2003.dat",
+              support::still_show(support::make_png(160, 50, stripes), frames));
   }
   support::TempDir dir;
 };

@@ -199,6 +199,19 @@ Bytes make_png(int width, int height, Rgb colour, PngKind kind) {
       width, height, [colour](int, int) { return colour; }, kind);
 }
 
+Bytes still_show(const Bytes& png, uint16_t frames) {
+  return DataFileBuilder()
+      .script(ScriptBuilder()
+                  .newbuf(0, 0, 0, 160, 50)
+                  .newfx(0, 2, 0)
+                  .setchunk(0, 0x80, 1)
+                  .start(0)
+                  .waitfor(frames)
+                  .end())
+      .image(png)
+      .bytes;
+}
+
 Bytes make_font_raw(uint8_t count, const std::vector<uint16_t>& ends, uint16_t width,
                     uint16_t height, const std::function<bool(int column, int row)>& lit) {
   Bytes payload{count};

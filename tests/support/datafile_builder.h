@@ -59,6 +59,9 @@ Bytes make_png(int width, int height, const std::function<Rgb(int x, int y)>& co
 // A PNG of one colour.
 Bytes make_png(int width, int height, Rgb colour, PngKind kind = PngKind::RGB8);
 
+// A data file that shows `png`, a 160 x 50 picture, with the still effect for `frames` frames.
+Bytes still_show(const Bytes& png, uint16_t frames);
+
 // A FONT payload. `glyphs` holds each glyph as text rows of equal length, '#' lit and '.' not;
 // glyph g's advance is its width, so its cell spans its own columns and the next glyph's first.
 // All glyphs have the same number of rows. The strip gets `extra_columns` blank columns after
