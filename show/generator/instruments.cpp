@@ -68,7 +68,7 @@ xm::Instrument pad() {
         wave[n] += amplitude * std::sin(2 * PI * harmonic * cycles * n / LENGTH + phase);
     }
   }
-  for (int n = 0; n < LENGTH; ++n) wave[n] += 0.6 * std::sin(2 * PI * (CYCLES / 2) * n / LENGTH);
+  for (int n = 0; n < LENGTH; ++n) wave[n] += 0.35 * std::sin(2 * PI * (CYCLES / 2) * n / LENGTH);
   // A slow swell to the sustain point; after key-off, a long release.
   xm::Envelope envelope{{{0, 12}, {10, 44}, {30, 60}, {90, 0}}, 2};
   return instrument("pad", wave, C4 * LENGTH / CYCLES, 0, envelope, 0x100);
