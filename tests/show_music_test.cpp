@@ -44,7 +44,8 @@ TEST(ShowMusic, LastsAsLongAsTheShowSoundsInEverySceneAndTurnsWithIt) {
   int position = -1, peak = 0;
   long elapsed_us = 0;
   xmp_frame_info info;
-  while (xmp_play_frame(player.context) == 0) {
+  while (elapsed_us < 2 * 1000000L * SHOW_FRAMES * FRAME_MS / 1000 &&
+         xmp_play_frame(player.context) == 0) {
     xmp_get_frame_info(player.context, &info);
     if (info.loop_count > 0) break;
     if (info.pos != position) section_starts_ms.insert(elapsed_us / 1000);
@@ -108,6 +109,17 @@ TEST(ShowMusic, ScoreMistakesAreNamedByFileAndLine) {
     EXPECT_NE(said.find(c.message), std::string::npos) << said;
     EXPECT_NE(std::system(("test -e " + support::shell_quote(module)).c_str()), 0);
   }
+}
+
+TEST(ShowMusic, TheSameScoreGivesTheSameBytes) {
+  support::TempDir dir;
+  int status = -1;
+  support::run_command(std::string(TUNDRA_SHOW_MUSIC_PROGRAM) + " " +
+                           support::shell_quote(TUNDRA_SOURCE_DIR "/show/music/tundra.txt") + " " +
+                           support::shell_quote(dir.path + "/again.xm"),
+                       &status);
+  ASSERT_EQ(status, 0);
+  EXPECT_TRUE(support::read_file(dir.path + "/again.xm") == support::read_file(TUNDRA_SHOW_MUSIC));
 }
 
 }  // namespace
