@@ -117,7 +117,8 @@ double drum_rate(int semitones_above_8363) {
   return 8363.0 * std::pow(2.0, semitones_above_8363 / 12.0);
 }
 
-// A sine falling from 135 to 45 Hz, with a touch of noise for the beater.
+// A sine falling from 185 to 45 Hz, with a touch of noise for the beater: the fall and the
+// beater are what small speakers, which cannot give the 45 Hz, let through.
 xm::Instrument kick() {
   const double rate = drum_rate(5);
   const int length = int(0.32 * rate);
@@ -126,10 +127,10 @@ xm::Instrument kick() {
   double phase = 0;
   for (int n = 0; n < length; ++n) {
     const double t = n / rate;
-    phase += 2 * PI * (45.0 + 90.0 * std::exp(-t / 0.035)) / rate;
+    phase += 2 * PI * (45.0 + 140.0 * std::exp(-t / 0.03)) / rate;
     const double attack = std::min(1.0, t / 0.002);
     wave[n] =
-        attack * std::exp(-t / 0.11) * std::sin(phase) + 0.12 * std::exp(-t / 0.004) * noise.next();
+        attack * std::exp(-t / 0.11) * std::sin(phase) + 0.2 * std::exp(-t / 0.006) * noise.next();
   }
   return instrument("kick", wave, rate, uint32_t(length), {}, 0);
 }
