@@ -8,7 +8,7 @@
 //   scene NAME at FRAME plays PATTERN...   the patterns, in order, from the scene's first frame
 //
 // A cell is words in any order: a note (C-4, F#2; `off` releases), an instrument's name, a
-// volume (v0 to v64), an effect as trackers write it (A0F: slide the volume down by 15).
+// volume (v0 to v64), an effect as trackers write it (A0F: slide the volume down, 15 a tick).
 // Scenes follow one another: a scene must start on the frame its predecessors' rows end.
 #include "score.h"
 
