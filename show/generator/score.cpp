@@ -115,7 +115,7 @@ class Parser {
       if (words.size() != 3) fail("a pattern is \"pattern NAME ROWS\"");
       if (patterns_.count(words[1])) fail("pattern \"" + words[1] + "\" is defined twice");
       if (patterns_.size() >= xm::MAX_PATTERNS) fail("more than 256 patterns");
-      const int rows = number(words[2], "the pattern's rows", 1, xm::MAX_ROWS);
+      const int rows = number(words[2], "the number of rows", 1, xm::MAX_ROWS);
       current_ = &patterns_.emplace(words[1], Defined{xm::Pattern(rows, module_.channels)})
                       .first->second.pattern;
     } else if (keyword == "play") {
