@@ -25,7 +25,7 @@ constexpr int REJECTED = engine::FATAL_STATUS;  // a data file the engine cannot
 
 int render(RenderOptions options, const std::string& data_path) {
   if (options.title.empty()) options.title = std::filesystem::path(data_path).stem().string();
-  Outputs outputs(options);
+  Outputs outputs(options, data_path);
   std::string output_error = outputs.open();
   if (!output_error.empty()) {
     std::fprintf(stderr, "tundra-render: %s\n", output_error.c_str());
@@ -57,7 +57,8 @@ int render(RenderOptions options, const std::string& data_path) {
                         : control.reached_end   ? Ending::END
                                                 : Ending::FRAME_LIMIT;
   std::string finish_error = outputs.finish(control.font);
-  if (output_error.empty()) output_error = finish_error;
+  std::string place_error = outputs.put_in_place();
+  if (output_error.empty()) output_error = finish_error.empty() ? place_error : finish_error;
   if (!output_error.empty()) {
     std::fprintf(stderr, "tundra-render: %s\n", output_error.c_str());
     if (status == 0) status = OUTPUT_FAILED;

@@ -120,7 +120,10 @@ constexpr Option<RenderOptions> option_rows[] = {
      }},
 };
 
-// The outputs that are one file each, and so may be standard output.
+}  // namespace
+
+const std::span<const Option<RenderOptions>> render_options = option_rows;
+
 std::vector<std::pair<const char*, const std::string*>> file_outputs(const RenderOptions& options) {
   return {{"--raw", &options.raw_path},
           {"--grey", &options.grey_path},
@@ -132,10 +135,6 @@ std::vector<std::pair<const char*, const std::string*>> file_outputs(const Rende
           {"--cast", &options.cast_path},
           {"--html", &options.html_path}};
 }
-
-}  // namespace
-
-const std::span<const Option<RenderOptions>> render_options = option_rows;
 
 bool RenderOptions::writes_anything() const {
   return stats || !raw_path.empty() || !grey_path.empty() || !ascii_path.empty() ||

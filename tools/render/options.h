@@ -5,6 +5,8 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "engine/command_line.h"
 
@@ -47,6 +49,9 @@ struct RenderOptions {
   // Whether an output goes to standard output ('-'), where the loader's line must not go.
   bool uses_standard_output() const;
 };
+
+// The outputs that are one file each (and so may be standard output): option and path.
+std::vector<std::pair<const char*, const std::string*>> file_outputs(const RenderOptions& options);
 
 // The renderer's own options, in the order --help lists them.
 extern const std::span<const engine::Option<RenderOptions>> render_options;
