@@ -1,7 +1,9 @@
 // What tundra-render leaves under the names it is given when a write fails, when an output is
 // the data file itself, and when it is interrupted: what was there before, and nothing else.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -83,6 +85,34 @@ TEST(RenderTargets, AnOutputThatIsTheDataFileIsRefusedBeforeAnyFileIsCreated) {
       EXPECT_TRUE(support::read_file(show.file(DATA_FILE)) == data) << option << " " << path;
       EXPECT_EQ(names_in(show), before) << option << " " << path;
     }
+}
+
+// Signalled while it writes frames, the renderer ends with 128 + n and leaves none of its
+// outputs, whole or in part.
+TEST(RenderTargets, AnInterruptedRenderLeavesNothingUnderItsNames) {
+  ShowDir show(support::busy_show(60000));
+  const std::set<std::string> before = names_in(show);
+  for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    support::TempDir exit;
+    support::ProcessGuard guard;
+    guard.start("cd " + support::shell_quote(show.dir.path) +
+                " && { " TUNDRA_RENDER
+                " --raw out.raw --cast show.cast --gif show.gif --sheet sheet.png & echo $! >" +
+                exit.path + "/pid; wait $!; echo $? >" + exit.path + "/code && mv " + exit.path +
+                "/code " + exit.path + "/status; }");
+    auto writing = [&] {
+      for (const auto& entry : fs::directory_iterator(show.dir.path))
+        if (entry.path().filename().string().starts_with(".out.raw.") && entry.file_size() > 0)
+          return true;
+      return false;
+    };
+    ASSERT_TRUE(support::wait_until(writing, 10));
+    kill(std::stoi(support::read_file(exit.path + "/pid")), signal_number);
+    ASSERT_TRUE(support::wait_until([&] { return fs::exists(exit.path + "/status"); }, 5));
+    EXPECT_EQ(support::read_file(exit.path + "/status"),
+              std::to_string(128 + signal_number) + "\n");
+    EXPECT_EQ(names_in(show), before) << "signal " << signal_number;
+  }
 }
 
 }  // namespace

@@ -25,12 +25,16 @@ constexpr int REJECTED = engine::FATAL_STATUS;  // a data file the engine cannot
 
 int render(RenderOptions options, const std::string& data_path) {
   if (options.title.empty()) options.title = std::filesystem::path(data_path).stem().string();
+  // From here a signal is only recorded, and the render ends at the next frame without putting
+  // any file in place: `outputs` removes what it had written when it goes.
+  engine::catch_quit_signals();
   Outputs outputs(options, data_path);
   std::string output_error = outputs.open();
   if (!output_error.empty()) {
     std::fprintf(stderr, "tundra-render: %s\n", output_error.c_str());
     return OUTPUT_FAILED;
   }
+  if (engine::quit_signal() != 0) return 128 + engine::quit_signal();
 
   ShowStats stats;
   RenderControl control;
@@ -56,9 +60,16 @@ int render(RenderOptions options, const std::string& data_path) {
                         : !output_error.empty() ? Ending::OUTPUT_ERROR
                         : control.reached_end   ? Ending::END
                                                 : Ending::FRAME_LIMIT;
-  std::string finish_error = outputs.finish(control.font);
-  std::string place_error = outputs.put_in_place();
-  if (output_error.empty()) output_error = finish_error.empty() ? place_error : finish_error;
+  std::string finish_error;
+  if (engine::quit_signal() == 0) finish_error = outputs.finish(control.font);
+  // Checked again: a signal while the files were completed still keeps them out of place.
+  if (engine::quit_signal() == 0) {
+    std::string place_error = outputs.put_in_place();
+    if (finish_error.empty()) finish_error = place_error;
+  } else {
+    status = 128 + engine::quit_signal();
+  }
+  if (output_error.empty()) output_error = finish_error;
   if (!output_error.empty()) {
     std::fprintf(stderr, "tundra-render: %s\n", output_error.c_str());
     if (status == 0) status = OUTPUT_FAILED;
