@@ -88,7 +88,8 @@ constexpr Option<RenderOptions> option_rows[] = {
      store_path<&RenderOptions::gif_path>},
     {"--cast", "FILE",
      "an asciicast recording of the player's terminal: each\n"
-     "frame's changed cells at frame x 30 ms, then the farewell",
+     "frame's changed cells at frame x 30 ms, then the farewell\n"
+     "(see --no-farewell)",
      store_path<&RenderOptions::cast_path>},
     {"--html", "FILE",
      "a web page that plays the recording with asciinema's web\n"
@@ -110,6 +111,13 @@ constexpr Option<RenderOptions> option_rows[] = {
      "the title of --cast and --html (default: the data file's\n"
      "name without .dat)",
      store_path<&RenderOptions::title>},
+    {"--no-farewell", "",
+     "end --cast and --html with the show, as the player's\n"
+     "--no-farewell does: no farewell text and none of its pauses",
+     [](RenderOptions& options, std::string_view) {
+       options.farewell = false;
+       return std::string();
+     }},
     {"--stats", "",
      "print the frames rendered, the frame END came at, the FX\n"
      "classes and slots used, and the time per frame of the\n"

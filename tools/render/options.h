@@ -38,6 +38,7 @@ struct RenderOptions {
   std::string html_path;                    // --html: a web page that plays the recording
   ShareView share_view = ShareView::ASCII;  // --display: the view --cast and --html record
   std::string title;                        // --title: the recording's title, else the file's name
+  bool farewell = true;                     // --no-farewell: recordings end with the show
   bool stats = false;                       // --stats: a summary on standard output
   std::optional<int> every;                 // --every: 1 for pictures, 33 for the sheet by default
   int scale = DEFAULT_SCALE;                // --scale: pixels a side per picture pixel in --png

@@ -32,9 +32,10 @@ std::string credits_for(const RenderOptions& options, uint32_t frames, int64_t d
                         const WebPlayer& player) {
   return std::string(options.share_view == ShareView::COLOUR ? "The colour view"
                                                              : "The ASCII view") +
-         " of the Tundra engine's player: " + std::to_string(frames) + " frames at 30 ms, then " +
-         "the farewell (" + minutes_and_seconds(duration) + "). Recorded by tundra-render " +
-         engine::VERSION + "; played by asciinema-player " + player.version + ".";
+         " of the Tundra engine's player: " + std::to_string(frames) + " frames at 30 ms" +
+         (options.farewell ? ", then the farewell" : "") + " (" + minutes_and_seconds(duration) +
+         "). Recorded by tundra-render " + engine::VERSION + "; played by asciinema-player " +
+         player.version + ".";
 }
 
 }  // namespace
@@ -81,7 +82,8 @@ std::string ShareOutput::add(FrameViews& views) {
 
 std::string ShareOutput::finish(const aa_font*) {
   const uint32_t closed_at = last_frame_ ? *last_frame_ + 1 : 0;
-  recording_.end(closed_at, engine::farewell_lines());
+  recording_.end(closed_at, options_.farewell ? engine::farewell_lines()
+                                              : std::span<const engine::FarewellLine>());
   const std::string cast = recording_.cast(header_for(options_));
   if (cast_ != nullptr) {
     std::string error = cast_->write(cast.data(), cast.size());
