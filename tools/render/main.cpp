@@ -1,7 +1,9 @@
 // tundra-render: plays a data file through the player's engine without a terminal or a clock and
 // writes its frames as raw pictures, grey images, ASCII text, PNGs, a GIF, a contact sheet and
 // a summary.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -74,8 +76,14 @@ int render(RenderOptions options, const std::string& data_path) {
     std::fprintf(stderr, "tundra-render: %s\n", output_error.c_str());
     if (status == 0) status = OUTPUT_FAILED;
   }
-  if (options.stats && status != REJECTED)
+  if (options.stats && status != REJECTED) {
     stats.print(stdout, ending, control.closed_at.value_or(0));
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+      std::fprintf(stderr, "tundra-render: cannot write --stats to standard output: %s\n",
+                   std::strerror(errno));
+      if (status == 0) status = OUTPUT_FAILED;
+    }
+  }
   if (status == 0 && !options.writes_anything())
     std::fprintf(stderr,
                  "tundra-render: the show was rendered, but nothing was written: no output option "

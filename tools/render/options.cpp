@@ -3,6 +3,7 @@
 
 #include <charconv>
 #include <cstdint>
+#include <filesystem>
 #include <string_view>
 
 namespace tools::render {
@@ -33,6 +34,15 @@ std::string store_path(RenderOptions& options, std::string_view value) {
   if (value.empty()) return "needs a non-empty value";
   options.*field = value;
   return {};
+}
+
+// A folder's name with links, "." and ".." worked out, so that two names of it compare equal.
+std::filesystem::path resolved(const std::string& folder) {
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(folder, error);
+  std::filesystem::path path = std::filesystem::weakly_canonical(absolute, error);
+  if (error) path = absolute.lexically_normal();
+  return path.has_filename() ? path : path.parent_path();  // "pictures/" is "pictures"
 }
 
 constexpr Option<RenderOptions> option_rows[] = {
@@ -181,6 +191,13 @@ RenderCommand read_render_command(int argc, char** argv) {
   }
   if (!first.empty() && command.options.stats)
     return mistake("--stats and " + first + " - both write to standard output");
+  // Both folders name their pictures frame-NNNNN.png: in one folder, each would replace the other.
+  const RenderOptions& options = command.options;
+  if (!options.png_dir.empty() && !options.ascii_png_dir.empty()) {
+    if (resolved(options.png_dir) == resolved(options.ascii_png_dir))
+      return mistake("--png " + options.png_dir + " and --ascii-png " + options.ascii_png_dir +
+                     " are one folder: their frame-NNNNN.png files would replace each other");
+  }
   return command;
 }
 
@@ -200,10 +217,10 @@ std::string render_help() {
          "--stats); the player's progress lines then all go to standard error. Without\n"
          "an output option the show is rendered and checked, and nothing is written.\n"
          "\n"
-         "Exit status: 0 done; 1 an output could not be written, or --html found no\n"
-         "web player; 2 a bad command line; 255 a data file the player would reject (with the "
-         "player's message); 128 + n\n"
-         "after signal n.\n";
+         "Exit status: 0 done; 1 an output could not be written or is the data file, or\n"
+         "--html found no web player; 2 a bad command line; 255 a data file the player\n"
+         "would reject (with the player's message); 128 + n after signal n, with no\n"
+         "output file put in place.\n";
 }
 
 }  // namespace tools::render
