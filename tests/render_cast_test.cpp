@@ -227,6 +227,7 @@ TEST(RenderCast, NoFarewellEndsTheRecordingWhenTheShowEnds) {
   for (const char* frames : {"", "--frames 25"}) {
     Rendered rendered = render(show, std::string("--no-farewell ") + frames);
     const double length = double(rendered.frames.size()) * FRAME_SECONDS;
+    ASSERT_TRUE(rendered.cast.header.is_object() && rendered.cast.header.member("duration"));
     EXPECT_NEAR(rendered.cast.header.member("duration")->number(), length, 1e-9) << frames;
     ASSERT_FALSE(rendered.cast.events.empty());
     EXPECT_NEAR(rendered.cast.events.back().time, length, 1e-9) << frames;
