@@ -259,7 +259,7 @@ Outputs::Outputs(const RenderOptions& options, const std::string& data_path)
     : options_(options), files_(data_path) {}
 
 std::string Outputs::open() {
-  // All are checked before any is created: a render refused halfway would leave files behind.
+  // Checked before any file is created, so that a refused render opens nothing for writing.
   for (auto [option, path] : file_outputs(options_)) {
     std::string error = files_.refuse_input(option, *path);
     if (!error.empty()) return error;
