@@ -84,8 +84,12 @@ preview: build
 
 # The show to share: an asciicast recording and a web page that plays it with no server, of the
 # ASCII view (tundra.*) and of the colour view (tundra-colour.*), in build/show. The two views
-# render at the same time, one a core.
-share: build
+# render at the same time, one a core. The build says nothing unless it fails.
+share: deps
+	@mkdir -p $(BUILD)
+	@{ $(CONFIGURE) && cmake --build $(BUILD) -j$(JOBS); } >$(BUILD)/build.log 2>&1 || \
+	  { cat $(BUILD)/build.log; echo "make share: the build failed; its log is $(BUILD)/build.log"; \
+	    exit 1; }
 	@cd $(BUILD)/show && { ../tundra-render --cast tundra.cast --html tundra.html --title Tundra & \
 	  ../tundra-render --display colour --cast tundra-colour.cast --html tundra-colour.html \
 	    --title 'Tundra (colour)' && wait $$!; } >share.log 2>&1 || { cat share.log; exit 1; }

@@ -220,6 +220,22 @@ TEST(RenderCast, AShowStoppedByFramesSaysFarewellWhenItStops) {
   EXPECT_NEAR(first_farewell->time, 50 * FRAME_SECONDS, 1e-9);
 }
 
+// Recordings of a show of one's own end with it: the terminal gets its screen back at the last
+// frame's end, and no farewell follows.
+TEST(RenderCast, NoFarewellEndsTheRecordingWhenTheShowEnds) {
+  ShowDir show(support::busy_show(40));
+  for (const char* frames : {"", "--frames 25"}) {
+    Rendered rendered = render(show, std::string("--no-farewell ") + frames);
+    const double length = double(rendered.frames.size()) * FRAME_SECONDS;
+    ASSERT_TRUE(rendered.cast.header.is_object() && rendered.cast.header.member("duration"));
+    EXPECT_NEAR(rendered.cast.header.member("duration")->number(), length, 1e-9) << frames;
+    ASSERT_FALSE(rendered.cast.events.empty());
+    EXPECT_NEAR(rendered.cast.events.back().time, length, 1e-9) << frames;
+    EXPECT_NE(rendered.cast.events.back().data.find("\033[?1049l"), std::string::npos) << frames;
+    EXPECT_EQ(rendered.cast_text.find("congratulations"), std::string::npos) << frames;
+  }
+}
+
 // The colour view: each frame's cells as the colour display draws them on 80 x 25 cells, in
 // 24-bit colour, worked out here from the pictures --raw wrote.
 TEST(RenderCast, TheColourViewReplaysToTheColourDisplaysCellsAndColours) {

@@ -5,6 +5,7 @@
 #include <aalib.h>
 
 #include <filesystem>
+#include <sstream>
 
 #include "support/process.h"
 #include "support/render_harness.h"
@@ -231,6 +232,27 @@ TEST(RenderCommandLine, AnOutputThatCannotBeWrittenIsStatusOneNamingIt) {
   EXPECT_NE(result.err.find("missing/dir/out.raw"), std::string::npos) << result.err;
   auto sheet = render(show, "--sheet data");  // a directory
   EXPECT_EQ(sheet.status, 1);
+}
+
+TEST(RenderCommandLine, HelpFitsEightyColumnsAndMistakesAreNotSilent) {
+  ShowDir show(support::busy_show(5));
+  auto help = render(show, "--help");
+  EXPECT_EQ(help.status, 0);
+  std::istringstream lines(help.out);
+  for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 80u) << line;
+
+  struct Case {
+    const char* arguments;
+    int status;
+    const char* message;  // a part of what standard error says
+  };
+  for (Case mistake : {Case{"--png pictures --ascii-png ./pictures/", 2, "one folder"},
+                       Case{"--stats >/dev/full", 1, "cannot write --stats to standard output"}}) {
+    auto result = render(show, mistake.arguments);
+    EXPECT_EQ(result.status, mistake.status) << mistake.arguments;
+    EXPECT_NE(result.err.find(mistake.message), std::string::npos) << result.err;
+  }
+  EXPECT_FALSE(exists(show, "pictures"));
 }
 
 TEST(RenderCommandLine, ADataFileGivenByPathAndValuesAfterAnEqualsSign) {

@@ -121,8 +121,8 @@ void ShowRecording::end(uint32_t frame, std::span<const engine::FarewellLine> fa
     time += frame_time(static_cast<uint32_t>(line.ticks));
   }
   // The last pause is part of the show: an empty event marks its end, since players take the
-  // length of a recording from its last event.
-  events_.push_back({time, std::string()});
+  // length of a recording from its last event. Without a farewell, leaving the screen is last.
+  events_.push_back({time, std::move(data)});
   duration_ = time;
 }
 

@@ -2,8 +2,6 @@
 #include "tools/render/colour_output.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 
 #include "display/flash.h"
 #include "tools/render/contact_sheet.h"
@@ -21,44 +19,28 @@ constexpr int COLUMNS = 4;
 constexpr uint8_t SHEET_GREY = 0x28;
 constexpr uint8_t LABEL_GREY = 0xE0;
 
-std::string failure(const std::string& what, const std::string& path) {
-  return what + " " + (path == STANDARD_OUTPUT ? "standard output" : path) + ": " +
-         std::strerror(errno);
-}
-
 }  // namespace
 
 ColourOutput::ColourOutput(const RenderOptions& options)
     : options_(options), view_({engine::ColourMode::TRUECOLOR, engine::PixelMode::SYMBOLS}) {}
 
-ColourOutput::~ColourOutput() {
-  if (ansi_ != nullptr && ansi_ != stdout) std::fclose(ansi_);
-}
-
 bool ColourOutput::wanted(const RenderOptions& options) {
   return !options.ansi_path.empty() || !options.colour_sheet_path.empty();
 }
 
-std::string ColourOutput::open() {
+std::string ColourOutput::open(OutputFiles& files) {
+  std::string error;
   if (!options_.ansi_path.empty()) {
-    ansi_ = options_.ansi_path == STANDARD_OUTPUT ? stdout
-                                                  : std::fopen(options_.ansi_path.c_str(), "wb");
-    if (ansi_ == nullptr) return failure("cannot create", options_.ansi_path);
+    ansi_ = files.create(options_.ansi_path, error);
+    if (ansi_ == nullptr) return error;
   }
-  if (!options_.colour_sheet_path.empty()) {
-    // Created now, to find a bad path before a long render.
-    if (options_.colour_sheet_path != STANDARD_OUTPUT) {
-      FILE* file = std::fopen(options_.colour_sheet_path.c_str(), "wb");
-      if (file == nullptr) return failure("cannot create", options_.colour_sheet_path);
-      std::fclose(file);
-    }
-    std::string error = font_.open(TUNDRA_CELL_FONT, FONT_CELL_WIDTH);
-    if (!error.empty()) return error;
-  }
-  return {};
+  if (options_.colour_sheet_path.empty()) return {};
+  sheet_ = files.create(options_.colour_sheet_path, error);
+  return sheet_ == nullptr ? error : font_.open(TUNDRA_CELL_FONT, FONT_CELL_WIDTH);
 }
 
-std::string ColourOutput::add(const RenderedFrame& frame) {
+std::string ColourOutput::add(FrameViews& views) {
+  const RenderedFrame& frame = views.frame;
   const bool sheet_due =
       !options_.colour_sheet_path.empty() && frame.number % options_.sheet_every() == 0;
   if (ansi_ == nullptr && !sheet_due) return {};
@@ -72,9 +54,7 @@ std::string ColourOutput::add(const RenderedFrame& frame) {
   std::string text;
   display::append_lines(text, cells);
   text += std::to_string(frame.number) + "\n";
-  if (std::fwrite(text.data(), 1, text.size(), ansi_) != text.size())
-    return failure("cannot write", options_.ansi_path);
-  return {};
+  return ansi_->write(text.data(), text.size());
 }
 
 Image ColourOutput::compose_sheet(const aa_font* label_font) {
@@ -102,19 +82,8 @@ Image ColourOutput::compose_sheet(const aa_font* label_font) {
   return sheet;
 }
 
-std::string ColourOutput::finish() {
-  std::string error;
-  if (ansi_ != nullptr) {
-    const bool failed = std::ferror(ansi_) != 0;
-    const bool close_failed = ansi_ == stdout ? std::fflush(ansi_) != 0 : std::fclose(ansi_) != 0;
-    ansi_ = nullptr;
-    if (failed || close_failed) error = failure("cannot write", options_.ansi_path);
-  }
-  if (!options_.colour_sheet_path.empty()) {
-    std::string sheet_error = write_png(compose_sheet(label_font_), options_.colour_sheet_path);
-    if (error.empty()) error = sheet_error;
-  }
-  return error;
+std::string ColourOutput::finish(const aa_font*) {
+  return sheet_ != nullptr ? write_png(compose_sheet(label_font_), *sheet_) : std::string();
 }
 
 }  // namespace tools::render

@@ -3,7 +3,6 @@
 // in a real font on a contact sheet (--colour-sheet), so it can be judged without a terminal.
 #pragma once
 
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,21 +11,19 @@
 #include "display/colour_view.h"
 #include "tools/render/cell_font.h"
 #include "tools/render/options.h"
+#include "tools/render/outputs.h"
 #include "tools/render/render_display.h"
 
 namespace tools::render {
 
-class ColourOutput {
+class ColourOutput : public Sink {
  public:
   explicit ColourOutput(const RenderOptions& options);
-  ~ColourOutput();
-  ColourOutput(const ColourOutput&) = delete;
-  ColourOutput& operator=(const ColourOutput&) = delete;
 
-  // Creates the files, and loads the sheet's font; returns an error text, empty on success.
-  std::string open();
-  std::string add(const RenderedFrame& frame);
-  std::string finish();
+  // Creates the files, and loads the sheet's font.
+  std::string open(OutputFiles& files) override;
+  std::string add(FrameViews& frame) override;
+  std::string finish(const aa_font* font) override;
 
   // Whether the options ask for any of the colour outputs.
   static bool wanted(const RenderOptions& options);
@@ -40,7 +37,8 @@ class ColourOutput {
 
   const RenderOptions& options_;
   display::ColourView view_;
-  FILE* ansi_ = nullptr;
+  OutputFile* ansi_ = nullptr;
+  OutputFile* sheet_ = nullptr;
   CellFont font_;
   std::vector<Thumbnail> thumbnails_;
   const aa_font* label_font_ = nullptr;

@@ -5,13 +5,17 @@
 #include <cstdlib>
 #include <cstring>
 
-#include <unistd.h>
-
 namespace tools::render {
 namespace {
 
 // A frame's delay is a 16-bit count of hundredths; a longer still is split into several frames.
 constexpr int MAX_DELAY = 0xFFFF;
+
+// giflib hands its bytes here: the output file keeps the first failure for the writer to see.
+int write_bytes(GifFileType* gif, const GifByteType* bytes, int size) {
+  auto* output = static_cast<OutputFile*>(gif->UserData);
+  return output->write(bytes, static_cast<size_t>(size)).empty() ? size : 0;
+}
 
 }  // namespace
 
@@ -30,15 +34,15 @@ GifWriter::~GifWriter() {
 }
 
 std::string GifWriter::failure(const char* what, int code) {
-  return "cannot write " + path_ + ": " + what + ": " + GifErrorString(code);
+  // A failed write keeps the system's reason, which says more than giflib's.
+  return output_->fail("cannot write " + output_->name() + ": " + what + ": " +
+                       GifErrorString(code));
 }
 
-std::string GifWriter::open(const std::string& path, int width, int height) {
-  path_ = path == "-" ? "standard output" : path;
+std::string GifWriter::open(OutputFile& output, int width, int height) {
+  output_ = &output;
   int error = 0;
-  // giflib closes the descriptor it writes to, so standard output is handed over as a copy.
-  file_ = path == "-" ? EGifOpenFileHandle(dup(STDOUT_FILENO), &error)
-                      : EGifOpenFileName(path.c_str(), false, &error);
+  file_ = EGifOpen(&output, write_bytes, &error);
   if (file_ == nullptr) return failure("create", error);
   // Version 89a, for the delays and the loop; giflib would write 87a when not told.
   EGifSetGifVersion(file_, true);

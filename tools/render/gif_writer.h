@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tools/render/image.h"
+#include "tools/render/output_file.h"
 
 namespace tools::render {
 
@@ -22,8 +23,9 @@ class GifWriter {
   GifWriter(const GifWriter&) = delete;
   GifWriter& operator=(const GifWriter&) = delete;
 
-  // Creates the file; every frame added later must be width x height. Returns an error text.
-  std::string open(const std::string& path, int width, int height);
+  // Starts the animation in `file`, which must outlive the writer; every frame added later must
+  // be width x height. Returns an error text.
+  std::string open(OutputFile& file, int width, int height);
   // Adds a grey frame shown for one delay; a grey not in the palette gets the nearest one.
   std::string add(const Image& frame);
   // Writes the last frame and the trailer. Safe to repeat; does nothing when never opened.
@@ -40,7 +42,7 @@ class GifWriter {
   int delay_;
   std::array<uint8_t, 256> index_of_grey_{};
   GifFileType* file_ = nullptr;
-  std::string path_;
+  OutputFile* output_ = nullptr;
   std::vector<uint8_t> pending_;  // palette indices of the frame not yet written
   Rectangle changed_;             // the part of it that differs from the frame written before
   int pending_delay_ = 0;         // hundredths of a second; 0 when nothing is pending

@@ -53,24 +53,20 @@ void paste(Image& target, const Image& source, int x, int y) {
     }
 }
 
-// libpng's simplified interface reports errors in the image record instead of jumping out.
-std::string write_png(const Image& image, const std::string& path) {
+// libpng's simplified interface reports errors in the image record instead of jumping out. Its
+// own file writer removes the file it was given when a write fails, which may be what the user
+// named: it writes to our stream instead, which never removes anything.
+std::string write_png(const Image& image, OutputFile& file) {
   png_image record{};
   record.version = PNG_IMAGE_VERSION;
   record.width = static_cast<png_uint_32>(image.width);
   record.height = static_cast<png_uint_32>(image.height);
   record.format = image.channels == 1 ? PNG_FORMAT_GRAY : PNG_FORMAT_RGB;
-  const bool written =
-      path == "-"
-          ? png_image_write_to_stdio(&record, stdout, 0, image.bytes.data(), 0, nullptr)
-          : png_image_write_to_file(&record, path.c_str(), 0, image.bytes.data(), 0, nullptr);
-  if (!written || (path == "-" && std::fflush(stdout) != 0)) {
-    std::string error = "cannot write " + (path == "-" ? std::string("standard output") : path) +
-                        ": " + record.message;
-    png_image_free(&record);
-    return error;
-  }
-  return {};
+  if (png_image_write_to_stdio(&record, file.stream(), 0, image.bytes.data(), 0, nullptr))
+    return {};
+  std::string error = "cannot write " + file.name() + ": " + record.message;
+  png_image_free(&record);
+  return file.fail(error);
 }
 
 }  // namespace tools::render

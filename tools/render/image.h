@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "display/picture.h"
+#include "tools/render/output_file.h"
 
 namespace tools::render {
 
@@ -51,7 +52,7 @@ Image shrink(const Image& image, int factor);
 // and the source lies inside the target. A grey source is spread to RGB when the target is RGB.
 void paste(Image& target, const Image& source, int x, int y);
 
-// Writes `image` through libpng; returns an error text, empty on success.
-std::string write_png(const Image& image, const std::string& path);
+// Writes `image` to `file` through libpng; returns an error text, empty on success.
+std::string write_png(const Image& image, OutputFile& file);
 
 }  // namespace tools::render

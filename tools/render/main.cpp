@@ -1,7 +1,9 @@
 // tundra-render: plays a data file through the player's engine without a terminal or a clock and
 // writes its frames as raw pictures, grey images, ASCII text, PNGs, a GIF, a contact sheet and
 // a summary.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -25,12 +27,16 @@ constexpr int REJECTED = engine::FATAL_STATUS;  // a data file the engine cannot
 
 int render(RenderOptions options, const std::string& data_path) {
   if (options.title.empty()) options.title = std::filesystem::path(data_path).stem().string();
-  Outputs outputs(options);
+  // From here a signal is only recorded, and the render ends at the next frame without putting
+  // any file in place: `outputs` removes what it had written when it goes.
+  engine::catch_quit_signals();
+  Outputs outputs(options, data_path);
   std::string output_error = outputs.open();
   if (!output_error.empty()) {
     std::fprintf(stderr, "tundra-render: %s\n", output_error.c_str());
     return OUTPUT_FAILED;
   }
+  if (engine::quit_signal() != 0) return 128 + engine::quit_signal();
 
   ShowStats stats;
   RenderControl control;
@@ -56,14 +62,28 @@ int render(RenderOptions options, const std::string& data_path) {
                         : !output_error.empty() ? Ending::OUTPUT_ERROR
                         : control.reached_end   ? Ending::END
                                                 : Ending::FRAME_LIMIT;
-  std::string finish_error = outputs.finish(control.font);
+  std::string finish_error;
+  if (engine::quit_signal() == 0) finish_error = outputs.finish(control.font);
+  // Checked again: a signal while the files were completed still keeps them out of place.
+  if (engine::quit_signal() == 0) {
+    std::string place_error = outputs.put_in_place();
+    if (finish_error.empty()) finish_error = place_error;
+  } else {
+    status = 128 + engine::quit_signal();
+  }
   if (output_error.empty()) output_error = finish_error;
   if (!output_error.empty()) {
     std::fprintf(stderr, "tundra-render: %s\n", output_error.c_str());
     if (status == 0) status = OUTPUT_FAILED;
   }
-  if (options.stats && status != REJECTED)
+  if (options.stats && status != REJECTED) {
     stats.print(stdout, ending, control.closed_at.value_or(0));
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+      std::fprintf(stderr, "tundra-render: cannot write --stats to standard output: %s\n",
+                   std::strerror(errno));
+      if (status == 0) status = OUTPUT_FAILED;
+    }
+  }
   if (status == 0 && !options.writes_anything())
     std::fprintf(stderr,
                  "tundra-render: the show was rendered, but nothing was written: no output option "

@@ -3,6 +3,7 @@
 
 #include <charconv>
 #include <cstdint>
+#include <filesystem>
 #include <string_view>
 
 namespace tools::render {
@@ -33,6 +34,15 @@ std::string store_path(RenderOptions& options, std::string_view value) {
   if (value.empty()) return "needs a non-empty value";
   options.*field = value;
   return {};
+}
+
+// A folder's name with links, "." and ".." worked out, so that two names of it compare equal.
+std::filesystem::path resolved(const std::string& folder) {
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(folder, error);
+  std::filesystem::path path = std::filesystem::weakly_canonical(absolute, error);
+  if (error) path = absolute.lexically_normal();
+  return path.has_filename() ? path : path.parent_path();  // "pictures/" is "pictures"
 }
 
 constexpr Option<RenderOptions> option_rows[] = {
@@ -88,7 +98,8 @@ constexpr Option<RenderOptions> option_rows[] = {
      store_path<&RenderOptions::gif_path>},
     {"--cast", "FILE",
      "an asciicast recording of the player's terminal: each\n"
-     "frame's changed cells at frame x 30 ms, then the farewell",
+     "frame's changed cells at frame x 30 ms, then the farewell\n"
+     "(see --no-farewell)",
      store_path<&RenderOptions::cast_path>},
     {"--html", "FILE",
      "a web page that plays the recording with asciinema's web\n"
@@ -110,6 +121,13 @@ constexpr Option<RenderOptions> option_rows[] = {
      "the title of --cast and --html (default: the data file's\n"
      "name without .dat)",
      store_path<&RenderOptions::title>},
+    {"--no-farewell", "",
+     "end --cast and --html with the show, as the player's\n"
+     "--no-farewell does: no farewell text and none of its pauses",
+     [](RenderOptions& options, std::string_view) {
+       options.farewell = false;
+       return std::string();
+     }},
     {"--stats", "",
      "print the frames rendered, the frame END came at, the FX\n"
      "classes and slots used, and the time per frame of the\n"
@@ -120,7 +138,10 @@ constexpr Option<RenderOptions> option_rows[] = {
      }},
 };
 
-// The outputs that are one file each, and so may be standard output.
+}  // namespace
+
+const std::span<const Option<RenderOptions>> render_options = option_rows;
+
 std::vector<std::pair<const char*, const std::string*>> file_outputs(const RenderOptions& options) {
   return {{"--raw", &options.raw_path},
           {"--grey", &options.grey_path},
@@ -132,10 +153,6 @@ std::vector<std::pair<const char*, const std::string*>> file_outputs(const Rende
           {"--cast", &options.cast_path},
           {"--html", &options.html_path}};
 }
-
-}  // namespace
-
-const std::span<const Option<RenderOptions>> render_options = option_rows;
 
 bool RenderOptions::writes_anything() const {
   return stats || !raw_path.empty() || !grey_path.empty() || !ascii_path.empty() ||
@@ -174,6 +191,13 @@ RenderCommand read_render_command(int argc, char** argv) {
   }
   if (!first.empty() && command.options.stats)
     return mistake("--stats and " + first + " - both write to standard output");
+  // Both folders name their pictures frame-NNNNN.png: in one folder, each would replace the other.
+  const RenderOptions& options = command.options;
+  if (!options.png_dir.empty() && !options.ascii_png_dir.empty()) {
+    if (resolved(options.png_dir) == resolved(options.ascii_png_dir))
+      return mistake("--png " + options.png_dir + " and --ascii-png " + options.ascii_png_dir +
+                     " are one folder: their frame-NNNNN.png files would replace each other");
+  }
   return command;
 }
 
@@ -193,10 +217,10 @@ std::string render_help() {
          "--stats); the player's progress lines then all go to standard error. Without\n"
          "an output option the show is rendered and checked, and nothing is written.\n"
          "\n"
-         "Exit status: 0 done; 1 an output could not be written, or --html found no\n"
-         "web player; 2 a bad command line; 255 a data file the player would reject (with the "
-         "player's message); 128 + n\n"
-         "after signal n.\n";
+         "Exit status: 0 done; 1 an output could not be written or is the data file, or\n"
+         "--html found no web player; 2 a bad command line; 255 a data file the player\n"
+         "would reject (with the player's message); 128 + n after signal n, with no\n"
+         "output file put in place.\n";
 }
 
 }  // namespace tools::render

@@ -5,6 +5,8 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "engine/command_line.h"
 
@@ -36,6 +38,7 @@ struct RenderOptions {
   std::string html_path;                    // --html: a web page that plays the recording
   ShareView share_view = ShareView::ASCII;  // --display: the view --cast and --html record
   std::string title;                        // --title: the recording's title, else the file's name
+  bool farewell = true;                     // --no-farewell: recordings end with the show
   bool stats = false;                       // --stats: a summary on standard output
   std::optional<int> every;                 // --every: 1 for pictures, 33 for the sheet by default
   int scale = DEFAULT_SCALE;                // --scale: pixels a side per picture pixel in --png
@@ -47,6 +50,9 @@ struct RenderOptions {
   // Whether an output goes to standard output ('-'), where the loader's line must not go.
   bool uses_standard_output() const;
 };
+
+// The outputs that are one file each (and so may be standard output): option and path.
+std::vector<std::pair<const char*, const std::string*>> file_outputs(const RenderOptions& options);
 
 // The renderer's own options, in the order --help lists them.
 extern const std::span<const engine::Option<RenderOptions>> render_options;

@@ -1,182 +1,294 @@
-// Writing each frame to the outputs the command line asked for.
+// The table of the renderer's outputs, the sinks that are its rows, and the files they write.
 #include "tools/render/outputs.h"
 
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 
+#include "tools/render/colour_output.h"
+#include "tools/render/contact_sheet.h"
+#include "tools/render/gif_writer.h"
+#include "tools/render/share_output.h"
 #include "tools/render/text_art.h"
 
 namespace tools::render {
+
+const Image& FrameViews::screen() {
+  if (!screen_) screen_ = draw_screen(frame.text, TEXT_COLUMNS, TEXT_ROWS, frame.font);
+  return *screen_;
+}
+
+std::string OutputFiles::refuse_input(const std::string& option, const std::string& path) const {
+  if (!input_.is_input(path)) return {};
+  return option + " " + path + " is the data file being rendered; it is left as it is";
+}
+
+OutputFile* OutputFiles::create(const std::string& path, std::string& error) {
+  error = refuse_input("the output", path);
+  if (!error.empty()) return nullptr;
+  std::unique_ptr<OutputFile> file = OutputFile::create(path, error);
+  if (!file) return nullptr;
+  return files_.emplace_back(std::move(file)).get();
+}
+
+std::string OutputFiles::write_png_now(const Image& image, const std::string& path) {
+  std::string error;
+  OutputFile* file = create(path, error);
+  if (file == nullptr) return error;
+  error = write_png(image, *file);
+  std::string close_error = file->close();
+  if (error.empty()) error = close_error;
+  if (error.empty()) error = file->put_in_place();
+  // Done with, whatever became of it: a long render of pictures keeps no stream open a frame.
+  std::erase_if(files_,
+                [&](const std::unique_ptr<OutputFile>& kept) { return kept.get() == file; });
+  return error;
+}
+
+std::string OutputFiles::close_all() {
+  std::string first_error;
+  for (auto& file : files_) {
+    std::string error = file->close();
+    if (first_error.empty()) first_error = error;
+  }
+  return first_error;
+}
+
+std::string OutputFiles::put_all_in_place() {
+  std::string first_error;
+  for (auto& file : files_) {
+    std::string error = file->put_in_place();
+    if (first_error.empty()) first_error = error;
+  }
+  return first_error;
+}
+
 namespace {
 
-bool is_standard_output(const std::string& path) {
-  return path == STANDARD_OUTPUT;
+// --raw, --grey and --ascii: a few bytes a frame, appended to one file.
+class StreamSink : public Sink {
+ public:
+  using Encode = void (*)(const RenderedFrame& frame, std::string& bytes);
+  StreamSink(const std::string& path, Encode encode) : path_(path), encode_(encode) {}
+
+  std::string open(OutputFiles& files) override {
+    std::string error;
+    file_ = files.create(path_, error);
+    return error;
+  }
+  std::string add(FrameViews& views) override {
+    bytes_.clear();
+    encode_(views.frame, bytes_);
+    return file_->write(bytes_.data(), bytes_.size());
+  }
+  std::string finish(const aa_font*) override { return {}; }
+
+ private:
+  const std::string& path_;
+  Encode encode_;
+  OutputFile* file_ = nullptr;
+  std::string bytes_;
+};
+
+constexpr size_t PIXELS = engine::PICTURE_WIDTH * engine::PICTURE_HEIGHT;
+
+// Little-endian whatever the machine: low byte first.
+void encode_raw(const RenderedFrame& frame, std::string& bytes) {
+  bytes.resize(2 * PIXELS);
+  for (size_t i = 0; i < PIXELS; ++i) {
+    bytes[2 * i] = static_cast<char>(frame.picture.pixels[i] & 0xFF);
+    bytes[2 * i + 1] = static_cast<char>(frame.picture.pixels[i] >> 8);
+  }
 }
 
-std::string system_error(const std::string& what, const std::string& path) {
-  return what + " " + (is_standard_output(path) ? "standard output" : path) + ": " +
-         std::strerror(errno);
+// The low byte of each pixel.
+void encode_grey(const RenderedFrame& frame, std::string& bytes) {
+  bytes.resize(PIXELS);
+  for (size_t i = 0; i < PIXELS; ++i) bytes[i] = static_cast<char>(frame.picture.pixels[i]);
 }
 
-std::string open_stream(const std::string& path, FILE*& stream) {
-  if (path.empty()) return {};
-  stream = is_standard_output(path) ? stdout : std::fopen(path.c_str(), "wb");
-  return stream != nullptr ? std::string() : system_error("cannot create", path);
+void encode_ascii(const RenderedFrame& frame, std::string& bytes) {
+  for (int row = 0; row < TEXT_ROWS; ++row)
+    bytes.append(frame.text.substr(size_t(row) * TEXT_COLUMNS, TEXT_COLUMNS)).push_back('\n');
+  bytes += std::to_string(frame.number) + "\n";
 }
 
-std::string make_directory(const std::string& path) {
-  if (path.empty()) return {};
-  std::error_code error;
-  std::filesystem::create_directories(path, error);
-  if (!std::filesystem::is_directory(path))
-    return "cannot create directory " + path + ": " +
+// --png and --ascii-png: a picture of every K-th frame in a folder, each file in place as soon
+// as it is written.
+class PictureFolderSink : public Sink {
+ public:
+  using Draw = Image (*)(FrameViews& views, const RenderOptions& options);
+  PictureFolderSink(const RenderOptions& options, const std::string& folder, Draw draw)
+      : options_(options), folder_(folder), draw_(draw) {}
+
+  std::string open(OutputFiles& files) override {
+    files_ = &files;
+    std::error_code error;
+    std::filesystem::create_directories(folder_, error);
+    if (std::filesystem::is_directory(folder_)) return {};
+    return "cannot create directory " + folder_ + ": " +
            (error ? error.message() : std::string("not a directory"));
-  return {};
+  }
+  std::string add(FrameViews& views) override {
+    if (views.frame.number % options_.png_every() != 0) return {};
+    char name[32];
+    std::snprintf(name, sizeof name, "/frame-%05u.png", views.frame.number);
+    return files_->write_png_now(draw_(views, options_), folder_ + name);
+  }
+  std::string finish(const aa_font*) override { return {}; }
+
+ private:
+  const RenderOptions& options_;
+  const std::string& folder_;
+  Draw draw_;
+  OutputFiles* files_ = nullptr;
+};
+
+// --sheet: a thumbnail pair every K frames, laid out and written at the end.
+class SheetSink : public Sink {
+ public:
+  explicit SheetSink(const RenderOptions& options) : options_(options) {}
+
+  std::string open(OutputFiles& files) override {
+    std::string error;
+    file_ = files.create(options_.sheet_path, error);
+    return error;
+  }
+  std::string add(FrameViews& views) override {
+    const RenderedFrame& frame = views.frame;
+    if (frame.number % options_.sheet_every() == 0)
+      sheet_.add(frame.number, frame.picture, views.screen(), frame.font);
+    return {};
+  }
+  std::string finish(const aa_font*) override { return write_png(sheet_.compose(), *file_); }
+
+ private:
+  const RenderOptions& options_;
+  ContactSheet sheet_;
+  OutputFile* file_ = nullptr;
+};
+
+// --gif: the ASCII screens, in the text's two greys.
+class GifSink : public Sink {
+ public:
+  explicit GifSink(const RenderOptions& options)
+      : options_(options), gif_({BACKGROUND_GREY, TEXT_GREY}, FRAME_HUNDREDTHS) {}
+
+  std::string open(OutputFiles& files) override {
+    std::string error;
+    file_ = files.create(options_.gif_path, error);
+    return error;
+  }
+  std::string add(FrameViews& views) override {
+    const Image& screen = views.screen();
+    if (!started_) {
+      started_ = true;
+      std::string error = gif_.open(*file_, screen.width, screen.height);
+      if (!error.empty()) return error;
+    }
+    return gif_.add(screen);
+  }
+  std::string finish(const aa_font* font) override {
+    // A show that ends before its first frame gets one blank frame of the screen's size: GIF
+    // readers, giflib among them, reject a file without images.
+    if (!started_ && font != nullptr) {
+      const std::string blank(size_t{TEXT_COLUMNS} * TEXT_ROWS, ' ');
+      const Image screen = draw_screen(blank, TEXT_COLUMNS, TEXT_ROWS, *font);
+      started_ = true;
+      std::string error = gif_.open(*file_, screen.width, screen.height);
+      if (error.empty()) error = gif_.add(screen);
+      if (!error.empty()) return error;
+    }
+    return gif_.close();
+  }
+
+ private:
+  const RenderOptions& options_;
+  GifWriter gif_;
+  OutputFile* file_ = nullptr;
+  bool started_ = false;
+};
+
+Image colour_picture(FrameViews& views, const RenderOptions& options) {
+  return colour_image(views.frame.picture, options.scale, options.scale);
 }
 
-// Files written only at the end are created now, to find a bad path before a long render.
-std::string touch(const std::string& path) {
-  if (path.empty() || is_standard_output(path)) return {};
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return system_error("cannot create", path);
-  std::fclose(file);
-  return {};
+Image ascii_screen(FrameViews& views, const RenderOptions&) {
+  return views.screen();
 }
 
-std::string close_stream(FILE*& stream, const std::string& path) {
-  if (stream == nullptr) return {};
-  const bool failed = std::ferror(stream) != 0;
-  // Standard output stays open for whatever the process prints after the show.
-  const bool close_failed = stream == stdout ? std::fflush(stream) != 0 : std::fclose(stream) != 0;
-  stream = nullptr;
-  return failed || close_failed ? system_error("cannot write", path) : std::string();
+template <std::string RenderOptions::*path>
+bool given(const RenderOptions& options) {
+  return !(options.*path).empty();
 }
 
-std::string write_stream(FILE* stream, const std::string& path, const void* bytes, size_t size) {
-  if (std::fwrite(bytes, 1, size, stream) != size) return system_error("cannot write", path);
-  return {};
+bool recording_given(const RenderOptions& options) {
+  return !options.cast_path.empty() || !options.html_path.empty();
 }
 
-std::string frame_file(const std::string& directory, uint32_t frame) {
-  char name[32];
-  std::snprintf(name, sizeof name, "/frame-%05u.png", frame);
-  return directory + name;
+template <class SinkType>
+std::unique_ptr<Sink> make(const RenderOptions& options) {
+  return std::make_unique<SinkType>(options);
 }
+
+template <std::string RenderOptions::*path, StreamSink::Encode encode>
+std::unique_ptr<Sink> stream(const RenderOptions& options) {
+  return std::make_unique<StreamSink>(options.*path, encode);
+}
+
+template <std::string RenderOptions::*folder, PictureFolderSink::Draw draw>
+std::unique_ptr<Sink> pictures(const RenderOptions& options) {
+  return std::make_unique<PictureFolderSink>(options, options.*folder, draw);
+}
+
+using Options = RenderOptions;
+constexpr SinkRow sink_rows[] = {
+    {"--cast, --html", recording_given, make<ShareOutput>},
+    {"--raw", given<&Options::raw_path>, stream<&Options::raw_path, encode_raw>},
+    {"--grey", given<&Options::grey_path>, stream<&Options::grey_path, encode_grey>},
+    {"--ascii", given<&Options::ascii_path>, stream<&Options::ascii_path, encode_ascii>},
+    {"--ansi, --colour-sheet", ColourOutput::wanted, make<ColourOutput>},
+    {"--png", given<&Options::png_dir>, pictures<&Options::png_dir, colour_picture>},
+    {"--ascii-png", given<&Options::ascii_png_dir>,
+     pictures<&Options::ascii_png_dir, ascii_screen>},
+    {"--sheet", given<&Options::sheet_path>, make<SheetSink>},
+    {"--gif", given<&Options::gif_path>, make<GifSink>},
+};
 
 }  // namespace
 
-Outputs::Outputs(const RenderOptions& options) : options_(options) {}
-
-Outputs::~Outputs() {
-  for (FILE* stream : {raw_, grey_, ascii_})
-    if (stream != nullptr && stream != stdout) std::fclose(stream);
-}
+Outputs::Outputs(const RenderOptions& options, const std::string& data_path)
+    : options_(options), files_(data_path) {}
 
 std::string Outputs::open() {
-  for (std::string error :
-       {open_stream(options_.raw_path, raw_), open_stream(options_.grey_path, grey_),
-        open_stream(options_.ascii_path, ascii_), make_directory(options_.png_dir),
-        make_directory(options_.ascii_png_dir), touch(options_.gif_path),
-        touch(options_.sheet_path)})
+  // Checked before any file is created, so that a refused render opens nothing for writing.
+  for (auto [option, path] : file_outputs(options_)) {
+    std::string error = files_.refuse_input(option, *path);
     if (!error.empty()) return error;
-  if (ColourOutput::wanted(options_)) {
-    colour_ = std::make_unique<ColourOutput>(options_);
-    if (std::string error = colour_->open(); !error.empty()) return error;
   }
-  if (!options_.gif_path.empty())
-    gif_ = std::make_unique<GifWriter>(std::vector<uint8_t>{BACKGROUND_GREY, TEXT_GREY},
-                                       FRAME_HUNDREDTHS);
-  if (!options_.sheet_path.empty()) sheet_.emplace();
-  if (!options_.cast_path.empty() || !options_.html_path.empty())
-    share_ = std::make_unique<ShareOutput>(options_);
-  return share_ ? share_->open() : std::string();
+  for (const SinkRow& row : sink_rows) {
+    if (!row.wanted(options_)) continue;
+    std::string error = sinks_.emplace_back(row.make(options_))->open(files_);
+    if (!error.empty()) return error;
+  }
+  return {};
 }
 
 std::string Outputs::add(const RenderedFrame& frame) {
-  constexpr size_t PIXELS = engine::PICTURE_WIDTH * engine::PICTURE_HEIGHT;
-  const auto& pixels = frame.picture.pixels;
-  std::string error;
-  if (share_) share_->add(frame);
-  if (raw_ != nullptr) {
-    // Little-endian whatever the machine: low byte first.
-    uint8_t bytes[2 * PIXELS];
-    for (size_t i = 0; i < PIXELS; ++i) {
-      bytes[2 * i] = static_cast<uint8_t>(pixels[i]);
-      bytes[2 * i + 1] = static_cast<uint8_t>(pixels[i] >> 8);
-    }
-    error = write_stream(raw_, options_.raw_path, bytes, sizeof bytes);
+  FrameViews views(frame);
+  for (auto& sink : sinks_) {
+    std::string error = sink->add(views);
     if (!error.empty()) return error;
   }
-  if (grey_ != nullptr) {
-    uint8_t bytes[PIXELS];
-    for (size_t i = 0; i < PIXELS; ++i) bytes[i] = static_cast<uint8_t>(pixels[i]);
-    error = write_stream(grey_, options_.grey_path, bytes, sizeof bytes);
-    if (!error.empty()) return error;
-  }
-  if (ascii_ != nullptr) {
-    std::string lines;
-    for (int row = 0; row < TEXT_ROWS; ++row)
-      lines.append(frame.text.substr(size_t(row) * TEXT_COLUMNS, TEXT_COLUMNS)).push_back('\n');
-    lines += std::to_string(frame.number) + "\n";
-    error = write_stream(ascii_, options_.ascii_path, lines.data(), lines.size());
-    if (!error.empty()) return error;
-  }
-  if (colour_) {
-    error = colour_->add(frame);
-    if (!error.empty()) return error;
-  }
-
-  const bool png_due = frame.number % options_.png_every() == 0;
-  if (png_due && !options_.png_dir.empty()) {
-    error = write_png(colour_image(frame.picture, options_.scale, options_.scale),
-                      frame_file(options_.png_dir, frame.number));
-    if (!error.empty()) return error;
-  }
-  const bool ascii_png_due = png_due && !options_.ascii_png_dir.empty();
-  const bool sheet_due = sheet_ && frame.number % options_.sheet_every() == 0;
-  if (!ascii_png_due && !sheet_due && !gif_) return {};
-
-  const Image screen = draw_screen(frame.text, TEXT_COLUMNS, TEXT_ROWS, frame.font);
-  if (ascii_png_due) {
-    error = write_png(screen, frame_file(options_.ascii_png_dir, frame.number));
-    if (!error.empty()) return error;
-  }
-  if (sheet_due) sheet_->add(frame.number, frame.picture, screen, frame.font);
-  if (gif_) {
-    if (!gif_open_) {
-      error = gif_->open(options_.gif_path, screen.width, screen.height);
-      gif_open_ = true;
-      if (!error.empty()) return error;
-    }
-    error = gif_->add(screen);
-  }
-  return error;
+  return {};
 }
 
 std::string Outputs::finish(const aa_font* font) {
   std::string first_error;
-  auto keep = [&](std::string error) {
-    if (first_error.empty()) first_error = std::move(error);
-  };
-  keep(close_stream(raw_, options_.raw_path));
-  keep(close_stream(grey_, options_.grey_path));
-  keep(close_stream(ascii_, options_.ascii_path));
-  if (colour_) keep(colour_->finish());
-  if (gif_) {
-    // A show that ends before its first frame gets one blank frame of the screen's size: GIF
-    // readers, giflib among them, reject a file without images.
-    if (!gif_open_ && font != nullptr) {
-      const std::string blank(size_t{TEXT_COLUMNS} * TEXT_ROWS, ' ');
-      const Image screen = draw_screen(blank, TEXT_COLUMNS, TEXT_ROWS, *font);
-      keep(gif_->open(options_.gif_path, screen.width, screen.height));
-      keep(gif_->add(screen));
-    }
-    keep(gif_->close());
+  for (auto& sink : sinks_) {
+    std::string error = sink->finish(font);
+    if (first_error.empty()) first_error = error;
   }
-  if (sheet_) keep(write_png(sheet_->compose(), options_.sheet_path));
-  if (share_) keep(share_->finish());
-  return first_error;
+  std::string close_error = files_.close_all();
+  return first_error.empty() ? close_error : first_error;
 }
 
 }  // namespace tools::render

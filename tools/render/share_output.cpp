@@ -1,9 +1,7 @@
 // Recording the show's frames for --cast and --html.
 #include "tools/render/share_output.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #include "display/flash.h"
 #include "engine/command_line.h"
@@ -11,24 +9,6 @@
 
 namespace tools::render {
 namespace {
-
-std::string write_file(const std::string& path, const std::string& bytes) {
-  const bool to_stdout = path == STANDARD_OUTPUT;
-  FILE* file = to_stdout ? stdout : std::fopen(path.c_str(), "wb");
-  const std::string name = to_stdout ? "standard output" : path;
-  if (file == nullptr) return "cannot create " + name + ": " + std::strerror(errno);
-  bool failed = std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size();
-  failed = (to_stdout ? std::fflush(file) : std::fclose(file)) != 0 || failed;
-  return failed ? "cannot write " + name + ": " + std::strerror(errno) : std::string();
-}
-
-std::string create_file(const std::string& path) {
-  if (path.empty() || path == STANDARD_OUTPUT) return {};
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return "cannot create " + path + ": " + std::strerror(errno);
-  std::fclose(file);
-  return {};
-}
 
 // What a player of the recording needs to know of the terminal it was made for.
 CastHeader header_for(const RenderOptions& options) {
@@ -52,9 +32,10 @@ std::string credits_for(const RenderOptions& options, uint32_t frames, int64_t d
                         const WebPlayer& player) {
   return std::string(options.share_view == ShareView::COLOUR ? "The colour view"
                                                              : "The ASCII view") +
-         " of the Tundra engine's player: " + std::to_string(frames) + " frames at 30 ms, then " +
-         "the farewell (" + minutes_and_seconds(duration) + "). Recorded by tundra-render " +
-         engine::VERSION + "; played by asciinema-player " + player.version + ".";
+         " of the Tundra engine's player: " + std::to_string(frames) + " frames at 30 ms" +
+         (options.farewell ? ", then the farewell" : "") + " (" + minutes_and_seconds(duration) +
+         "). Recorded by tundra-render " + engine::VERSION + "; played by asciinema-player " +
+         player.version + ".";
 }
 
 }  // namespace
@@ -62,15 +43,18 @@ std::string credits_for(const RenderOptions& options, uint32_t frames, int64_t d
 ShareOutput::ShareOutput(const RenderOptions& options)
     : options_(options), recording_(TEXT_COLUMNS, TEXT_ROWS) {}
 
-std::string ShareOutput::open() {
+std::string ShareOutput::open(OutputFiles& files) {
+  std::string error;
   if (!options_.html_path.empty()) {
     WebPlayerFound found = find_web_player();
     if (!found.player) return found.error;
     web_player_ = std::move(found.player);
+    html_ = files.create(options_.html_path, error);
+    if (html_ == nullptr) return error;
   }
-  for (const std::string* path : {&options_.cast_path, &options_.html_path}) {
-    std::string error = create_file(*path);
-    if (!error.empty()) return error;
+  if (!options_.cast_path.empty()) {
+    cast_ = files.create(options_.cast_path, error);
+    if (cast_ == nullptr) return error;
   }
   if (options_.share_view == ShareView::COLOUR)
     colour_ = std::make_unique<display::ColourView>(
@@ -90,25 +74,26 @@ const display::CellGrid& ShareOutput::cells_of(const RenderedFrame& frame) {
   return ascii_cells_;
 }
 
-void ShareOutput::add(const RenderedFrame& frame) {
-  recording_.add_frame(frame.number, cells_of(frame));
-  last_frame_ = frame.number;
+std::string ShareOutput::add(FrameViews& views) {
+  recording_.add_frame(views.frame.number, cells_of(views.frame));
+  last_frame_ = views.frame.number;
+  return {};
 }
 
-std::string ShareOutput::finish() {
+std::string ShareOutput::finish(const aa_font*) {
   const uint32_t closed_at = last_frame_ ? *last_frame_ + 1 : 0;
-  recording_.end(closed_at, engine::farewell_lines());
+  recording_.end(closed_at, options_.farewell ? engine::farewell_lines()
+                                              : std::span<const engine::FarewellLine>());
   const std::string cast = recording_.cast(header_for(options_));
-  if (!options_.cast_path.empty()) {
-    std::string error = write_file(options_.cast_path, cast);
+  if (cast_ != nullptr) {
+    std::string error = cast_->write(cast.data(), cast.size());
     if (!error.empty()) return error;
   }
-  if (web_player_) {
-    PageText text{options_.title, credits_for(options_, closed_at,
-                                              recording_.duration_microseconds(), *web_player_)};
-    return write_file(options_.html_path, html_page(text, cast, *web_player_));
-  }
-  return {};
+  if (html_ == nullptr) return {};
+  PageText text{options_.title,
+                credits_for(options_, closed_at, recording_.duration_microseconds(), *web_player_)};
+  const std::string page = html_page(text, cast, *web_player_);
+  return html_->write(page.data(), page.size());
 }
 
 }  // namespace tools::render

@@ -10,21 +10,22 @@
 #include "tools/render/cast.h"
 #include "tools/render/html_page.h"
 #include "tools/render/options.h"
+#include "tools/render/outputs.h"
 #include "tools/render/render_display.h"
 
 namespace tools::render {
 
-class ShareOutput {
+class ShareOutput : public Sink {
  public:
   explicit ShareOutput(const RenderOptions& options);
 
   // Finds the web player when a page is asked for and creates the files, so that a missing
   // player or a path that cannot be written is reported before the show is rendered.
-  std::string open();
-  void add(const RenderedFrame& frame);
+  std::string open(OutputFiles& files) override;
+  std::string add(FrameViews& frame) override;
   // Ends the recording where the display closed (after the last frame given), adds the
-  // farewell, and writes the files.
-  std::string finish();
+  // farewell unless --no-farewell, and writes the files.
+  std::string finish(const aa_font* font) override;
 
  private:
   const display::CellGrid& cells_of(const RenderedFrame& frame);
@@ -35,6 +36,8 @@ class ShareOutput {
   display::CellGrid ascii_cells_;
   std::unique_ptr<display::ColourView> colour_;
   std::optional<WebPlayer> web_player_;
+  OutputFile* cast_ = nullptr;
+  OutputFile* html_ = nullptr;
 };
 
 }  // namespace tools::render
