@@ -19,9 +19,10 @@ constexpr uint16_t BUFFER_SAMPLES = 1024;
 
 OpenedDevice open_audio_device(Music& music) {
   OpenedDevice opened;
-  // SDL's threads (the device's, and a sound server's client's) inherit this thread's signal
-  // mask. They must block every signal, or the engine's timer signal may be delivered to one of
-  // them and never wake the show's thread waiting for its tick.
+  // SDL blocks the timer and quit signals in the threads it starts, but a sound server's client
+  // library (PulseAudio's, an ALSA plugin) starts threads of its own, which inherit this
+  // thread's mask. They must block every signal too, or the engine's timer signal may be
+  // delivered to one of them and not wake the show's thread waiting for its tick.
   sigset_t all, previous;
   sigfillset(&all);
   pthread_sigmask(SIG_BLOCK, &all, &previous);
