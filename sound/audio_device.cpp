@@ -92,18 +92,20 @@ void AudioDevice::fade_out(int32_t milliseconds) {
   SDL_UnlockAudioDevice(id_);
 }
 
+// The samples heard: those sent less the device's buffer still to play, never before the seek.
+int64_t AudioDevice::heard() const {
+  return std::max(samples_sent_ - latency_samples_, clock_origin_);
+}
+
 int32_t AudioDevice::frame() const {
   std::lock_guard lock(clock_lock_);
-  const int64_t heard = std::max(samples_sent_ - latency_samples_, clock_origin_);
-  return static_cast<int32_t>(heard / SAMPLES_PER_FRAME);
+  return static_cast<int32_t>(heard() / SAMPLES_PER_FRAME);
 }
 
 bool AudioDevice::wait_for_frame(int32_t frame, int32_t timeout_ms) const {
   std::unique_lock lock(clock_lock_);
-  return clock_moved_.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] {
-    const int64_t heard = std::max(samples_sent_ - latency_samples_, clock_origin_);
-    return heard >= int64_t{frame} * SAMPLES_PER_FRAME;
-  });
+  return clock_moved_.wait_for(lock, std::chrono::milliseconds(timeout_ms),
+                               [&] { return heard() >= int64_t{frame} * SAMPLES_PER_FRAME; });
 }
 
 void AudioDevice::fill(void* device, uint8_t* stream, int length) {

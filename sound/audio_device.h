@@ -55,6 +55,7 @@ class AudioDevice {
   explicit AudioDevice(Music& music) : music_(music) {}
   static void fill(void* device, uint8_t* stream, int length);
   void fill(int16_t* out, int64_t samples);
+  int64_t heard() const;  // with clock_lock_ held
 
   Music& music_;
   uint32_t id_ = 0;  // SDL_AudioDeviceID
