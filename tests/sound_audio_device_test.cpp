@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 
@@ -48,6 +49,10 @@ TEST(SoundAudioDevice, TheDiskDriverRecordsTheMusicInRealTimeAndItsFade) {
   std::filesystem::remove(path);
   std::vector<int16_t> recorded(bytes.size() / 2), decoded;
   std::memcpy(recorded.data(), bytes.data(), recorded.size() * 2);
+  // While paused SDL writes buffers of silence of its own: the music begins after them.
+  while (recorded.size() >= 2048 && std::all_of(recorded.begin(), recorded.begin() + 2048,
+                                                [](int16_t sample) { return sample == 0; }))
+    recorded.erase(recorded.begin(), recorded.begin() + 2048);
   auto reference = square_wave();
   for (sound::PcmFrame frame; decoded.size() < recorded.size();) {
     reference->render(frame);
