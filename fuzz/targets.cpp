@@ -15,6 +15,7 @@
 #include "engine/opcodes.h"
 #include "engine/show.h"
 #include "fx/fx_info.h"
+#include "sound/music.h"
 
 namespace fuzz {
 namespace {
@@ -156,6 +157,17 @@ void run_engine(const uint8_t* data, size_t size) {
     fuzzed.play(data, size);
   } catch (const engine::FatalError&) {
   }
+}
+
+// A module that opens is played for a few frames, long enough to reach its first patterns'
+// effects, then sought back, which restarts the player.
+void open_music(const uint8_t* data, size_t size) {
+  auto opened = sound::open_music({data, size});
+  if (opened.music == nullptr) return;
+  sound::PcmFrame frame;
+  for (int i = 0; i < 16; ++i) opened.music->render(frame);
+  opened.music->seek(3);
+  opened.music->render(frame);
 }
 
 }  // namespace fuzz

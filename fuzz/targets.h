@@ -11,5 +11,6 @@ void load_data_file(const uint8_t* data, size_t size);  // the container readers
 void read_ping(const uint8_t* data, size_t size);       // the PNG reader on one payload
 void read_font(const uint8_t* data, size_t size);       // the font reader on one payload
 void run_engine(const uint8_t* data, size_t size);      // any bytes as the script of a show
+void open_music(const uint8_t* data, size_t size);      // any bytes as a show's music module
 
 }  // namespace fuzz
