@@ -1,15 +1,11 @@
 // Bouncing particles: one render of a 160 x 50 and a 640 x 400 buffer with 2000 particles.
-#include <cstdlib>
-
 #include "bench/fx_bench.h"
-#include "fx/random.h"
 
 namespace {
 
 void BM_BounceRender(benchmark::State& state) {
   const auto width = static_cast<uint16_t>(state.range(0));
   const auto height = static_cast<uint16_t>(state.range(1));
-  fx::restart_random();
   bench::BenchFx fx(1, width, height);
   auto source = bench::pattern_image(width, height);
   auto background = bench::pattern_image(width, height);

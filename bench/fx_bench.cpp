@@ -11,7 +11,7 @@ BenchFx::BenchFx(uint8_t class_id, uint16_t width, uint16_t height)
   entry->width = width;
   entry->height = height;
   entry->pixels = engine::allocate_pixels(size_t{width} * height);
-  instance = row.create(entry);
+  instance = row.create(entry, random);
 }
 
 std::unique_ptr<datafile::ImageChunk> pattern_image(int width, int height) {

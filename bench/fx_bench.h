@@ -17,6 +17,7 @@ struct BenchFx {
 
   const fx::FxClass& row;
   engine::BufferEntry entry;
+  fx::Random random;  // its own stream, at its start: each benchmark draws the same numbers
   std::unique_ptr<fx::FxInstance> instance;
 };
 

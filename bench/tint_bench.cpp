@@ -1,15 +1,11 @@
 // Tinted particles: one render of a 160 x 50 and a 640 x 400 buffer with 2000 particles.
-#include <cstdlib>
-
 #include "bench/fx_bench.h"
-#include "fx/random.h"
 
 namespace {
 
 void BM_TintRender(benchmark::State& state) {
   const auto width = static_cast<uint16_t>(state.range(0));
   const auto height = static_cast<uint16_t>(state.range(1));
-  fx::restart_random();
   bench::BenchFx fx(3, width, height);
   auto source = bench::pattern_image(width, height);
   fx.set(0x81, *source);

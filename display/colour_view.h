@@ -1,6 +1,6 @@
 // The picture in colour through libchafa: as cells of block symbols in 24-bit, 256 or 16
 // colours, or as sixel or kitty pixels; with the flash applied in colour terms, and its noise
-// drawn from a random source of the view's own (the effects own libc's rand()).
+// drawn from a random source of the view's own (each show's effects have a stream of theirs).
 #pragma once
 
 #include <cstdint>

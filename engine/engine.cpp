@@ -52,7 +52,7 @@ void create_fx(Engine& engine, uint8_t slot, uint8_t class_id, uint8_t buffer_in
   if (!entry) entry = std::make_unique<FxSlot>();
   entry->class_id = class_id;
   entry->buffer_index = buffer_index;
-  entry->instance = fx::fx_classes[class_id]->create(engine.buffers[buffer_index]);
+  entry->instance = fx::fx_classes[class_id]->create(engine.buffers[buffer_index], engine.random);
   entry->state = SlotState::STOPPED;
   entry->level = FULL_LEVEL;
 }

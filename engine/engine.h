@@ -10,6 +10,7 @@
 #include "engine/buffer.h"
 #include "engine/display_driver.h"
 #include "fx/fx_class.h"
+#include "fx/random.h"
 
 namespace engine {
 
@@ -48,6 +49,9 @@ struct Engine {
   Engine& operator=(const Engine&) = delete;
 
   datafile::ChunkTable chunks;
+  // The show's own random stream, so that a show draws the same numbers however many others the
+  // process runs. Effects keep a pointer to it: it is made before the slots and outlives them.
+  fx::Random random;
   std::array<BufferEntry, BUFFER_COUNT> buffers;
   std::array<std::unique_ptr<FxSlot>, SLOT_COUNT> slots;
   Script script;

@@ -3,8 +3,6 @@
 
 #include <algorithm>
 
-#include "fx/random.h"
-
 namespace engine {
 
 Show::Show(datafile::ChunkTable chunks) : engine_(std::move(chunks)) {
@@ -30,8 +28,8 @@ void Show::restart() {
     std::copy(loaded_pixels_[i].begin(), loaded_pixels_[i].end(), image.pixels.get());
   }
   // The effects' random numbers are part of the picture: a show replayed from its start must
-  // draw the same ones, from where an unseeded program's stream begins.
-  fx::restart_random();
+  // draw the same ones, so its stream starts over.
+  engine_.random.reset();
   ended_ = false;
 }
 

@@ -23,7 +23,7 @@ enum class Step : uint8_t {
 class Show {
  public:
   // Takes the loaded chunks; chunk 0 must be the DEMO chunk, else a fatal error. The show starts
-  // at frame 0, with the random stream where an unseeded program starts it.
+  // at frame 0, with its own random stream at its start.
   explicit Show(datafile::ChunkTable chunks);
   Show(const Show&) = delete;
   Show& operator=(const Show&) = delete;

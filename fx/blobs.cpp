@@ -4,10 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 #include "fx/fx_table.h"
-#include "fx/random.h"
 
 namespace fx {
 namespace {
@@ -24,9 +22,10 @@ constexpr ParamInfo params[] = {
     {COUNT, "count", ParamKind::NUMBER, "number of blobs", {.count = true}},
 };
 
-std::unique_ptr<FxInstance> create(engine::BufferEntry& entry) {
+std::unique_ptr<FxInstance> create(engine::BufferEntry& entry, Random& random) {
   auto fx = std::make_unique<BlobFx>();
   fx->target = entry.get();
+  fx->random = &random;
   // The value falls by 2 per pixel of distance from the centre: 63 there, 0 from 31.5 on.
   for (int r = 0; r < SPRITE_SIZE; ++r) {
     for (int c = 0; c < SPRITE_SIZE; ++c) {
@@ -87,15 +86,15 @@ void render(FxInstance& instance, uint32_t) {
 
 // New blobs start in the middle 40 % of the target along each axis, with one of the hundred
 // speeds -1.25, -1.225, ..., +1.225 along each; the four draws are taken in this order.
-Blob random_blob(int64_t width, int64_t height) {
+Blob random_blob(int64_t width, int64_t height, Random& random) {
   // Worked in extended precision from the double constants 0.4, 0.3 and 0.025 (each a little
   // off its decimal value) and rounded once into the float fields.
   using real = long double;
   const real w = static_cast<real>(width), h = static_cast<real>(height);
-  const real x_draw = std::rand();
-  const real y_draw = std::rand();
-  const int64_t dx_step = random_below(100);
-  const int64_t dy_step = random_below(100);
+  const real x_draw = random.next();
+  const real y_draw = random.next();
+  const int64_t dx_step = random.below(100);
+  const int64_t dy_step = random.below(100);
   Blob blob;
   blob.x = static_cast<float>(std::trunc(x_draw * w * real{0.4} / 0x1p31L) + real{0.3} * w);
   blob.y = static_cast<float>(std::trunc(y_draw * h * real{0.4} / 0x1p31L) + real{0.3} * h);
@@ -113,7 +112,7 @@ void set_param(FxInstance& instance, uint8_t id, const ParamValue& value) {
   const size_t kept = std::min(count, fx.blobs.size());
   fx.blobs.resize(kept);
   while (fx.blobs.size() < count)
-    fx.blobs.push_back(random_blob(fx.target->width, fx.target->height));
+    fx.blobs.push_back(random_blob(fx.target->width, fx.target->height, *fx.random));
 }
 
 }  // namespace

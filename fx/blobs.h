@@ -24,6 +24,7 @@ struct BlobFx : FxInstance {
   std::vector<uint8_t> intensity;  // one byte per target pixel, rebuilt from black every render
   std::vector<Blob> blobs;         // the blob count is their number
   std::array<uint8_t, SPRITE_SIZE * SPRITE_SIZE> sprite{};  // radial falloff, 63 at (32, 32)
+  Random* random = nullptr;  // the show's stream, which new blobs start from
 };
 
 }  // namespace fx

@@ -2,8 +2,6 @@
 // random gravity, bouncing off two walls and a floor, until the script lets them drop through.
 #include "fx/bounce.h"
 
-#include <cstdlib>
-
 #include "fx/fx_table.h"
 
 namespace fx {
@@ -23,9 +21,10 @@ constexpr ParamInfo params[] = {
     {DROP, "drop", ParamKind::NUMBER, "nonzero: particles fall through the floor (low 8 bits)"},
 };
 
-std::unique_ptr<FxInstance> create(engine::BufferEntry& entry) {
+std::unique_ptr<FxInstance> create(engine::BufferEntry& entry, Random& random) {
   auto fx = std::make_unique<BounceFx>();
   fx->target = entry.get();
+  fx->random = &random;
   // Until parameter 0x81 the particles show this block: black.
   const size_t count = fx->target->pixel_count();
   fx->source = ImagePixels(engine::allocate_pixels(count), count);
@@ -55,13 +54,13 @@ void render(FxInstance& instance, uint32_t) {
     if (fx.drop != 0) {
       particle.vy = wrap_trunc(particle.vy + static_cast<long double>(DROP_NUDGE));
     } else if (particle.y > floor) {
-      // The floor's random number comes before gravity's: both come from the shared stream.
-      const int32_t k = random_below(height);
+      // The floor's random number comes before gravity's: both come from the show's stream.
+      const int32_t k = fx.random->below(height);
       const long double keep = FLOOR_DAMPING - static_cast<long double>(k) / 1000;
       particle.vy = wrap_trunc(particle.vy * keep);
       particle.y = wrap_add(particle.y, particle.vy);
     }
-    particle.vy = wrap_add(particle.vy, 436 + 2 * random_below(400));  // 436 .. 1234
+    particle.vy = wrap_add(particle.vy, 436 + 2 * fx.random->below(400));  // 436 .. 1234
   }
 }
 
@@ -87,10 +86,11 @@ void set_param(FxInstance& instance, uint8_t id, const ParamValue& value) {
 
 void set_particle_count(BounceFx& fx, int32_t n) {
   const uint16_t width = fx.target->width;
-  set_particle_count(fx.particles, n, [width] {
+  Random& random = *fx.random;
+  set_particle_count(fx.particles, n, [width, &random] {
     Particle particle;
-    particle.x = start_position(width);
-    particle.vx = start_velocity();
+    particle.x = start_position(width, random);
+    particle.vx = start_velocity(random);
     return particle;
   });
 }

@@ -15,6 +15,7 @@ struct BounceFx : FxInstance {
   ImagePixels background;            // copied under the particles; nothing moves until it is set
   std::vector<Particle> particles;   // moved and drawn in this order
   uint8_t drop = 0;                  // nonzero: no floor
+  Random* random = nullptr;          // the show's stream: new particles, bounces and gravity
 };
 
 // Parameter 0x80: keeps the first n particles and starts new ones on the top row.

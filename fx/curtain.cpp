@@ -30,7 +30,7 @@ struct CurtainFx : FxInstance {
   int32_t hold = 48;                 // loaded into `counter` after every reveal and every wipe
 };
 
-std::unique_ptr<FxInstance> create(engine::BufferEntry& entry) {
+std::unique_ptr<FxInstance> create(engine::BufferEntry& entry, Random&) {
   auto fx = std::make_unique<CurtainFx>();
   fx->target = entry.get();
   return fx;

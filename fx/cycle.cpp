@@ -18,7 +18,7 @@ struct CycleFx : FxInstance {
   uint16_t colour = 0xF000;  // red 30: the cycle runs F000, E001, C003, 8007, 000F, ...
 };
 
-std::unique_ptr<FxInstance> create(engine::BufferEntry& entry) {
+std::unique_ptr<FxInstance> create(engine::BufferEntry& entry, Random&) {
   auto fx = std::make_unique<CycleFx>();
   fx->target = entry.get();
   return fx;

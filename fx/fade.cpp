@@ -43,7 +43,7 @@ uint16_t next_level(uint16_t level) {
   return static_cast<uint16_t>(red << 11 | green << 5 | blue);
 }
 
-std::unique_ptr<FxInstance> create(engine::BufferEntry& entry) {
+std::unique_ptr<FxInstance> create(engine::BufferEntry& entry, Random&) {
   auto fx = std::make_unique<FadeFx>();
   fx->target = entry.get();
   return fx;

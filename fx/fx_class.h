@@ -10,6 +10,7 @@
 
 #include "datafile/chunk.h"
 #include "engine/buffer.h"
+#include "fx/random.h"
 
 namespace fx {
 
@@ -91,8 +92,10 @@ struct FxClass {
   std::string_view name;     // as shows and tools name it
   std::string_view summary;  // what it draws
   std::span<const ParamInfo> params;
-  // `entry` is the buffer table entry the script named; it holds a Buffer.
-  std::unique_ptr<FxInstance> (*create)(engine::BufferEntry& entry);
+  // `entry` is the buffer table entry the script named; it holds a Buffer. `random` is the
+  // show's random stream, the only one an effect draws from; it outlives the instance, which may
+  // keep it to draw from when it renders or a parameter is set.
+  std::unique_ptr<FxInstance> (*create)(engine::BufferEntry& entry, Random& random);
   void (*destroy)(FxInstance& instance);  // never called by the engine
   // `frame_counter` is the engine's count of completed frames; few effects read it.
   void (*render)(FxInstance& instance, uint32_t frame_counter);

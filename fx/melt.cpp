@@ -66,7 +66,7 @@ void fit_maps(MeltFx& fx) {
   if (fx.source.pixels) load_mass(fx);
 }
 
-std::unique_ptr<FxInstance> create(engine::BufferEntry& entry) {
+std::unique_ptr<FxInstance> create(engine::BufferEntry& entry, Random&) {
   auto fx = std::make_unique<MeltFx>();
   fx->target = entry.get();
   fit_maps(*fx);

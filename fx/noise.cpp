@@ -3,7 +3,6 @@
 #include "fx/noise.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 #include "fx/fx_table.h"
 
@@ -29,14 +28,14 @@ constexpr ParamInfo params[] = {
      {.needed = {Condition::ONE_OF, MODE, STATIC, {REVEAL, REVEAL}}}},
 };
 
-// A quarter white, a quarter grey, half black, from one rand() each.
+// A quarter white, a quarter grey, half black, from one random number each.
 uint16_t static_pixel(int r) {
   if (r <= 0x1FFFFFFE) return WHITE;
   if (r > 0x3FFFFFFE) return BLACK;
   return GREY;
 }
 
-std::unique_ptr<FxInstance> create(engine::BufferEntry& entry) {
+std::unique_ptr<FxInstance> create(engine::BufferEntry& entry, Random& random) {
   auto fx = std::make_unique<NoiseFx>();
   fx->target = entry.get();
   const size_t count = fx->target->pixel_count();
@@ -44,7 +43,7 @@ std::unique_ptr<FxInstance> create(engine::BufferEntry& entry) {
   // Every random number the effect needs is drawn here, frame after frame in memory order.
   for (std::vector<uint16_t>& frame : fx->noise) {
     frame.resize(count);
-    for (uint16_t& pixel : frame) pixel = static_pixel(std::rand());
+    for (uint16_t& pixel : frame) pixel = static_pixel(random.next());
   }
   return fx;
 }

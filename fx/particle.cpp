@@ -1,8 +1,6 @@
 // Starting and rebounding particles, shared by the bouncing and the tinted particles.
 #include "fx/particle.h"
 
-#include <cstdlib>
-
 namespace fx {
 namespace {
 
@@ -15,16 +13,16 @@ constexpr long double TWO_TO_MINUS_31 = 0x1p-31L;
 
 }  // namespace
 
-int32_t start_position(uint16_t size) {
-  const long double r = std::rand();
+int32_t start_position(uint16_t size, Random& random) {
+  const long double r = random.next();
   const int64_t k = static_cast<int64_t>(r * size * START_BAND * TWO_TO_MINUS_31);
   const int64_t pixel = static_cast<int64_t>(k + static_cast<long double>(size) * START_OFFSET);
   return static_cast<int32_t>(static_cast<uint32_t>(pixel) << 16);  // wraps past 32767 pixels
 }
 
-int32_t start_velocity() {
-  const int32_t half_pixels = random_below(5);   // 0 .. 4, in steps of 1/2 pixel
-  const int32_t pixel_32nds = random_below(33);  // 0 .. 32, in steps of 1/32 pixel
+int32_t start_velocity(Random& random) {
+  const int32_t half_pixels = random.below(5);   // 0 .. 4, in steps of 1/2 pixel
+  const int32_t pixel_32nds = random.below(33);  // 0 .. 32, in steps of 1/32 pixel
   return half_pixels * 32768 + pixel_32nds * 2048 - 98304;
 }
 

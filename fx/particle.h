@@ -42,10 +42,10 @@ inline int32_t wrap_trunc(long double value) {
 
 // A start position on an axis of `size` pixels, from one random number: a whole pixel in the
 // 48 % band that begins 30 % in (columns 47 to 123 of 160).
-int32_t start_position(uint16_t size);
+int32_t start_position(uint16_t size, Random& random);
 
 // A start velocity from two random numbers: -1.5 to +1.5 pixels in steps of 1/32.
-int32_t start_velocity();
+int32_t start_velocity(Random& random);
 
 // Keeps the first min(size, n) particles and appends `make()` for each new one, in order, so
 // the new particles draw their random numbers one after the other. A negative n counts as 0.

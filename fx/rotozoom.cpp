@@ -19,7 +19,7 @@ constexpr ParamInfo params[] = {
      {.image = ImageUse::TEXTURE, .texture_size = TEXTURE_SIZE}},
 };
 
-std::unique_ptr<FxInstance> create(engine::BufferEntry& entry) {
+std::unique_ptr<FxInstance> create(engine::BufferEntry& entry, Random&) {
   auto fx = std::make_unique<RotozoomFx>();
   fx->target = entry.get();
   // The argument and the sine in double, the entry kept as a float.

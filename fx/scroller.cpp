@@ -57,7 +57,7 @@ uint8_t text_byte(const ScrollerFx& fx, int32_t i) {
   return (*fx.text)[static_cast<size_t>(i)];
 }
 
-std::unique_ptr<FxInstance> create(engine::BufferEntry& entry) {
+std::unique_ptr<FxInstance> create(engine::BufferEntry& entry, Random&) {
   auto fx = std::make_unique<ScrollerFx>();
   fx->target = entry.get();
   make_strip(*fx);

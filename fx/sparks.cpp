@@ -3,11 +3,9 @@
 #include "fx/sparks.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <utility>
 
 #include "fx/fx_table.h"
-#include "fx/random.h"
 
 namespace fx {
 namespace {
@@ -29,8 +27,8 @@ constexpr ParamInfo params[] = {
 
 // A column in the middle half of the target: trunc(trunc(r W 2^-31) / 2 + W / 4), 40 to 119 on a
 // 160-wide target. The halves and quarters are exact in double.
-uint16_t random_column(uint16_t width) {
-  const int32_t scaled = random_below(width);
+uint16_t random_column(uint16_t width, Random& random) {
+  const int32_t scaled = random.below(width);
   return static_cast<uint16_t>(static_cast<double>(scaled) * 0.5 + width * 0.25);
 }
 
@@ -45,9 +43,10 @@ void fit_pictures(SparkFx& fx) {
   fx.map_height = target.height;
 }
 
-std::unique_ptr<FxInstance> create(engine::BufferEntry& entry) {
+std::unique_ptr<FxInstance> create(engine::BufferEntry& entry, Random& random) {
   auto fx = std::make_unique<SparkFx>();
   fx->target = entry.get();
+  fx->random = &random;
   fit_pictures(*fx);
   return fx;
 }
@@ -66,7 +65,8 @@ void render(FxInstance& instance, uint32_t) {
   const size_t width = fx.map_width, height = fx.map_height;
 
   // The first and the last spark keep their columns; with fewer than three none moves.
-  for (size_t i = 1; i + 1 < fx.sparks.size(); ++i) fx.sparks[i].x = random_column(fx.map_width);
+  for (size_t i = 1; i + 1 < fx.sparks.size(); ++i)
+    fx.sparks[i].x = random_column(fx.map_width, *fx.random);
 
   // Sparks below the bottom row (a count too high for the target) still jump, but are not
   // plotted; nor are columns left over from a wider target.
@@ -98,7 +98,7 @@ void set_param(FxInstance& instance, uint8_t id, const ParamValue& value) {
   fx.sparks.resize(std::min(count, fx.sparks.size()));
   while (fx.sparks.size() < count) {
     const auto y = static_cast<uint16_t>(fx.sparks.size() * SPARK_SPACING);
-    fx.sparks.push_back({random_column(fx.target->width), y});
+    fx.sparks.push_back({random_column(fx.target->width, *fx.random), y});
   }
 }
 

@@ -22,6 +22,7 @@ struct SparkFx : FxInstance {
   uint16_t map_width = 0;
   uint16_t map_height = 0;
   std::vector<Spark> sparks;  // the spark count is their number
+  Random* random = nullptr;   // the show's stream, which gives the sparks' columns
 };
 
 }  // namespace fx

@@ -15,7 +15,7 @@ struct StillFx : FxInstance {
   engine::BufferEntry* entry = nullptr;  // the Buffer is looked up at each parameter
 };
 
-std::unique_ptr<FxInstance> create(engine::BufferEntry& entry) {
+std::unique_ptr<FxInstance> create(engine::BufferEntry& entry, Random&) {
   auto fx = std::make_unique<StillFx>();
   fx->entry = &entry;
   return fx;

@@ -35,9 +35,10 @@ constexpr ParamInfo params[] = {
     {SOURCE, "source", ParamKind::IMAGE, "hidden picture that tints and slows the particles"},
 };
 
-std::unique_ptr<FxInstance> create(engine::BufferEntry& entry) {
+std::unique_ptr<FxInstance> create(engine::BufferEntry& entry, Random& random) {
   auto fx = std::make_unique<TintFx>();
   fx->target = entry.get();
+  fx->random = &random;
   return fx;
 }
 
@@ -79,12 +80,13 @@ void set_param(FxInstance& instance, uint8_t id, const ParamValue& value) {
 
 void set_particle_count(TintFx& fx, int32_t n) {
   const uint16_t width = fx.target->width, height = fx.target->height;
-  set_particle_count(fx.particles, n, [width, height] {
+  Random& random = *fx.random;
+  set_particle_count(fx.particles, n, [width, height, &random] {
     Particle particle;
-    particle.x = start_position(width);
-    particle.y = start_position(height);
-    particle.vx = start_velocity();
-    particle.vy = start_velocity();
+    particle.x = start_position(width, random);
+    particle.y = start_position(height, random);
+    particle.vx = start_velocity(random);
+    particle.vy = start_velocity(random);
     // A grey from bits 8 to 12 of vx: 0, 8, 16 or 24, as vx is a multiple of 2048.
     const uint32_t grey = static_cast<uint32_t>(particle.vx) >> 8 & 31;
     particle.colour = static_cast<uint16_t>(grey * 0x0841);

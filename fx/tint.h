@@ -13,6 +13,7 @@ struct TintFx : FxInstance {
   engine::Buffer* target = nullptr;  // its size is read whenever it is needed
   ImagePixels source;                // the hidden picture; nothing moves until it is set
   std::vector<Particle> particles;   // moved and drawn in this order
+  Random* random = nullptr;          // the show's stream, which new particles start from
 };
 
 // Parameter 0x80: keeps the first n particles and starts new ones in the middle of the target.

@@ -44,7 +44,7 @@ struct WipeFx : FxInstance {
   int32_t colour = 255;   // low 16 bits: the RGB565 colour, 0x00FF by default
 };
 
-std::unique_ptr<FxInstance> create(engine::BufferEntry& entry) {
+std::unique_ptr<FxInstance> create(engine::BufferEntry& entry, Random&) {
   auto fx = std::make_unique<WipeFx>();
   fx->target = entry.get();
   fx->entry = &entry;

@@ -15,7 +15,7 @@ using support::DataFileBuilder;
 using support::EngineRun;
 using support::ScriptBuilder;
 
-constexpr uint8_t CYCLE = 0, STILL = 2, NOISE = 6, WIPE = 12;
+constexpr uint8_t CYCLE = 0, STILL = 2, NOISE = 6, SPARKS = 10, WIPE = 12;
 
 // A still image of chunk 1 on the left, a wipe painting white into that image's own pixels, and
 // static noise (drawn from the random stream when it is made) on the right.
@@ -69,6 +69,51 @@ TEST(ShowObject, AResetShowReplaysEveryFrameAsItWasFirstShown) {
   ASSERT_EQ(run.recording->frames.size(), first.size());
   for (size_t frame = 0; frame < first.size(); ++frame)
     EXPECT_EQ(run.recording->frames[frame].pixels, first[frame].pixels) << "frame " << frame;
+}
+
+// Sparks on the left that jump to random columns every frame, and static noise on the right
+// that draws 40000 random numbers when it is made at frame 3.
+support::Bytes sparks_then_noise() {
+  return DataFileBuilder()
+      .script(ScriptBuilder()
+                  .newbuf(0, 0, 0, 80, 50)
+                  .newbuf(1, 80, 0, 80, 50)
+                  .newfx(0, SPARKS, 0)
+                  .setint(0, 0x80, 5)
+                  .start(0)
+                  .waitfor(3)
+                  .newfx(1, NOISE, 1)
+                  .start(1)
+                  .waitfor(20)
+                  .end())
+      .bytes;
+}
+
+TEST(ShowObject, TwoShowsSteppedInTurnEachShowTheFramesTheyShowAlone) {
+  EngineRun alone(sparks_then_noise());
+  alone.recording->keep_frames = true;
+  alone.start();
+  alone.frames(12);
+
+  EngineRun first(sparks_then_noise());
+  first.recording->keep_frames = true;
+  first.start();
+  first.frames(6);
+  // A second show made while the first plays, as a preview's reload makes one.
+  EngineRun second(sparks_then_noise());
+  second.recording->keep_frames = true;
+  second.start();
+  for (int i = 0; i < 6; ++i) {
+    first.frame();
+    second.frame();
+  }
+  second.frames(6);
+  for (const EngineRun* run : {&first, &second}) {
+    ASSERT_EQ(run->recording->frames.size(), 12u);
+    for (size_t frame = 0; frame < 12; ++frame)
+      EXPECT_EQ(run->recording->frames[frame].pixels, alone.recording->frames[frame].pixels)
+          << (run == &first ? "first" : "second") << " show, frame " << frame;
+  }
 }
 
 // A cycle fill that starts at frame 400 and runs until END at frame 450.

@@ -1,8 +1,6 @@
 // Bouncing blobs (class 9).
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "fx/blobs.h"
 #include "fx/random.h"
 #include "support/fx_harness.h"
@@ -92,7 +90,6 @@ TEST(BouncingBlobs, BlobsMoveAfterBeingDrawnAndTurnPastTheEdgeLimits) {
 }
 
 TEST(BouncingBlobs, NewBlobsTakeFourRandomNumbersInOrder) {
-  fx::restart_random();
   Blobs blobs(160, 50);
   blobs.fx.set(COUNT, 1);
   const Blob& blob = blobs.record().blobs.at(0);
@@ -105,7 +102,6 @@ TEST(BouncingBlobs, NewBlobsTakeFourRandomNumbersInOrder) {
 }
 
 TEST(BouncingBlobs, ChangingTheCountKeepsTheFirstBlobs) {
-  fx::restart_random();
   Blobs blobs;
   blobs.fx.set(COUNT, 5);
   const std::vector<Blob> five = blobs.record().blobs;
@@ -132,14 +128,13 @@ TEST(BouncingBlobs, ASpritePastTheRightEdgeGoesOnAtTheLeftOneRowLower) {
 
 // The blob count and the sprite's reach are trusted to stay inside the map; they need not.
 TEST(BouncingBlobs, NegativeCountsMeanNoBlobsAndHugeOnesAreLimited) {
-  fx::restart_random();
   Blobs blobs;
   blobs.fx.set(COUNT, 2);
   blobs.fx.set(COUNT, -4);
   EXPECT_TRUE(blobs.record().blobs.empty());
   blobs.fx.render();
   EXPECT_EQ(blobs.fx.pixel(80, 50), 0);
-  EXPECT_EQ(std::rand(), 596516649);  // the 9th result: only the two blobs drew
+  EXPECT_EQ(blobs.fx.random.next(), 596516649);  // the 9th result: only the two blobs drew
   blobs.fx.set(COUNT, INT32_MAX);
   EXPECT_EQ(blobs.record().blobs.size(), 65535u);
 }
@@ -182,7 +177,6 @@ TEST(BouncingBlobs, ATargetRecreatedAtAnotherSizeIsDrawnWhole) {
 }
 
 TEST(BouncingBlobs, ScriptDrawsThreeRandomBlobs) {
-  fx::restart_random();
   support::EngineRun run(support::DataFileBuilder()
                              .script(support::ScriptBuilder()
                                          .newbuf(0, 0, 0, 160, 50)

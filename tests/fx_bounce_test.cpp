@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 
 #include "fx/bounce.h"
 #include "fx/random.h"
@@ -15,7 +14,7 @@ using fx::BounceFx;
 using fx::Particle;
 using support::FxUnderTest;
 
-// glibc's rand() after srand(1), the state an unseeded program starts in.
+// The first two numbers of a show's stream (glibc's first two unseeded rand() results).
 constexpr int FIRST_RAND = 1804289383, SECOND_RAND = 846930886;
 
 struct Bounce : FxUnderTest {
@@ -32,7 +31,6 @@ struct Bounce : FxUnderTest {
 constexpr uint16_t BACKGROUND = 0x1111, SOURCE = 0xF800;
 
 TEST(BounceStart, TheFirstParticlesComeExactlyFromTheUnseededStream) {
-  fx::restart_random();
   Bounce bounce;
   bounce.set(0x80, 3);
   ASSERT_EQ(bounce.particles().size(), 3u);
@@ -48,7 +46,6 @@ TEST(BounceStart, TheFirstParticlesComeExactlyFromTheUnseededStream) {
 }
 
 TEST(BounceStart, ColumnsSpanFortySevenToOneHundredTwentyThreeOnAWidthOf160) {
-  fx::restart_random();
   Bounce bounce;
   bounce.set(0x80, 3000);
   int32_t lowest = 1000, highest = -1000;
@@ -65,7 +62,6 @@ TEST(BounceStart, ColumnsSpanFortySevenToOneHundredTwentyThreeOnAWidthOf160) {
 }
 
 TEST(BounceCount, ShrinkingKeepsTheFirstParticlesAndGrowingAddsNewOnesBehind) {
-  fx::restart_random();
   Bounce bounce;
   auto background = support::make_image(160, 50, BACKGROUND);
   bounce.set(0x82, *background);
@@ -89,11 +85,10 @@ TEST(BounceCount, ShrinkingKeepsTheFirstParticlesAndGrowingAddsNewOnesBehind) {
 }
 
 TEST(BounceRender, NothingMovesIsDrawnOrDrawnFromTheStreamBeforeTheBackground) {
-  fx::restart_random();
   Bounce bounce;
   bounce.set(0x80, 4);
-  const int expected_next = std::rand();
-  fx::restart_random();
+  const int expected_next = bounce.random.next();
+  bounce.random.reset();
   bounce.set(0x80, 0);
   bounce.set(0x80, 4);  // the same four particles again
   std::fill_n(bounce.buffer().pixels.get(), 8000, 0x5555);
@@ -103,11 +98,10 @@ TEST(BounceRender, NothingMovesIsDrawnOrDrawnFromTheStreamBeforeTheBackground) {
   EXPECT_EQ(bounce.pixel(before[0].x >> 16, 0), 0x5555);
   EXPECT_EQ(bounce.particles()[0].x, before[0].x);
   EXPECT_EQ(bounce.particles()[3].vy, before[3].vy);
-  EXPECT_EQ(std::rand(), expected_next);
+  EXPECT_EQ(bounce.random.next(), expected_next);
 }
 
 TEST(BounceRender, ANewParticleIsDrawnOnTheTopRowAtItsStartColumnThenFalls) {
-  fx::restart_random();
   Bounce bounce;
   auto source = support::make_image(160, 50, SOURCE);
   auto background = support::make_image(160, 50, BACKGROUND);
@@ -147,7 +141,7 @@ TEST(BounceRender, TheFloorDrawsItsRandomNumberBeforeGravity) {
   auto background = support::make_image(160, 50, BACKGROUND);
   bounce.set(0x82, *background);
   Particle& p = bounce.place(80 * 65536, 45 * 65536, 0, 65536);  // lands below row 45
-  fx::restart_random();
+  bounce.random.reset();
   bounce.render();
   // Floor: k = trunc(1804289383 x 50 / 2^31) = 42, vy = trunc(65536 x -0.842) = -55181.
   // Gravity: 436 + 2 x trunc(846930886 x 400 / 2^31) = 750. The other order gives -52565.
@@ -161,13 +155,13 @@ TEST(BounceRender, DropReleasesTheParticlesAndClearingItReArmsTheFloor) {
   bounce.set(0x82, *background);
   Particle& p = bounce.place(80 * 65536, 45 * 65536, 0, 32768);
   bounce.set(0x83, 0x100);  // only the low 8 bits count: still the floor
-  fx::restart_random();
+  bounce.random.reset();
   bounce.render();
   EXPECT_LT(p.vy, 0);  // bounced
   bounce.set(0x83, 1);
   p.y = 46 * 65536;
   p.vy = 65536;
-  fx::restart_random();
+  bounce.random.reset();
   bounce.render();
   EXPECT_EQ(p.y, 47 * 65536);  // through the floor
   EXPECT_EQ(p.vy, 65536 + 436 + 2 * int32_t((int64_t(FIRST_RAND) * 400) >> 31));
@@ -197,7 +191,6 @@ TEST(BounceRender, ATargetNarrowerThanTenPixelsTurnsEveryParticleEveryRender) {
 // allocation; the sanitizer build checks the "without".
 
 TEST(BounceSafety, ANegativeCountLeavesNoParticles) {
-  fx::restart_random();
   Bounce bounce;
   bounce.set(0x80, 5);
   bounce.set(0x80, -3);
@@ -209,14 +202,12 @@ TEST(BounceSafety, ANegativeCountLeavesNoParticles) {
 }
 
 TEST(BounceSafety, AHugeCountIsLimited) {
-  fx::restart_random();
   Bounce bounce(16, 16);
   bounce.set(0x80, 0x7FFFFFFF);
   EXPECT_EQ(bounce.particles().size(), size_t(fx::MAX_PARTICLES));
 }
 
 TEST(BounceSafety, PicturesSmallerThanTheTargetReadAsBlackBeyondTheirEnd) {
-  fx::restart_random();
   Bounce bounce;
   auto source = support::make_image(10, 10, SOURCE);         // 100 pixels
   auto background = support::make_image(20, 5, BACKGROUND);  // 100 pixels
@@ -232,7 +223,6 @@ TEST(BounceSafety, PicturesSmallerThanTheTargetReadAsBlackBeyondTheirEnd) {
 }
 
 TEST(BounceSafety, ATargetReCreatedLargerReadsItsOwnStartPictureAsBlackBeyondItsSize) {
-  fx::restart_random();
   Bounce bounce(20, 10);  // the particles' picture made at creation: 200 black pixels
   auto background = support::make_image(160, 50, BACKGROUND);
   bounce.set(0x82, *background);
@@ -251,7 +241,6 @@ TEST(BounceSafety, ATargetReCreatedLargerReadsItsOwnStartPictureAsBlackBeyondIts
 }
 
 TEST(BounceSafety, FarPositionsWrapInsteadOfOverflowing) {
-  fx::restart_random();
   Bounce bounce(4, 4);
   auto background = support::make_image(4, 4, BACKGROUND);
   bounce.set(0x82, *background);
@@ -282,7 +271,6 @@ TEST(BounceSafety, FarPositionsWrapInsteadOfOverflowing) {
 
 TEST(BounceScript, ParticlesShowTheSourceOnTheTopRowOverTheBackground) {
   using support::Rgb;
-  fx::restart_random();
   support::EngineRun run(support::DataFileBuilder()
                              .script(support::ScriptBuilder()
                                          .newbuf(0, 0, 0, 160, 50)

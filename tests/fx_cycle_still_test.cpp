@@ -14,7 +14,7 @@ using support::ScriptBuilder;
 
 struct Cycle {
   explicit Cycle(uint16_t width = 160, uint16_t height = 50)
-      : entry(support::make_entry(width, height)), instance(row.create(entry)) {
+      : entry(support::make_entry(width, height)), instance(row.create(entry, random)) {
     std::fill_n(entry->pixels.get(), entry->pixel_count(), 0x5555);
   }
   void render(uint32_t frame) { row.render(*instance, frame); }
@@ -22,6 +22,7 @@ struct Cycle {
   uint16_t pixel(size_t i) const { return entry->pixels[i]; }
   const fx::FxClass& row = *fx::fx_classes[0];
   engine::BufferEntry entry;
+  fx::Random random;
   std::unique_ptr<fx::FxInstance> instance;
 };
 

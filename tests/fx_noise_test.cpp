@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstdlib>
 #include <vector>
 
 #include "fx/noise.h"
@@ -17,22 +16,21 @@ using support::FxUnderTest;
 
 constexpr uint16_t WHITE = 0xFFFF, GREY = 0x7BEF, BLACK = 0;
 
-// The ten frames an instance of `count` pixels created right after srand(1) must hold.
+// The ten frames an instance of `count` pixels created from a fresh stream must hold.
 std::array<std::vector<uint16_t>, 10> expected_frames(size_t count) {
-  fx::restart_random();
+  fx::Random random;
   std::array<std::vector<uint16_t>, 10> frames;
   for (auto& frame : frames)
     for (size_t p = 0; p < count; ++p) {
-      const int r = std::rand();
+      const int r = random.next();
       frame.push_back(r <= 536870910 ? WHITE : r > 1073741822 ? BLACK : GREY);
     }
   return frames;
 }
 
 struct Noise : FxUnderTest {
-  // Created right after srand(1), so its frames are expected_frames(width x height).
-  explicit Noise(uint16_t width = 160, uint16_t height = 50)
-      : FxUnderTest((fx::restart_random(), 6), width, height) {}
+  // Created from a fresh stream, so its frames are expected_frames(width x height).
+  explicit Noise(uint16_t width = 160, uint16_t height = 50) : FxUnderTest(6, width, height) {}
   NoiseFx& fx() { return record<NoiseFx>(); }
   std::vector<uint16_t> picture() {
     return {buffer().pixels.get(), buffer().pixels.get() + buffer().pixel_count()};
@@ -226,7 +224,6 @@ TEST(NoiseSafety, TheFrameCountWrapsAndStillPicksOneOfTheTenFrames) {
 
 TEST(NoiseScript, TheImageAppearsOutOfTheStatic) {
   using support::Rgb;
-  fx::restart_random();  // the effect draws its static when the start-up run creates it
   support::EngineRun run(support::DataFileBuilder()
                              .script(support::ScriptBuilder()
                                          .newbuf(0, 0, 0, 160, 50)

@@ -1,8 +1,6 @@
 // Spark column (class 10).
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "fx/random.h"
 #include "fx/sparks.h"
 #include "support/fx_harness.h"
@@ -16,7 +14,7 @@ using support::FxUnderTest;
 constexpr uint8_t SPARKS = 10;
 constexpr uint8_t COUNT = 0x80;
 
-// Columns that glibc's results after srand(1) give on a 160-wide target:
+// Columns that a fresh stream's numbers give on a 160-wide target:
 // trunc(trunc(r x 160 / 2^31) / 2 + 40).
 constexpr uint16_t COLUMN[] = {107, 71, 102, 103, 112, 55, 66, 101};
 
@@ -83,14 +81,13 @@ TEST(SparkColumn, TheRunIsLinearAndLeavesTheBorderRowsAlone) {
 }
 
 TEST(SparkColumn, TwoSparksNeverMoveAndDrawNoNumbers) {
-  fx::restart_random();
   Sparks sparks;
   sparks.fx.set(COUNT, 2);
   EXPECT_EQ(sparks.columns(), (std::vector<uint16_t>{COLUMN[0], COLUMN[1]}));
   EXPECT_EQ(sparks.record().sparks[1].y, 10);
   for (int i = 0; i < 3; ++i) sparks.fx.render();
   EXPECT_EQ(sparks.columns(), (std::vector<uint16_t>{COLUMN[0], COLUMN[1]}));
-  EXPECT_EQ(std::rand(), 1681692777);  // the third result
+  EXPECT_EQ(sparks.fx.random.next(), 1681692777);  // the third result
   // Spark 0, on row 0, stays white in both pictures: row 0 is outside the run.
   EXPECT_EQ(sparks.record().front[COLUMN[0]], 0xFFFF);
   EXPECT_EQ(sparks.record().back[COLUMN[0]], 0xFFFF);
@@ -98,7 +95,6 @@ TEST(SparkColumn, TwoSparksNeverMoveAndDrawNoNumbers) {
 }
 
 TEST(SparkColumn, FiveSparksJumpBetweenTheFirstAndTheLast) {
-  fx::restart_random();
   Sparks sparks;
   sparks.fx.set(COUNT, 5);
   EXPECT_EQ(sparks.columns(), (std::vector<uint16_t>(COLUMN, COLUMN + 5)));
@@ -119,7 +115,6 @@ TEST(SparkColumn, FiveSparksJumpBetweenTheFirstAndTheLast) {
 }
 
 TEST(SparkColumn, RaisingTheCountSetsTheOldLastSparkJumping) {
-  fx::restart_random();
   Sparks sparks;
   sparks.fx.set(COUNT, 3);  // columns from results 1 to 3
   sparks.fx.render();       // spark 1 takes result 4
@@ -134,7 +129,6 @@ TEST(SparkColumn, RaisingTheCountSetsTheOldLastSparkJumping) {
 }
 
 TEST(SparkColumn, TheTopAndBottomRowsOfTheTargetNeverChange) {
-  fx::restart_random();
   Sparks sparks;
   std::fill_n(sparks.fx.buffer().pixels.get(), 160 * 50, 0x5555);
   sparks.fx.set(COUNT, 5);
@@ -148,19 +142,17 @@ TEST(SparkColumn, TheTopAndBottomRowsOfTheTargetNeverChange) {
 
 // Spark counts are trusted to keep every spark on the target; they need not.
 TEST(SparkColumn, SparksBelowTheBottomRowJumpButAreNotPlotted) {
-  fx::restart_random();
   Sparks sparks(160, 25);  // rows 0, 10, 20 fit; 30 to 90 do not
   sparks.fx.set(COUNT, 10);
   for (int i = 0; i < 5; ++i) sparks.fx.render();
-  const int next = std::rand();
-  fx::restart_random();
-  for (int i = 0; i < 10 + 5 * 8; ++i) std::rand();  // 10 new sparks, then 8 jumps a render
-  EXPECT_EQ(next, std::rand());
+  const int next = sparks.fx.random.next();
+  fx::Random counted;
+  for (int i = 0; i < 10 + 5 * 8; ++i) counted.next();  // 10 new sparks, then 8 jumps a render
+  EXPECT_EQ(next, counted.next());
   EXPECT_EQ(sparks.record().sparks[9].y, 90);
 }
 
 TEST(SparkColumn, NegativeAndHugeCounts) {
-  fx::restart_random();
   Sparks sparks;
   sparks.fx.set(COUNT, 3);
   sparks.fx.set(COUNT, -1);
@@ -190,7 +182,6 @@ TEST(SparkColumn, TargetsTooSmallForARunOnlyPlot) {
 }
 
 TEST(SparkColumn, ATargetRecreatedAtAnotherSizeStartsItsPicturesBlack) {
-  fx::restart_random();
   Sparks sparks;
   sparks.fx.set(COUNT, 5);
   sparks.fx.render();
@@ -204,7 +195,6 @@ TEST(SparkColumn, ATargetRecreatedAtAnotherSizeStartsItsPicturesBlack) {
 }
 
 TEST(SparkColumn, ScriptGlowsUnderTheFirstSpark) {
-  fx::restart_random();
   support::EngineRun run(support::DataFileBuilder()
                              .script(support::ScriptBuilder()
                                          .newbuf(0, 0, 0, 160, 50)

@@ -2,9 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 
-#include "fx/random.h"
 #include "fx/tint.h"
 #include "support/fx_harness.h"
 #include "support/show_harness.h"
@@ -25,7 +23,6 @@ struct Tint : FxUnderTest {
 };
 
 TEST(TintStart, TheFirstParticlesComeExactlyFromTheUnseededStream) {
-  fx::restart_random();
   Tint tint;
   tint.set(0x80, 3);
   // Six draws each: column, row, two for vx, two for vy.
@@ -44,7 +41,6 @@ TEST(TintStart, TheFirstParticlesComeExactlyFromTheUnseededStream) {
 }
 
 TEST(TintStart, ParticlesStartInTheMiddleWithGreysTakenFromTheirHorizontalVelocity) {
-  fx::restart_random();
   Tint tint;
   tint.set(0x80, 3000);
   int32_t top = 1000, bottom = -1000, left = 1000, right = -1000;
@@ -64,7 +60,6 @@ TEST(TintStart, ParticlesStartInTheMiddleWithGreysTakenFromTheirHorizontalVeloci
 }
 
 TEST(TintRender, WithoutAPictureTheTargetStaysBlackAndNothingMoves) {
-  fx::restart_random();
   Tint tint;
   tint.set(0x80, 50);
   std::fill_n(tint.buffer().pixels.get(), 8000, 0x5555);
@@ -134,7 +129,6 @@ TEST(TintRender, TheWallStandsBetween327679And327680) {
 }
 
 TEST(TintRender, ShrinkingTheCountKeepsPositionsVelocitiesAndColours) {
-  fx::restart_random();
   Tint tint;
   auto picture = support::make_image(160, 50, [](int x, int) { return uint16_t(x < 80 ? 0 : x); });
   tint.set(0x81, *picture);
@@ -151,7 +145,6 @@ TEST(TintRender, ShrinkingTheCountKeepsPositionsVelocitiesAndColours) {
 }
 
 TEST(TintSafety, ANegativeCountLeavesNoParticles) {
-  fx::restart_random();
   Tint tint;
   tint.set(0x80, 5);
   tint.set(0x80, INT32_MIN);
@@ -182,7 +175,6 @@ TEST(TintSafety, AParticleOutsideATinyTargetSamplesNothingAndMovesAtFullSpeed) {
 }
 
 TEST(TintSafety, ATargetReCreatedInAnotherSizeIsDrawnInItsNewSize) {
-  fx::restart_random();
   Tint tint;
   auto white = support::make_image(160, 50, 0xFFFF);
   tint.set(0x81, *white);
@@ -212,7 +204,6 @@ TEST(TintSafety, ATargetReCreatedInAnotherSizeIsDrawnInItsNewSize) {
 
 TEST(TintScript, ParticlesTakeOnThePictureInsideTheBox) {
   using support::Rgb;
-  fx::restart_random();
   support::EngineRun run(support::DataFileBuilder()
                              .script(support::ScriptBuilder()
                                          .newbuf(0, 0, 0, 160, 50)

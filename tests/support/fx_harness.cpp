@@ -36,6 +36,6 @@ std::unique_ptr<datafile::TextChunk> make_text(const std::string& bytes) {
 FxUnderTest::FxUnderTest(uint8_t class_id, uint16_t width, uint16_t height)
     : row(*fx::fx_classes.at(class_id)),
       entry(make_entry(width, height)),
-      instance(row.create(entry)) {}
+      instance(row.create(entry, random)) {}
 
 }  // namespace support

@@ -39,6 +39,8 @@ struct FxUnderTest {
 
   const fx::FxClass& row;
   engine::BufferEntry entry;
+  // The effect's own stream, at its start when the effect is created, as a new show's is.
+  fx::Random random;
   std::unique_ptr<fx::FxInstance> instance;
 };
 

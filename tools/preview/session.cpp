@@ -283,8 +283,8 @@ bool Session::reload(std::span<const std::string> changed) {
   return take(std::move(built), std::move(fresh));
 }
 
-// The new show replaces the old one if it replays to the frame showing. Otherwise the old one
-// is put back, and replayed there: making the new one restarted the random stream they share.
+// The new show replaces the old one if it replays to the frame showing. Otherwise the old one is
+// put back as it was, and replayed only onto a display, which the new one's frames were handed to.
 bool Session::take(std::unique_ptr<tools::BuiltShow> built, std::unique_ptr<engine::Show> fresh) {
   std::unique_ptr<tools::BuiltShow> old_built = std::move(built_);
   std::unique_ptr<engine::Show> old_show = std::move(show_);
@@ -310,7 +310,7 @@ bool Session::take(std::unique_ptr<tools::BuiltShow> built, std::unique_ptr<engi
     points_ = old_points;
     last_frame_ = old_last;
     engine_error_ = old_engine_error;
-    if (show_ != nullptr && old_presented) {
+    if (display_ != nullptr && show_ != nullptr && old_presented) {
       try {
         replay_to(old_shown);
       } catch (const engine::FatalError&) {
