@@ -51,12 +51,14 @@ std::map<int, std::string> frames_of(const std::string& stream) {
   return frames;
 }
 
-std::string render(const std::string& data_file, const char* output, int frames) {
+// What tundra-render writes with `output` for the first `frames` frames (0: up to END).
+std::string render(const std::string& data_file, const char* output, int frames = 0) {
   support::TempDir dir;
   const std::string path = dir.path + "/frames.txt";
   int status = 0;
   support::run_command(std::string(TUNDRA_RENDER) + " --no-farewell " + output + " " +
-                           shell_quote(path) + " --frames " + std::to_string(frames) + " " +
+                           shell_quote(path) +
+                           (frames > 0 ? " --frames " + std::to_string(frames) : "") + " " +
                            shell_quote(data_file) + " >/dev/null 2>&1",
                        &status);
   EXPECT_EQ(status, 0) << "tundra-render " << output << " on " << data_file;
@@ -86,32 +88,28 @@ class WebModule : public testing::Test {
 TEST_F(WebModule, AsciiFramesAreTheRenderersStepByStepAndAfterSeeks) {
   struct Case {
     std::string data_file;
-    int stepped;             // frames stepped from the start, each compared
-    std::vector<int> seeks;  // then each of these sought and stepped
+    std::vector<int>
+        seeks;  // after every frame is stepped to END, each of these sought and stepped
   } cases[] = {
-      // 605 is the first flash's noisiest frame, 2800 lies past eleven more; 455 goes back.
-      {TUNDRA_SHOW, 300, {605, 455, 2800}},
-      {dir.write("small.dat", small_show()), 40, {12}},
+      // 605 lies in the first flash, 2800 after eleven of them; 455 goes back to the start.
+      {TUNDRA_SHOW, {605, 455, 2800}},
+      {dir.write("small.dat", small_show()), {12}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.data_file);
-    std::string commands =
-        "load " + shell_quote(c.data_file) + " ascii " + std::to_string(c.stepped);
-    int last = c.stepped;
-    for (int frame : c.seeks) {
-      commands += " at " + std::to_string(frame);
-      last = std::max(last, frame + 1);
-    }
+    std::string commands = "load " + shell_quote(c.data_file) + " ascii 100000";
+    for (int frame : c.seeks) commands += " at " + std::to_string(frame);
     int status = 0;
     const std::string module_output = run_module(commands + " 2>/dev/null", &status);
     ASSERT_EQ(status, 0) << module_output.substr(0, 500);
-    const std::map<int, std::string> expected = frames_of(render(c.data_file, "--ascii", last));
+    const std::map<int, std::string> expected = frames_of(render(c.data_file, "--ascii"));
+    ASSERT_GT(expected.size(), 30u);
 
-    std::istringstream stream(module_output);
-    std::vector<int> order;
-    for (int frame = 0; frame < c.stepped; ++frame) order.push_back(frame);
-    order.insert(order.end(), c.seeks.begin(), c.seeks.end());
     // The module's frames come in the order asked; each names its number as --ascii does.
+    std::vector<int> order;
+    for (const auto& [frame, text] : expected) order.push_back(frame);
+    order.insert(order.end(), c.seeks.begin(), c.seeks.end());
+    std::istringstream stream(module_output);
     std::string line, frame_text;
     size_t index = 0;
     for (int count = 0; std::getline(stream, line); ++count) {
