@@ -32,7 +32,10 @@ if(NOT EXISTS ${BUILD}/CMakeCache.txt)
     message(FATAL_ERROR "web: the WebAssembly build could not be configured")
   endif()
 endif()
-execute_process(COMMAND ${CMAKE_COMMAND} --build ${BUILD} -j${JOBS} RESULT_VARIABLE status)
+# The outer make's job slots do not reach a command of a custom target: the nested build runs
+# on its own JOBS, with the outer make's flags out of its way.
+execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=MAKEFLAGS --unset=MFLAGS --unset=MAKELEVEL
+                        ${CMAKE_COMMAND} --build ${BUILD} --parallel ${JOBS} RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "web: the WebAssembly module failed to build")
 endif()
