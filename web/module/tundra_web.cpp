@@ -240,6 +240,8 @@ EXPORT(tundra_image_pixels) const uint16_t* tundra_image_pixels(uint32_t index) 
 
 // Opens the tracker module in `size` bytes at `bytes` for tundra_audio. Returns 1, or 0 with
 // libxmp's reason in tundra_messages.
+// FIXME: a data file's own music chunk is not opened by tundra_load yet; the page hands the
+// module over itself.
 EXPORT(tundra_music_load) int tundra_music_load(const uint8_t* bytes, size_t size) {
   sound::OpenedMusic opened = sound::open_music(std::span<const uint8_t>(bytes, size));
   page.music = std::move(opened.music);
