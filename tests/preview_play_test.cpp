@@ -67,8 +67,9 @@ struct PanePreview {
   PanePreview(const ShowDir& show, int columns, int rows, const std::string& options = "",
               Launch launch = Launch::IN_A_LIST)
       : dir(show.dir.path), pane(columns, rows), rows(rows) {
-    const std::string preview =
-        "sh -c 'echo $$ > pid; exec " TUNDRA_DAT " play show.tds " + options + "'";
+    // A script of its own, so that the options may hold any quotes.
+    show.write("launch", "echo $$ > pid; exec " TUNDRA_DAT " play show.tds " + options + "\n");
+    const std::string preview = "sh launch";
     const std::string cd = "cd " + support::shell_quote(dir) + " && stty -g > modes-before";
     if (launch == Launch::ALONE) {
       pane.type(cd);
@@ -304,6 +305,95 @@ TEST(PreviewInTerminal, CtrlZGivesTheTerminalBackAndFgTakesItAgain) {
   EXPECT_TRUE(support::wait_until(
       [&] { return preview.pane.screen().find("status-0-2") != std::string::npos; }, 10))
       << preview.pane.screen();
+}
+
+// Frames that take long to make (a crowd of blobs; tens of milliseconds each): a seek to its
+// point at 30 s takes far longer than any test waits.
+constexpr const char* SLOW_SHOW =
+    "buffer 0 as screen at 0,0 size 160x50\n"
+    "fx 0 as crowd blobs on screen\n"
+    "set crowd count = 65535\n"
+    "start crowd\n"
+    "at 30s\n"
+    "at 60s\n"
+    "end\n";
+
+TEST(PreviewInTerminal, ASaveWhileAReloadReplaysAfterARebuildIsReloadedToo) {
+  ShowDir show;
+  show.write("show.tds", SLOW_SHOW);
+  PanePreview preview(show, 80, 25, "--at 3s --rebuild true");
+  ASSERT_TRUE(preview.status_has("playing", 30)) << preview.pane.screen();
+  preview.pane.key("Space");
+  ASSERT_TRUE(preview.status_has("paused")) << preview.status_line();
+  // r replays the hundred slow frames before the one showing: seconds.
+  preview.pane.key("r");
+  support::wait_until([] { return false; }, 1);
+  save(show, "show.tds", std::string(SLOW_SHOW) + "# saved\n");
+  EXPECT_TRUE(preview.status_has("reload 3: ok", 30)) << preview.status_line();
+  preview.pane.key("q");
+  ASSERT_TRUE(preview.shell_back()) << preview.pane.screen();
+}
+
+TEST(PreviewInTerminal, ALongSeekOrRebuildEndsAtAQuitSignalOrAtQ) {
+  struct Case {
+    const char* what;
+    std::string show;
+    const char* options;
+    const char* key;    // starts the long work
+    int signal_number;  // then sent, or 0 for the key q
+    int status;
+  };
+  const Case cases[] = {
+      {"a seek, SIGTERM", SLOW_SHOW, "", "PageDown", SIGTERM, 128 + SIGTERM},
+      {"a seek, q", SLOW_SHOW, "", "PageDown", 0, 0},
+      // The rebuild runs at the start too: there it is quick.
+      {"a rebuild, SIGINT", long_show("0x00FF"),
+       "--rebuild 'test -e started && sleep 60; touch started'", "r", SIGINT, 128 + SIGINT},
+  };
+  for (const Case& sent : cases) {
+    SCOPED_TRACE(sent.what);
+    ShowDir show;
+    show.write("show.tds", sent.show);
+    PanePreview preview(show, 80, 25, sent.options);
+    ASSERT_TRUE(preview.status_has("playing")) << preview.pane.screen();
+    preview.pane.key(sent.key);
+    support::wait_until([] { return false; }, 1);  // well into the work
+    if (sent.signal_number != 0)
+      ASSERT_EQ(kill(preview.pid(), sent.signal_number), 0);
+    else
+      preview.pane.key("q");
+    // The bound is generous: without a way out the work goes on for a minute.
+    ASSERT_TRUE(support::wait_until(
+        [&] { return preview.pane.screen().find("shell-is-42\n") != std::string::npos; }, 10))
+        << preview.pane.screen();
+    EXPECT_EQ(preview.status(), std::to_string(sent.status) + "\n");
+    EXPECT_TRUE(preview.modes_restored());
+  }
+}
+
+TEST(PreviewInTerminal, ARebuildEndsWithItsShellAndItsSignalsAreNotHeldBack) {
+  struct Case {
+    const char* rebuild;
+    const char* status;
+  };
+  const Case cases[] = {
+      // What it leaves running keeps its output open: the shell's exit is the end.
+      {"sleep 60 & echo started", "reload 2: ok"},
+      // A command that signals itself ends by the signal.
+      {"test -e started && kill -TERM $$; touch started",
+       "reload 2 failed: rebuild failed: exited with status 143"},
+  };
+  for (const Case& rebuild : cases) {
+    SCOPED_TRACE(rebuild.rebuild);
+    ShowDir show;
+    show.write("show.tds", long_show("0x00FF"));
+    PanePreview preview(show, 120, 25, "--rebuild " + support::shell_quote(rebuild.rebuild));
+    ASSERT_TRUE(preview.status_has("playing")) << preview.pane.screen();
+    preview.pane.key("r");
+    EXPECT_TRUE(preview.status_has(rebuild.status)) << preview.status_line();
+    preview.pane.key("q");
+    ASSERT_TRUE(preview.shell_back()) << preview.pane.screen();
+  }
 }
 
 TEST(PreviewInTerminal, APausedPictureIsDrawnAgainAtTheNewSizeOfAResizedTerminal) {

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <deque>
 #include <memory>
 #include <new>
 
@@ -188,20 +189,41 @@ enum class Ending : uint8_t { QUIT_KEY, SIGNAL, HANG_UP };
 
 class Preview {
  public:
-  Preview(Session& session, TakenTerminal& terminal) : session_(session), terminal_(terminal) {}
+  Preview(Session& session, TakenTerminal& terminal) : session_(session), terminal_(terminal) {
+    session_.set_hooks({[this] { return interrupted(); },
+                        // What a rebuild writes is the reload's own, and so is any save made
+                        // while it ran: the compile that follows reads them all.
+                        [this] { watcher_.discard(); }});
+  }
+  ~Preview() { session_.set_hooks({}); }
+  Preview(const Preview&) = delete;
+  Preview& operator=(const Preview&) = delete;
 
   // Until q, Esc, a quit signal or the terminal's hang-up.
   Ending run() {
-    HeldSignals held;
-    watcher_.watch(session_.watched_files());
-    reloads_seen_ = session_.outcome().count;
-    show_band();
+    try {
+      watcher_.watch(session_.watched_files());
+      reloads_seen_ = session_.outcome().count;
+      show_band();
+      loop();
+    } catch (const Interrupted&) {
+      // A quit asked for in the middle of a reload or a seek, as the ending below says.
+    }
+    if (hung_up_) return Ending::HANG_UP;
+    return quit_number != 0 ? Ending::SIGNAL : Ending::QUIT_KEY;
+  }
+
+ private:
+  void loop() {
     Clock::time_point next = Clock::now() + FRAME;
-    while (!quit_ && !held.quit_asked()) {
-      const short input = sleep_until(next, held);
-      if (held.quit_asked()) break;
-      if ((input & (POLLHUP | POLLERR | POLLNVAL)) != 0) return Ending::HANG_UP;
-      if (stop_asked != 0) stop(held);
+    while (!quit_ && !held_.quit_asked()) {
+      const short input = sleep_until(next);
+      if (held_.quit_asked()) return;
+      if ((input & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+        hung_up_ = true;
+        return;
+      }
+      if (stop_asked != 0) stop();
       if (continued != 0) take_again();
       if (display::resize_pending()) {
         display().poll_quit(display());  // the ASCII display takes its new size here
@@ -220,15 +242,34 @@ class Preview {
       if (session_.state() != PlayState::PLAYING) next = Clock::now() + FRAME;
       show_band();
     }
-    return quit_ ? Ending::QUIT_KEY : Ending::SIGNAL;
   }
 
- private:
+  // Asked by the session during a long reload or seek: a quit signal, a hang-up, q or Esc end
+  // it; other keys wait for their turn after it.
+  bool interrupted() {
+    if (held_.quit_asked()) return true;
+    pollfd input{STDIN_FILENO, POLLIN, 0};
+    if (poll(&input, 1, 0) <= 0) return false;
+    if ((input.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+      hung_up_ = true;
+      return true;
+    }
+    for (const display::Key& typed : terminal_.keyboard.read_keys()) {
+      const std::optional<Key> key = preview_key(typed);
+      if (key == Key::Q || key == Key::ESCAPE) {
+        quit_ = true;
+        return true;
+      }
+      typed_.push_back(typed);
+    }
+    return false;
+  }
+
   engine::DisplayDriver& display() { return *terminal_.display; }
 
   // Sleeps until the next frame is due, a key, a change or a signal; returns what poll said of
   // the keyboard.
-  short sleep_until(Clock::time_point next, const HeldSignals& held) {
+  short sleep_until(Clock::time_point next) {
     milliseconds wait = IDLE_WAKE;
     if (session_.state() == PlayState::PLAYING)
       wait = std::max(milliseconds(0), std::chrono::ceil<milliseconds>(next - Clock::now()));
@@ -237,13 +278,13 @@ class Preview {
     ready[count++] = {STDIN_FILENO, POLLIN, 0};
     if (watcher_.descriptor() >= 0) ready[count++] = {watcher_.descriptor(), POLLIN, 0};
     const timespec timeout{wait.count() / 1000, (wait.count() % 1000) * 1000000};
-    if (ppoll(ready, count, &timeout, &held.open) <= 0) return 0;
+    if (ppoll(ready, count, &timeout, &held_.open) <= 0) return 0;
     return ready[0].revents;
   }
 
   // Ctrl-Z: the terminal as it was found, a stop as the shell expects one (by SIGTSTP, so that
   // it reports the job as stopped), and the terminal taken again once continued.
-  void stop(const HeldSignals& held) {
+  void stop() {
     stop_asked = 0;
     terminal_.close();
     std::signal(SIGTSTP, SIG_DFL);
@@ -254,7 +295,7 @@ class Preview {
     sigprocmask(SIG_UNBLOCK, &tstp, nullptr);  // stops here until SIGCONT
     sigprocmask(SIG_BLOCK, &tstp, nullptr);
     catch_signal(SIGTSTP, on_stop);
-    held.let_in();
+    held_.let_in();
     continued = 1;
   }
 
@@ -268,9 +309,12 @@ class Preview {
     session_.attach(&display());
   }
 
+  // The keys typed during work first; a key's own work may put more behind them.
   void take_keys() {
-    for (const display::Key& typed : terminal_.keyboard.read_keys()) {
-      const std::optional<Key> key = preview_key(typed);
+    for (const display::Key& typed : terminal_.keyboard.read_keys()) typed_.push_back(typed);
+    while (!typed_.empty()) {
+      const std::optional<Key> key = preview_key(typed_.front());
+      typed_.pop_front();
       if (!key) continue;
       const bool help_was_shown = help_;
       help_ = false;
@@ -287,12 +331,10 @@ class Preview {
     }
   }
 
-  // A reload may have changed the files the show uses, and a rebuild rewrites files the show
-  // reads: those changes are the reload's own.
+  // A reload may have changed the files the show uses.
   void after_reloads() {
     if (session_.outcome().count == reloads_seen_) return;
     reloads_seen_ = session_.outcome().count;
-    if (!session_.options().rebuild.empty()) watcher_.discard();
     watcher_.watch(session_.watched_files());
   }
 
@@ -315,7 +357,10 @@ class Preview {
 
   Session& session_;
   TakenTerminal& terminal_;
+  HeldSignals held_;
   FileWatcher watcher_;
+  std::deque<display::Key> typed_;
+  bool hung_up_ = false;
   int reloads_seen_ = 0;
   std::vector<std::string> shown_band_;
   bool help_ = false;

@@ -180,10 +180,27 @@ void Session::replay_to(uint32_t target) {
 }
 
 // From the frame showing (or from frame 0 after a reset) on to `target`, which is presented.
+// A frame at a time, so that the caller may give up a long way (a show of slow frames) between
+// two of them; the engine goes the same way either way.
 void Session::step_on_to(uint32_t target) {
-  const engine::Step reached =
-      display_ != nullptr ? show_->run_to(target, *display_) : show_->run_to(target);
-  if (reached == engine::Step::ENDED || !present()) end_early();
+  while (!show_->ended() && show_->frame() < target) {
+    give_up_if_asked();
+    const uint32_t next = show_->frame() + 1;
+    if (display_ != nullptr)
+      show_->run_to(next, *display_);
+    else
+      show_->run_to(next);
+  }
+  if (show_->ended() || !present()) end_early();
+}
+
+// Asks at most every 20 ms: the answer may cost a look at the keyboard.
+void Session::give_up_if_asked() {
+  if (!hooks_.interrupted) return;
+  const std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now();
+  if (now < next_ask_) return;
+  next_ask_ = now + std::chrono::milliseconds(20);
+  if (hooks_.interrupted()) throw Interrupted{};
 }
 
 // Presents the frame the show is at; false when its script ends there instead.
@@ -259,7 +276,9 @@ void Session::keep(std::string error) {
 bool Session::reload(std::span<const std::string> changed) {
   ++outcome_.count;
   if (rebuild_wanted(changed)) {
-    RebuildResult rebuilt = run_rebuild(options_.rebuild);
+    RebuildResult rebuilt = run_rebuild(options_.rebuild, hooks_.interrupted);
+    if (rebuilt.interrupted) throw Interrupted{};
+    if (hooks_.rebuilt) hooks_.rebuilt();
     if (!rebuilt.succeeded()) {
       keep("rebuild failed: " + rebuilt.summary());
       return false;
