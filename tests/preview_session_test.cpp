@@ -411,6 +411,25 @@ TEST(PreviewStatusLine, SaysFrameTimeStateWhereAndTheLastReloadInTheWidthGiven) 
             "   49  0:01.47  end  reload 2 failed: show.tds:12:1: erro...");
 }
 
+TEST(PreviewStatusLine, ControlCharactersFromAFileNameOrASourceLineAreShownEscaped) {
+  ShowDir show;
+  // A scene named to set the terminal's title, were its name written as it is.
+  const std::string scene = "\x1b]0;owned\x07.tds";
+  show.write(scene, "buffer 0 as screen at 0,0 size 160x50\nwait 100\n");
+  show.write("show.tds", "include \"" + scene + "\"\nend\n");
+  Preview preview(playing(show.path("show.tds")));
+  ASSERT_TRUE(preview.session.open(10, preview::Start::PAUSED)) << preview.session.outcome().error;
+  std::string line = preview::status_line(preview.session, 200);
+  EXPECT_NE(line.find("/\\x1B]0;owned\\x07.tds:2  "), std::string::npos) << line;
+
+  show.write(scene, "wait 100\n\x1b[2Jbogus\n");
+  preview.session.reload();
+  line = preview::status_line(preview.session, 200);
+  EXPECT_NE(line.find("\\x1B]0;owned\\x07.tds:2:1: error: "), std::string::npos) << line;
+  EXPECT_EQ(line.find("\x1b"), std::string::npos) << line;
+  EXPECT_EQ(line.find("\x07"), std::string::npos) << line;
+}
+
 // ----- the shipped show against the renderer -----
 
 struct RenderedShow {

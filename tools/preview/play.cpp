@@ -370,7 +370,7 @@ class Preview {
 int play(const PlayOptions& options, const std::string& source, FILE* err) {
   Session session(options.session(source));
   if (!session.open(options.start_frame, Start::PLAYING)) {
-    std::fprintf(err, "%s\n", session.outcome().error.c_str());
+    std::fprintf(err, "%s\n", printable(session.outcome().error).c_str());
     return 1;
   }
   // Its keys are how a preview ends: without them it would play on until a signal.

@@ -38,6 +38,19 @@ std::string cut(const std::string& text, size_t width) {
 
 }  // namespace
 
+std::string printable(std::string_view text) {
+  std::string shown;
+  shown.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte < 0x7F)
+      shown += c;
+    else
+      shown += engine::format_text("\\x%02X", byte);
+  }
+  return shown;
+}
+
 std::string outcome_text(const ReloadOutcome& outcome) {
   const std::string count = std::to_string(outcome.count);
   switch (outcome.kind) {
@@ -59,12 +72,11 @@ std::string status_line(const Session& session, int width) {
   std::string core =
       engine::format_text("%5u  %s  %s", session.frame(),
                           tools::format_time(session.frame()).c_str(), state_word(session.state()));
-  std::string location = session.location();
+  // Names and messages come from files: a control character in them would reach the terminal.
+  std::string location = printable(session.location());
   std::string outcome = outcome_text(session.outcome());
   if (!session.engine_error().empty()) outcome = session.engine_error() + "  " + outcome;
-  // Control characters from a message would move the terminal's cursor.
-  for (char& c : outcome)
-    if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7F) c = ' ';
+  outcome = printable(outcome);
 
   if (joined(core, location, outcome).size() > room)
     location = std::filesystem::path(location).filename().string();
