@@ -377,6 +377,12 @@ TEST(PreviewSession, ARebuildRunsWhenAWatchedSourceChangesAndItsFailureKeepsTheS
   Preview broken(failing);
   EXPECT_FALSE(broken.session.open());
   EXPECT_EQ(broken.session.outcome().error, "rebuild failed: exited with status 3: no such art");
+  // A count written over itself and a coloured message: the message, as the terminal shows it.
+  failing.rebuild =
+      "printf 'drawing 50%%\\r100%%\\r\\033[31mno such art\\033[0m\\n\\033[0m'; exit 3";
+  Preview coloured(failing);
+  EXPECT_FALSE(coloured.session.open());
+  EXPECT_EQ(coloured.session.outcome().error, "rebuild failed: exited with status 3: no such art");
 }
 
 TEST(PreviewStatusLine, SaysFrameTimeStateWhereAndTheLastReloadInTheWidthGiven) {
@@ -428,6 +434,29 @@ TEST(PreviewStatusLine, ControlCharactersFromAFileNameOrASourceLineAreShownEscap
   EXPECT_NE(line.find("\\x1B]0;owned\\x07.tds:2:1: error: "), std::string::npos) << line;
   EXPECT_EQ(line.find("\x1b"), std::string::npos) << line;
   EXPECT_EQ(line.find("\x07"), std::string::npos) << line;
+}
+
+TEST(PreviewStatusLine, AnErrorTooLongForTheLineIsShownWholeAboveIt) {
+  ShowDir show;
+  show.write("show.tds", painted_show("0x00FF"));
+  Preview preview(playing(show.path("show.tds")));
+  ASSERT_TRUE(preview.session.open(10, preview::Start::PAUSED));
+  EXPECT_EQ(preview::error_lines(preview.session, 60), std::vector<std::string>{});
+  std::string broken = painted_show("0x00FF");
+  broken.replace(broken.find("fx 0"), 2, "fxx");
+  show.write("show.tds", broken);
+  preview.session.reload();
+
+  const std::vector<std::string> lines = preview::error_lines(preview.session, 60);
+  std::string whole;
+  for (const std::string& line : lines) {
+    EXPECT_LE(line.size(), 60u) << line;
+    whole += (whole.empty() ? "" : " ") + line;
+  }
+  EXPECT_EQ(whole, preview.session.outcome().error);
+  EXPECT_NE(whole.find("did you mean"), std::string::npos) << whole;
+  // A line wide enough holds it all: nothing above it.
+  EXPECT_EQ(preview::error_lines(preview.session, 400), std::vector<std::string>{});
 }
 
 // ----- the shipped show against the renderer -----

@@ -345,6 +345,8 @@ class Preview {
         display::terminal_size(STDOUT_FILENO).value_or(display::TerminalSize{80, 25}).columns;
     std::vector<std::string> band;
     if (help_) band = lines_of(keys_help());
+    // An error the status line has to cut is shown whole above it.
+    for (std::string& line : error_lines(session_, columns)) band.push_back(std::move(line));
     band.push_back(status_line(session_, columns));
     // The picture's own frames and seeks have presented it already: the band alone may be new.
     if (band == shown_band_) return;

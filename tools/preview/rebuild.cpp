@@ -80,11 +80,22 @@ void end_group(pid_t pid) {
 
 std::string RebuildResult::summary() const {
   std::string text = "exited with status " + std::to_string(status);
-  size_t end = output.find_last_not_of(" \t\r\n");
+  // The last line as a terminal would have left it: after its last carriage return (a progress
+  // count written over itself), without its colours.
+  std::string plain;
+  for (size_t at = 0; at < output.size(); ++at) {
+    if (output[at] == '\x1b' && at + 1 < output.size() && output[at + 1] == '[') {
+      at += 2;
+      while (at < output.size() && !(output[at] >= 0x40 && output[at] <= 0x7E)) ++at;
+      continue;
+    }
+    plain += output[at];
+  }
+  const size_t end = plain.find_last_not_of(" \t\r\n");
   if (end == std::string::npos) return text;
-  size_t start = output.find_last_of('\n', end);
-  start = start == std::string::npos ? 0 : start + 1;
-  return text + ": " + output.substr(start, end - start + 1);
+  const size_t before = plain.find_last_of("\r\n", end);
+  const size_t first = before == std::string::npos ? 0 : before + 1;
+  return text + ": " + plain.substr(first, end + 1 - first);
 }
 
 RebuildResult run_rebuild(const std::string& command, const std::function<bool()>& interrupted) {
