@@ -385,6 +385,26 @@ TEST(PreviewSession, ARebuildRunsWhenAWatchedSourceChangesAndItsFailureKeepsTheS
   EXPECT_EQ(coloured.session.outcome().error, "rebuild failed: exited with status 3: no such art");
 }
 
+TEST(PreviewSession, ADataFilePlaysAsItIsSoughtPausedAndSteppedItsPlacesInBytes) {
+  ShowDir show;
+  tools::CompiledShow compiled = show.compile(painted_show("0x00FF"));
+  ASSERT_FALSE(compiled.diagnostics.has_errors());
+  show.dir.write("show.dat", compiled.data_file);
+  Preview preview(playing(show.path("show.dat")));
+  ASSERT_TRUE(preview.session.open(10, preview::Start::PAUSED)) << preview.session.outcome().error;
+  EXPECT_EQ(preview.session.frame(), 10u);
+  EXPECT_EQ(preview.pixel(0, 0), 0x00FF);
+  EXPECT_EQ(preview.session.last_frame(), 66u);  // END at 2 s, frame 67
+  preview.session.step_forward();
+  EXPECT_EQ(preview.session.frame(), 11u);
+  preview.session.seek(1000);
+  EXPECT_EQ(preview.session.frame(), 66u);
+  EXPECT_EQ(preview.session.state(), PlayState::ENDED);
+  EXPECT_NE(preview.session.location().find("show.dat: script byte "), std::string::npos)
+      << preview.session.location();
+  EXPECT_NE(preview::status_line(preview.session, 200).find("reload 1: ok"), std::string::npos);
+}
+
 TEST(PreviewStatusLine, SaysFrameTimeStateWhereAndTheLastReloadInTheWidthGiven) {
   ShowDir show;
   show.write("show.tds", WAITS_SHOW);

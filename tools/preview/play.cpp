@@ -67,7 +67,9 @@ std::string help_text() {
          "\nPlays a show from its source in the terminal at the show's speed. Every file\n"
          "the show uses is watched: a save compiles and checks the show again and\n"
          "replays it to the frame showing. A save with errors keeps the last good show\n"
-         "playing, the first error in the status line at the bottom.\n\nOptions:\n" +
+         "playing, the first error in the status line at the bottom. A data file\n"
+         "(FILE.dat, told by its first bytes) plays as it is, its places in script bytes.\n"
+         "\nOptions:\n" +
          engine::format_options(engine::option_texts(play_options)) + "\nKeys:\n" + keys_help() +
          "\nExit status: 0 after q or Esc; 1 a show that does not compile at the start; 2 a\n"
          "bad command line; 255 a display that cannot be opened or no terminal on standard\n"

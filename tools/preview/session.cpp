@@ -5,7 +5,9 @@
 #include <filesystem>
 
 #include "datafile/chunk.h"
+#include "datafile/container.h"
 #include "engine/fatal.h"
+#include "tools/dat/files.h"
 #include "tools/dat/timecode.h"
 #include "tools/preview/rebuild.h"
 
@@ -32,6 +34,32 @@ bool lies_under(const std::string& path, const std::string& folder) {
   const std::filesystem::path root = std::filesystem::weakly_canonical(folder, ignored);
   auto [root_end, file_at] = std::mismatch(root.begin(), root.end(), file.begin(), file.end());
   return root_end == root.end();
+}
+
+// A data file rather than a source, by its first bytes: a chunk's tag, then a length whose
+// first byte no text has (a NUL; no chunk is 16 MiB long).
+bool is_data_file(const tools::Bytes& bytes) {
+  if (bytes.size() < datafile::HEADER_BYTES || bytes[4] != 0) return false;
+  for (datafile::ChunkKind kind : {datafile::ChunkKind::IMAGE, datafile::ChunkKind::TEXT,
+                                   datafile::ChunkKind::FONT, datafile::ChunkKind::SCRIPT})
+    if (std::equal(bytes.begin(), bytes.begin() + 4, datafile::tag_of(kind))) return true;
+  return false;
+}
+
+// The show at `path`: a source compiled and checked, or a data file checked as it is. A data
+// file has no source lines: its findings and places are bytes of the file.
+tools::BuiltShow build(const std::string& path) {
+  const std::string name = std::filesystem::path(path).filename();
+  std::string unread;
+  std::optional<tools::Bytes> bytes = tools::read_file(path, unread);
+  if (!bytes || !is_data_file(*bytes)) return tools::build_show(path, name);
+  tools::BuiltShow built;
+  built.files = {path};
+  tools::CheckResult checked = tools::check_show(tools::read_container(*bytes, path));
+  built.diagnostics = std::move(checked.diagnostics);
+  built.summary = std::move(checked.summary);
+  built.data_file = std::move(*bytes);
+  return built;
 }
 
 }  // namespace
@@ -85,6 +113,8 @@ std::string Session::location() const {
                         : position > 0 ? position - 1
                                        : 0;
   const tools::SourceSpan* span = built_->source_map.find(byte);
+  if (span == nullptr && built_->source_map.spans.empty())  // a data file
+    return options_.source + ": script byte " + std::to_string(byte);
   if (span == nullptr) return {};
   return span->file + ":" + std::to_string(span->line);
 }
@@ -284,8 +314,7 @@ bool Session::reload(std::span<const std::string> changed) {
       return false;
     }
   }
-  auto built = std::make_unique<tools::BuiltShow>(
-      tools::build_show(options_.source, std::filesystem::path(options_.source).filename()));
+  auto built = std::make_unique<tools::BuiltShow>(build(options_.source));
   files_ = built->files;
   if (const tools::Diagnostic* error = built->first_error()) {
     keep(tools::format(*error));
