@@ -250,6 +250,10 @@ class Preview {
   // it; other keys wait for their turn after it.
   bool interrupted() {
     if (held_.quit_asked()) return true;
+    if (stop_asked != 0) {  // Ctrl-Z: the work goes on once continued, on the display again
+      stop();
+      take_again();
+    }
     pollfd input{STDIN_FILENO, POLLIN, 0};
     if (poll(&input, 1, 0) <= 0) return false;
     if ((input.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
@@ -302,13 +306,13 @@ class Preview {
   }
 
   // After a stop the shell has had the terminal, in its own modes and on its main screen: the
-  // preview's screen, modes and picture are made again.
+  // preview's screen and modes are made again, and the band and the picture are drawn anew
+  // (show_band finds no band shown).
   void take_again() {
     continued = 0;
     terminal_.close();
     terminal_.open();
     shown_band_.clear();
-    session_.attach(&display());
   }
 
   // The keys typed during work first; a key's own work may put more behind them.
