@@ -2,6 +2,7 @@
 // reloaded after edits, on a recording display; and the shipped show sought frame by frame
 // against what tundra-render writes for the same frames.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include "support/process.h"
 #include "support/tool_harness.h"
 #include "tools/preview/keys.h"
+#include "tools/preview/rebuild.h"
 #include "tools/preview/session.h"
 #include "tools/preview/status_line.h"
 #include "tools/render/render_display.h"
@@ -387,22 +389,37 @@ TEST(PreviewSession, ARebuildRunsWhenAWatchedSourceChangesAndItsFailureKeepsTheS
 
 TEST(PreviewSession, ADataFilePlaysAsItIsSoughtPausedAndSteppedItsPlacesInBytes) {
   ShowDir show;
-  tools::CompiledShow compiled = show.compile(painted_show("0x00FF"));
-  ASSERT_FALSE(compiled.diagnostics.has_errors());
-  show.dir.write("show.dat", compiled.data_file);
+  show.dir.write("show.dat", show.compile(painted_show("0x00FF")).data_file);
   Preview preview(playing(show.path("show.dat")));
   ASSERT_TRUE(preview.session.open(10, preview::Start::PAUSED)) << preview.session.outcome().error;
-  EXPECT_EQ(preview.session.frame(), 10u);
   EXPECT_EQ(preview.pixel(0, 0), 0x00FF);
-  EXPECT_EQ(preview.session.last_frame(), 66u);  // END at 2 s, frame 67
   preview.session.step_forward();
   EXPECT_EQ(preview.session.frame(), 11u);
   preview.session.seek(1000);
-  EXPECT_EQ(preview.session.frame(), 66u);
-  EXPECT_EQ(preview.session.state(), PlayState::ENDED);
-  EXPECT_NE(preview.session.location().find("show.dat: script byte "), std::string::npos)
-      << preview.session.location();
-  EXPECT_NE(preview::status_line(preview.session, 200).find("reload 1: ok"), std::string::npos);
+  EXPECT_EQ(preview.session.frame(), 66u);  // END at 2 s, frame 67
+  EXPECT_NE(preview::status_line(preview.session, 200).find("show.dat: script byte "),
+            std::string::npos);
+}
+
+TEST(PreviewRebuild, EndsWithItsShellAndStartsWithNoSignalHeldBack) {
+  // The preview holds its quit signals back while it works; the command does not inherit that.
+  sigset_t term, before;
+  sigemptyset(&term);
+  sigaddset(&term, SIGTERM);
+  sigprocmask(SIG_BLOCK, &term, &before);
+  const preview::RebuildResult killed = preview::run_rebuild("kill -TERM $$; echo survived");
+  sigprocmask(SIG_SETMASK, &before, nullptr);
+  EXPECT_EQ(killed.status, 128 + SIGTERM) << killed.output;
+
+  // What it leaves running keeps the output open, for longer than any test waits: the shell's
+  // exit is the end.
+  support::TempDir dir;
+  const auto start = std::chrono::steady_clock::now();
+  const preview::RebuildResult left =
+      preview::run_rebuild("sleep 60 & echo $! > " + dir.path + "/pid; echo made; exit 3");
+  kill(std::stoi(support::read_file(dir.path + "/pid")), SIGTERM);
+  EXPECT_EQ(left.summary(), "exited with status 3: made");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));  // not a minute
 }
 
 TEST(PreviewStatusLine, SaysFrameTimeStateWhereAndTheLastReloadInTheWidthGiven) {
@@ -439,44 +456,34 @@ TEST(PreviewStatusLine, SaysFrameTimeStateWhereAndTheLastReloadInTheWidthGiven) 
 
 TEST(PreviewStatusLine, ControlCharactersFromAFileNameOrASourceLineAreShownEscaped) {
   ShowDir show;
-  // A scene named to set the terminal's title, were its name written as it is.
-  const std::string scene = "\x1b]0;owned\x07.tds";
+  const std::string scene = "\x1b]0;owned\x07.tds";  // would set the terminal's title
   show.write(scene, "buffer 0 as screen at 0,0 size 160x50\nwait 100\n");
   show.write("show.tds", "include \"" + scene + "\"\nend\n");
   Preview preview(playing(show.path("show.tds")));
   ASSERT_TRUE(preview.session.open(10, preview::Start::PAUSED)) << preview.session.outcome().error;
-  std::string line = preview::status_line(preview.session, 200);
-  EXPECT_NE(line.find("/\\x1B]0;owned\\x07.tds:2  "), std::string::npos) << line;
-
+  EXPECT_NE(preview::status_line(preview.session, 200).find("/\\x1B]0;owned\\x07.tds:2  "),
+            std::string::npos);
   show.write(scene, "wait 100\n\x1b[2Jbogus\n");
   preview.session.reload();
-  line = preview::status_line(preview.session, 200);
-  EXPECT_NE(line.find("\\x1B]0;owned\\x07.tds:2:1: error: "), std::string::npos) << line;
-  EXPECT_EQ(line.find("\x1b"), std::string::npos) << line;
-  EXPECT_EQ(line.find("\x07"), std::string::npos) << line;
+  const std::string line = preview::status_line(preview.session, 200);
+  EXPECT_NE(line.find("\\x1B]0;owned\\x07.tds:2:1: error: "), std::string::npos);
+  EXPECT_TRUE(std::all_of(line.begin(), line.end(), [](char c) { return c >= 0x20 && c < 0x7F; }));
 }
 
 TEST(PreviewStatusLine, AnErrorTooLongForTheLineIsShownWholeAboveIt) {
   ShowDir show;
-  show.write("show.tds", painted_show("0x00FF"));
-  Preview preview(playing(show.path("show.tds")));
-  ASSERT_TRUE(preview.session.open(10, preview::Start::PAUSED));
-  EXPECT_EQ(preview::error_lines(preview.session, 60), std::vector<std::string>{});
   std::string broken = painted_show("0x00FF");
-  broken.replace(broken.find("fx 0"), 2, "fxx");
-  show.write("show.tds", broken);
-  preview.session.reload();
-
-  const std::vector<std::string> lines = preview::error_lines(preview.session, 60);
+  show.write("show.tds", broken.replace(broken.find("fx 0"), 2, "fxx"));
+  Preview preview(playing(show.path("show.tds")));
+  EXPECT_FALSE(preview.session.open());
   std::string whole;
-  for (const std::string& line : lines) {
+  for (const std::string& line : preview::error_lines(preview.session, 60)) {
     EXPECT_LE(line.size(), 60u) << line;
     whole += (whole.empty() ? "" : " ") + line;
   }
   EXPECT_EQ(whole, preview.session.outcome().error);
   EXPECT_NE(whole.find("did you mean"), std::string::npos) << whole;
-  // A line wide enough holds it all: nothing above it.
-  EXPECT_EQ(preview::error_lines(preview.session, 400), std::vector<std::string>{});
+  EXPECT_EQ(preview::error_lines(preview.session, 400), std::vector<std::string>{});  // fits
 }
 
 // ----- the shipped show against the renderer -----
