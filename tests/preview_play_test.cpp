@@ -262,6 +262,8 @@ TEST(PreviewInTerminal, CtrlZGivesTheTerminalBackAndFgTakesItAgain) {
   ASSERT_TRUE(preview.status_has("playing")) << preview.pane.screen();
 
   preview.pane.key("C-z");
+  ASSERT_TRUE(support::wait_until(  // before the shell is typed to, not the preview
+      [&] { return preview.pane.screen().find("Stopped") != std::string::npos; }, 10));
   preview.pane.type("stty -g > modes-after; echo shell-is-$((40 + 2))");
   ASSERT_TRUE(preview.shell_back()) << preview.pane.screen();
   EXPECT_TRUE(preview.modes_restored());
@@ -290,13 +292,16 @@ constexpr const char* SLOW_SHOW =
 TEST(PreviewInTerminal, ASaveWhileAReloadReplaysAfterARebuildIsReloadedToo) {
   ShowDir show;
   show.write("show.tds", SLOW_SHOW);
-  PanePreview preview(show, 80, 25, "--at 3s --rebuild true");
+  PanePreview preview(show, 80, 25, "--at 3s --rebuild 'touch rebuilt'");
   ASSERT_TRUE(preview.status_has("playing", 30)) << preview.pane.screen();
   preview.pane.key("Space");
   ASSERT_TRUE(preview.status_has("paused")) << preview.status_line();
-  // r replays the hundred slow frames before the one showing: seconds.
+  // r rebuilds, then replays the hundred slow frames before the one showing: seconds.
+  std::filesystem::remove(show.path("rebuilt"));
   preview.pane.key("r");
-  support::wait_until([] { return false; }, 1);
+  ASSERT_TRUE(
+      support::wait_until([&] { return std::filesystem::exists(show.path("rebuilt")); }, 10));
+  support::wait_until([] { return false; }, 0.5);  // into the replay
   save(show, "show.tds", std::string(SLOW_SHOW) + "# saved\n");
   EXPECT_TRUE(preview.status_has("reload 3: ok", 30)) << preview.status_line();
   preview.pane.key("q");
