@@ -69,6 +69,7 @@ class Session {
   // being presented. The shows behind the session change; this stays.
   const uint32_t& frame_counter() const { return counter_; }
 
+  // What open, reload, the seeks and attach ask of the caller from now on.
   void set_hooks(SessionHooks hooks) { hooks_ = std::move(hooks); }
 
   // The display frames are presented on, or null for none. It must start black, as a display
