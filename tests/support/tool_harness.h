@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "support/datafile_builder.h"
+#include "support/process.h"
 #include "support/show_harness.h"
 #include "tools/dat/assembler.h"
 #include "tools/dat/checker.h"
@@ -85,6 +86,15 @@ struct ShowDir {
     result.status = tools::run_tool(args, out.file, err.file);
     result.out = strip_all(out.text());
     result.err = strip_all(err.text());
+    return result;
+  }
+
+  // A program run in the directory as a user runs it, from a shell command line.
+  ToolRun run_program(const std::string& command) const {
+    ToolRun result;
+    result.out = run_command(
+        "cd " + shell_quote(dir.path) + " && " + command + " </dev/null 2>.stderr", &result.status);
+    result.err = support::read_file(path(".stderr"));
     return result;
   }
 

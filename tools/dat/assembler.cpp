@@ -27,6 +27,12 @@ using engine::OpcodeInfo;
 using engine::OperandKind;
 
 inline constexpr int MAX_INCLUDE_DEPTH = 32;
+// A file included twice is read twice, so a chain of small files that each include the next
+// twice doubles at every step: thirty of them would be read a billion times. The show as
+// expanded is bounded instead, by the source it amounts to and by the files read for it; our own
+// show expands to about 20 KB read from 13 files.
+inline constexpr size_t MAX_EXPANDED_BYTES = size_t{8} << 20;
+inline constexpr int MAX_SOURCE_READS = 10000;
 inline constexpr int64_t LAST_FRAME = 65535;  // a wait's frame is 16 bits
 
 const std::set<std::string> KEYWORDS = {
@@ -206,6 +212,11 @@ class Assembler {
   void run(const std::string& path) {
     std::vector<std::string> stack;
     read_source(path, nullptr, nullptr, stack);
+    if (expansion_stopped_) {
+      lines_.clear();
+      if (stop_line_) compile(*stop_line_);
+      return;
+    }
     uint32_t number = 0;
     for (const Line& line : lines_)
       if (std::optional<ChunkKind> kind = declared_kind(line)) name_chunk(line, *kind, ++number);
@@ -226,6 +237,10 @@ class Assembler {
   // Slots whose last fx statement was wrong: what is said of them later would only repeat it.
   std::array<bool, 256> broken_slots_{};
   Bytes script_;
+  size_t expanded_bytes_ = 0;  // every source read so far, each include counted
+  int source_reads_ = 0;
+  bool expansion_stopped_ = false;  // past the limits: nothing more is read
+  std::optional<Line> stop_line_;   // the include that went past them
 
   // ----- reading sources -----
 
@@ -255,11 +270,25 @@ class Assembler {
       problem(format_text("includes nest deeper than %d files", MAX_INCLUDE_DEPTH));
       return;
     }
+    if (expansion_stopped_) return;
     std::string error;
     std::optional<Bytes> bytes = read_file(path, error);
     if (!bytes) {
       problem(from != nullptr ? "cannot read '" + token->text + "': " + error
                               : "cannot read the show: " + error);
+      return;
+    }
+    expanded_bytes_ += bytes->size();
+    if (expanded_bytes_ > MAX_EXPANDED_BYTES || ++source_reads_ > MAX_SOURCE_READS) {
+      // Said once, at the include that went past; what was read is not compiled, since it
+      // would only repeat the same statements' findings thousands of times.
+      expansion_stopped_ = true;
+      problem(
+          format_text("the show expands past %zu MiB of source or %d files read, counting "
+                      "a file again each time it is included: reading stops here (does a "
+                      "file include another more than once?)",
+                      MAX_EXPANDED_BYTES >> 20, MAX_SOURCE_READS));
+      if (from != nullptr) stop_line_ = lines_.back();
       return;
     }
     stack.push_back(identity);
@@ -286,6 +315,7 @@ class Assembler {
         const Token* name = statement.string("the name of the file to include");
         if (statement.finish()) {
           read_source(beside(path, name->text), &line, name, stack);
+          if (expansion_stopped_) break;
         } else {
           line.error = said.items[0].message;
           line.error_column = said.items[0].column;

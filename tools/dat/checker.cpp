@@ -11,6 +11,7 @@
 #include "engine/engine.h"
 #include "engine/fatal.h"
 #include "fx/fx_info.h"
+#include "fx/noise.h"
 #include "tools/dat/grey_picture.h"
 #include "tools/dat/timecode.h"
 
@@ -60,6 +61,32 @@ struct SlotModel {
     return condition.holds(static_cast<int32_t>(number(condition.param, condition.initial)));
   }
 };
+
+// What the engine may hold for a show's buffers and effects at one time before the check warns:
+// our own show needs well under a megabyte, but a few statements can ask for gigabytes (a buffer
+// may hold 16 M pixels, and every static noise keeps eleven copies of its buffer).
+constexpr size_t MEMORY_BUDGET = size_t{256} << 20;
+
+// The bytes an effect allocates for each pixel of its buffer, beyond the buffer itself: the
+// noise's frames and mask, the bounce's copy of its picture, and the maps of the others.
+struct PixelCost {
+  std::string_view class_name;
+  size_t bytes_per_pixel;
+};
+constexpr PixelCost pixel_costs[] = {
+    {"noise", (fx::NOISE_FRAMES + 1) * sizeof(uint16_t)},
+    {"bounce", sizeof(uint16_t)},
+    {"sparks", 2 * sizeof(uint16_t)},
+    {"melt", sizeof(float) + sizeof(uint8_t)},
+    {"blobs", sizeof(uint8_t)},
+};
+
+size_t effect_bytes(uint32_t class_id, size_t pixels) {
+  if (class_id >= fx::FX_CLASS_COUNT) return 0;
+  for (const PixelCost& cost : pixel_costs)
+    if (cost.class_name == fx::fx_classes[class_id]->name) return cost.bytes_per_pixel * pixels;
+  return 0;
+}
 
 std::string name_of(const SlotModel& slot) {
   return std::string(slot.info()->name);
@@ -156,7 +183,13 @@ class Checker {
     bool paints = false;
   };
   std::map<uint32_t, std::vector<ImageUse>> image_uses_;  // by chunk number
-  std::set<uint32_t> greys_checked_;                      // image chunks looked at for greys
+
+  // The memory held at this point: each buffer's own pixels (a view shares its source's) and
+  // what each effect allocated for its buffer.
+  std::array<size_t, engine::BUFFER_COUNT> buffer_bytes_{};
+  std::array<size_t, engine::SLOT_COUNT> slot_bytes_{};
+  bool over_budget_ = false;          // said once, at the statement that went past the budget
+  std::set<uint32_t> greys_checked_;  // image chunks looked at for greys
 
   // ----- reporting -----
 
@@ -209,6 +242,7 @@ class Checker {
         break;
       case engine::VIEWBUF:
         if (valid) {
+          buffer_bytes_[op[0]] = 0;
           BufferModel view = buffers_[op[3]];
           view.x = op[1];
           view.y = op[2];
@@ -318,7 +352,23 @@ class Checker {
       warning(format_text("buffer %u of %s has no pixels", index, size_text(width, height).c_str()),
               3);
     }
-    if (valid) buffers_[index] = {true, x, y, width, height, instruction_->position};
+    if (!valid) return;
+    buffers_[index] = {true, x, y, width, height, instruction_->position};
+    buffer_bytes_[index] = size_t{width} * height * sizeof(uint16_t);
+    check_memory();
+  }
+
+  void check_memory() {
+    size_t total = 0;
+    for (size_t bytes : buffer_bytes_) total += bytes;
+    for (size_t bytes : slot_bytes_) total += bytes;
+    if (total <= MEMORY_BUDGET || over_budget_) return;
+    over_budget_ = true;
+    warning(
+        format_text("the show's buffers and effects need %zu MiB from here on, more than the "
+                    "%zu MiB budget of the check: smaller or fewer buffers, or fewer noise "
+                    "effects, would play on more machines",
+                    (total + (size_t{1} << 20) - 1) >> 20, MEMORY_BUDGET >> 20));
   }
 
   void new_fx(uint32_t slot, uint32_t class_id, uint32_t buffer) {
@@ -331,6 +381,10 @@ class Checker {
     model.class_id = class_id;
     model.buffer =
         buffer < engine::BUFFER_COUNT && buffers_[buffer].exists ? buffer : engine::BUFFER_COUNT;
+    const BufferModel* target = buffer_of(model);
+    slot_bytes_[slot] =
+        target != nullptr ? effect_bytes(class_id, size_t{target->width} * target->height) : 0;
+    check_memory();
   }
 
   const BufferModel* buffer_of(const SlotModel& slot) const {
