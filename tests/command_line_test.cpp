@@ -320,7 +320,7 @@ TEST(DatConventions, HelpVersionAndMistakes) {
                      "tundra-dat: list takes no option -o", "usage: tundra-dat list FILE.dat");
   expect_usage_error(run_in(dir.path, TUNDRA_DAT " extract x.dat"),
                      "tundra-dat: extract needs FILE.dat DIR",
-                     "usage: tundra-dat extract FILE.dat DIR");
+                     "usage: tundra-dat extract FILE.dat DIR [--force]");
   expect_usage_error(run_in(dir.path, TUNDRA_DAT " check a.dat b.dat"),
                      "tundra-dat: check: unexpected argument 'b.dat'",
                      "usage: tundra-dat check FILE.dat|SHOW.tds [--strict]");

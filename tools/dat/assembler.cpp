@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -46,6 +47,16 @@ constexpr std::string_view STATEMENT_WORDS[] = {
     "include", "image", "text",  "font", "buffer", "view", "fx",  "set",
     "start",   "stop",  "state", "skip", "wait",   "at",   "end", "bytes",
 };
+
+// A data file begins with its DEMO chunk: the tag, then a big-endian length the file holds. No
+// text does, since its length would be four letters' worth, hundreds of megabytes.
+bool is_data_file(const Bytes& bytes) {
+  if (bytes.size() < datafile::HEADER_BYTES || std::memcmp(bytes.data(), "DEMO", 4) != 0)
+    return false;
+  const uint32_t length = uint32_t{bytes[4]} << 24 | uint32_t{bytes[5]} << 16 |
+                          uint32_t{bytes[6]} << 8 | uint32_t{bytes[7]};
+  return length <= bytes.size() - datafile::HEADER_BYTES;
+}
 
 struct Line {
   std::string file;
@@ -276,6 +287,12 @@ class Assembler {
     if (!bytes) {
       problem(from != nullptr ? "cannot read '" + token->text + "': " + error
                               : "cannot read the show: " + error);
+      return;
+    }
+    if (is_data_file(*bytes)) {
+      problem(std::string(from != nullptr ? "'" + token->text + "'" : "this") +
+              " is a data file, not a show's source: it begins with a DEMO chunk (tundra-dat "
+              "list, check, disasm and extract read data files)");
       return;
     }
     expanded_bytes_ += bytes->size();
