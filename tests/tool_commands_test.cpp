@@ -73,3 +73,31 @@ TEST(Commands, ADataFileGivenAsASourceIsNamedForWhatItIs) {
 }
 
 }  // namespace
+
+// A source's bytes reach the messages only as a terminal can show them without acting on them.
+TEST(Commands, BytesATerminalWouldActOnAreEscapedInMessages) {
+  const struct {
+    std::string word, shown;
+  } cases[] = {
+      {"\x1b[2Jwipe", "\\x1B[2Jwipe"},  // clears the screen
+      {"caf\xc3\xa9", "caf\xc3\xa9"},   // a letter of another script stays
+      {"csi\xc2\x9b"
+       "31m",
+       "csi\\xC2\\x9B31m"},              // the one-character CSI, a C1 control
+      {"bad\xff\xc3", "bad\\xFF\\xC3"},  // not UTF-8
+      {"\xe2\x80\xae"
+       "txt.exe",
+       "\\xE2\\x80\\xAEtxt.exe"},  // turns the rest of the line around
+  };
+  for (const auto& c : cases) {
+    ShowDir show;
+    show.write("show.tds", c.word + "\nend\n");
+    support::ToolRun run = show.run({"check", show.path("show.tds")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err,
+              "show.tds:1:1: error: unknown statement '" + c.shown + "'\n1 error, 0 warnings\n");
+  }
+  ShowDir show;
+  support::ToolRun run = show.run({"list", show.path("bell\a.dat")});
+  EXPECT_EQ(run.err, "bell\\x07.dat: error: cannot read: No such file or directory\n");
+}

@@ -88,7 +88,7 @@ std::optional<Container> load(const std::string& path, FILE* err) {
   std::string error;
   std::optional<Bytes> bytes = read_file(path, error);
   if (!bytes) {
-    std::fprintf(err, "%s: error: cannot read: %s\n", path.c_str(), error.c_str());
+    std::fprintf(err, "%s: error: cannot read: %s\n", printable(path).c_str(), error.c_str());
     return std::nullopt;
   }
   return read_container(std::move(*bytes), path);
@@ -104,7 +104,7 @@ int write_output(const std::string& path, const Bytes& bytes, FILE* out, FILE* e
     return 1;
   }
   if (write_file(path, bytes, error)) return 0;
-  std::fprintf(err, "%s: error: cannot write: %s\n", path.c_str(), error.c_str());
+  std::fprintf(err, "%s: error: cannot write: %s\n", printable(path).c_str(), error.c_str());
   return 1;
 }
 
@@ -126,7 +126,7 @@ int build(const Arguments& args, FILE* out, FILE* err) {
       args.output.value_or(std::filesystem::path(source).replace_extension(".dat").string());
   if (output == source) {
     std::fprintf(err, "%s: error: the data file would replace the source; name it with -o\n",
-                 source.c_str());
+                 printable(source).c_str());
     return 1;
   }
   BuiltShow built = build_show(source, output, args.check);
@@ -143,7 +143,7 @@ int font(const Arguments& args, FILE* out, FILE* err) {
   std::string error;
   std::optional<Bytes> art = read_file(path, error);
   if (!art) {
-    std::fprintf(err, "%s: error: cannot read: %s\n", path.c_str(), error.c_str());
+    std::fprintf(err, "%s: error: cannot read: %s\n", printable(path).c_str(), error.c_str());
     return 1;
   }
   Diagnostics diagnostics;
@@ -175,7 +175,8 @@ int extract(const Arguments& args, FILE* out, FILE* err) {
   std::error_code ignored;
   if (!args.force && std::filesystem::symlink_status(show, ignored).type() !=
                          std::filesystem::file_type::not_found) {
-    std::fprintf(err, "%s: error: already exists; --force replaces it\n", show.c_str());
+    std::fprintf(err, "%s: error: already exists; --force replaces it\n",
+                 printable(show).c_str());
     return 1;
   }
   std::optional<Container> container = load(args.positional[0], err);
