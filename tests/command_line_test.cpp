@@ -330,7 +330,7 @@ TEST(DatConventions, HelpVersionAndMistakes) {
 
 // A show of one picture and 40 frames: chunk 0 the script, chunk 1 the image.
 const char* const FORTY_FRAMES =
-    "image sky \"sky.png\"\n"
+    "image sky \"sky.png\" grey\n"
     "buffer 0 at 0,0 size 160x50\n"
     "fx 0 still on 0\n"
     "set 0 image = sky\n"

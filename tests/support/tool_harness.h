@@ -15,7 +15,8 @@
 
 namespace support {
 
-// Three glyphs, a b c, 3 rows high, 3 and 2 and 3 wide.
+// Three glyphs, a b c, 3 rows high, 3 and 2 and 3 wide. The first column of b and c is blank,
+// as a font's must be after its first glyph.
 inline const char* const ABC_ART =
     "; three glyphs\n"
     "glyph a\n"
@@ -23,13 +24,13 @@ inline const char* const ABC_ART =
     "#.#\n"
     "###\n"
     "glyph b\n"
-    "#.\n"
-    "##\n"
-    "##\n"
+    ".#\n"
+    ".#\n"
+    ".#\n"
     "glyph c\n"
-    "###\n"
-    "#..\n"
-    "###\n";
+    ".##\n"
+    ".#.\n"
+    ".##\n";
 
 struct ToolRun {
   int status = 0;

@@ -474,6 +474,8 @@ class Assembler {
     }
     bind(statement, name, Name{NameKind::CHUNK, number, where(line), kind});
     if (statement.failed()) return;
+    show_.source_map.chunks.resize(number + 1);
+    show_.source_map.chunks[number] = {name->text, where(line), line.code};
 
     std::string error;
     std::string file = beside(line.file, path->text);

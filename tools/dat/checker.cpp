@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <map>
 #include <optional>
 #include <set>
@@ -532,7 +533,7 @@ class Checker {
     for (size_t i = 0; i < image.pixel_count(); ++i)
       if (is_banded_grey(image.pixels[i])) levels[image.pixels[i] & 31] = true;
     const auto first = std::find(levels.begin(), levels.end(), true);
-    if (first == levels.end()) return;
+    if (first == levels.end()) return check_colours(number, image);
     // The level g is the pixel g x 0x0841, and the display shows its low byte.
     auto pixel = [](int level) { return static_cast<uint16_t>(level * 0x0841); };
     auto shown = [&](int level) { return pixel(level) & 0xFF; };
@@ -547,11 +548,52 @@ class Checker {
       example = format_text("0x%04X, %d%% of white, shows as %d of 255", pixel(level),
                             level * 100 / 31, shown(level));
     }
-    warning(format_text("image chunk %u holds plain greys (red = green = blue), which the display "
-                        "shows banded: it reads a pixel's low 8 bits, so %s; declare the image "
-                        "with 'grey' to show its brightness",
-                        number, example.c_str()),
+    warning(format_text("%s holds plain greys (red = green = blue), which the display shows "
+                        "banded: it reads a pixel's low 8 bits, so %s; %s",
+                        chunk_called("image", number).c_str(), example.c_str(),
+                        grey_advice(number).c_str()),
             2);
+  }
+
+  // A colour picture fares no better: the display's grey is a pixel's low byte, blue's five bits
+  // and green's three low ones, whatever its brightness. A colour whose shown grey is this far
+  // from its brightness (an eighth of the range) makes the picture a pattern of stripes.
+  static constexpr int COLOUR_TOLERANCE = 32;
+
+  void check_colours(uint32_t number, const datafile::ImageChunk& image) {
+    std::array<bool, 65536> present{};
+    for (size_t i = 0; i < image.pixel_count(); ++i) present[image.pixels[i]] = true;
+    int worst = 0, worst_brightness = 0, worst_shown = 0;
+    uint16_t worst_pixel = 0;
+    for (uint32_t pixel = 0; pixel < present.size(); ++pixel) {
+      // A display grey, what 'grey' makes, is shown as meant.
+      if (!present[pixel] || display_grey(static_cast<uint8_t>(pixel)) == pixel) continue;
+      // RGB565 fields widened to 8 bits, 31 and 63 to 255.
+      const int level = brightness(static_cast<uint8_t>((pixel >> 11) * 255 / 31),
+                                   static_cast<uint8_t>(((pixel >> 5) & 63) * 255 / 63),
+                                   static_cast<uint8_t>((pixel & 31) * 255 / 31));
+      const int shown = static_cast<int>(pixel & 0xFF);
+      if (std::abs(shown - level) > worst) {
+        worst = std::abs(shown - level);
+        worst_pixel = static_cast<uint16_t>(pixel);
+        worst_brightness = level;
+        worst_shown = shown;
+      }
+    }
+    if (worst <= COLOUR_TOLERANCE) return;
+    warning(format_text("%s is in colours the display shows as unrelated greys: it reads a "
+                        "pixel's low 8 bits, so 0x%04X, of brightness %d, shows as %d; %s",
+                        chunk_called("image", number).c_str(), worst_pixel, worst_brightness,
+                        worst_shown, grey_advice(number).c_str()),
+            2);
+  }
+
+  // How to have a picture shown by its brightness: the `grey` option of its declaration.
+  std::string grey_advice(uint32_t number) const {
+    const ChunkSource* chunk = declared(number);
+    if (chunk == nullptr) return "declare the image with 'grey' to show its brightness";
+    return format_text("declare it '%s grey' (%s) to show its brightness", chunk->text.c_str(),
+                       chunk->where.c_str());
   }
 
   void check_font(const SlotModel& slot, const fx::ParamInfo& param, uint32_t number,
@@ -610,9 +652,9 @@ class Checker {
                  (c >= 0x20 && c < 0x7F ? format_text("'%c'", c) : format_text("0x%02X", c));
     }
     if (!missing.empty())
-      warning(format_text("text chunk %u has characters font chunk %u has no glyphs for (%s): "
-                          "they scroll as gaps",
-                          text_chunk, font_chunk, missing.c_str()),
+      warning(format_text("%s has characters %s has no glyphs for (%s): they scroll as gaps",
+                          chunk_called("text", text_chunk).c_str(),
+                          chunk_called("font", font_chunk).c_str(), missing.c_str()),
               2);
   }
 
@@ -663,6 +705,20 @@ class Checker {
   static std::string class_name(uint32_t class_id) {
     return class_id < fx::FX_CLASS_COUNT ? std::string(fx::fx_classes[class_id]->name)
                                          : format_text("class %u", class_id);
+  }
+
+  // How the source declares chunk `number`, or null without a source.
+  const ChunkSource* declared(uint32_t number) const {
+    if (source_map_ == nullptr || number >= source_map_->chunks.size()) return nullptr;
+    const ChunkSource& chunk = source_map_->chunks[number];
+    return chunk.name.empty() ? nullptr : &chunk;
+  }
+
+  // "font 'small'" as the source names it, or "font chunk 10" without a source.
+  std::string chunk_called(const char* kind, uint32_t number) const {
+    const ChunkSource* chunk = declared(number);
+    return chunk != nullptr ? format_text("%s '%s'", kind, chunk->name.c_str())
+                            : format_text("%s chunk %u", kind, number);
   }
 
   // "show.tds:12" for a script byte, or "byte 40" without a source.

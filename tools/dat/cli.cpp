@@ -175,8 +175,7 @@ int extract(const Arguments& args, FILE* out, FILE* err) {
   std::error_code ignored;
   if (!args.force && std::filesystem::symlink_status(show, ignored).type() !=
                          std::filesystem::file_type::not_found) {
-    std::fprintf(err, "%s: error: already exists; --force replaces it\n",
-                 printable(show).c_str());
+    std::fprintf(err, "%s: error: already exists; --force replaces it\n", printable(show).c_str());
     return 1;
   }
   std::optional<Container> container = load(args.positional[0], err);
