@@ -145,10 +145,10 @@ TEST(Check, EveryFindingPointsAtItsStatementAndByte) {
        "source = tall)"},
       // The scroller's font and text
       {"buffer 1 at 0,0 size 160x14\nfx 0 scroller on 1\nset 0 font = abc\nend",
-       "show.tds:4:14: error: font chunk 10 is 3 rows high, but the scroller draws from row 12 of "
+       "show.tds:4:14: error: font 'abc' is 3 rows high, but the scroller draws from row 12 of "
        "buffer 1 (14 rows): 2 rows fit (byte 24: set 0 font = abc)"},
       {"fx 0 scroller on 0\nset 0 font = broad\nend",
-       "show.tds:3:14: error: font chunk 11 has a glyph 33 pixels wide, so cells of 64: the "
+       "show.tds:3:14: error: font 'broad' has a glyph 33 pixels wide, so cells of 64: the "
        "scroller's margin holds cells of 32, for glyphs narrower than 32 (byte 14: set 0 font = "
        "broad)"},
       {"fx 0 scroller on 0\nset 0 text = bare\nend",

@@ -603,16 +603,18 @@ class Checker {
     if (widest_cell > 0 && font.cell_width > widest_cell) {
       const int count = std::clamp(font.glyph_count, 0, datafile::MAX_GLYPHS);
       const int widest = *std::max_element(font.advances.begin(), font.advances.begin() + count);
-      error(format_text("font chunk %u has a glyph %d pixels wide, so cells of %d: the %s's "
-                        "margin holds cells of %d, for glyphs narrower than %d",
-                        number, widest, font.cell_width, name.c_str(), widest_cell, widest_cell),
+      error(format_text("%s has a glyph %d pixels wide, so cells of %d: the %s's margin holds "
+                        "cells of %d, for glyphs narrower than %d",
+                        chunk_called("font", number).c_str(), widest, font.cell_width, name.c_str(),
+                        widest_cell, widest_cell),
             2);
     }
     if (int64_t{font.glyph_height} > int64_t{buffer.height} - first_row)
-      error(format_text("font chunk %u is %d rows high, but the %s draws from row %d of buffer %u "
+      error(format_text("%s is %d rows high, but the %s draws from row %d of buffer %u "
                         "(%u rows): %lld rows fit",
-                        number, font.glyph_height, name.c_str(), first_row, slot.buffer,
-                        buffer.height, std::max<long long>(0, int64_t{buffer.height} - first_row)),
+                        chunk_called("font", number).c_str(), font.glyph_height, name.c_str(),
+                        first_row, slot.buffer, buffer.height,
+                        std::max<long long>(0, int64_t{buffer.height} - first_row)),
             2);
   }
 
