@@ -34,12 +34,6 @@ TEST(Limits, WhatIsNotARegularFileOfSensibleSizeIsRefusedWithAMessage) {
       EXPECT_EQ(run.status, 1) << command << " " << c.file;
       EXPECT_EQ(run.err, c.file + ": error: cannot read: " + c.reason + "\n") << command;
     }
-  show.write("show.tds", "include \"pipe.dat\"\nend\n");
-  support::ToolRun build = run_dat(show, "build show.tds");
-  EXPECT_EQ(build.status, 1);
-  EXPECT_NE(build.err.find("show.tds:1:9: error: cannot read 'pipe.dat': it is not a regular"),
-            std::string::npos)
-      << build.err;
 }
 
 // Twenty-five files, each including the next twice: 2^24 readings of the last one.
