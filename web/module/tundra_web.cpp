@@ -16,6 +16,7 @@
 #include "engine/fatal.h"
 #include "engine/show.h"
 #include "sound/music.h"
+#include "web_console.h"
 
 #define EXPORT(name) extern "C" __attribute__((export_name(#name)))
 
@@ -62,6 +63,11 @@ struct Page {
 
 Page page;
 aa_context* screen = nullptr;
+
+// The loader's console while tundra_load runs: both its streams, kept in memory.
+FILE* console_stream = nullptr;
+char* said = nullptr;
+size_t said_size = 0;
 
 struct PageState : engine::DisplayState {};
 
@@ -117,6 +123,12 @@ bool noisy(uint32_t frame) {
 
 }  // namespace
 
+std::string web::console_so_far() {
+  if (console_stream == nullptr) return {};
+  std::fflush(console_stream);  // open_memstream's buffer and size are brought up to date
+  return std::string(said, said_size);
+}
+
 EXPORT(tundra_alloc) void* tundra_alloc(size_t size) {
   return std::malloc(size);
 }
@@ -141,13 +153,12 @@ EXPORT(tundra_load) int tundra_load(const uint8_t* bytes, size_t size, const cha
         aa_imgheight(screen) != PICTURE_HEIGHT)
       engine::fail("AA-lib: cannot make the 80 x 25 screen");
   }
-  char* said = nullptr;
-  size_t said_size = 0;
-  FILE* console_stream = open_memstream(&said, &said_size);
+  console_stream = open_memstream(&said, &said_size);
   engine::Console console{console_stream, console_stream};
   datafile::ChunkTable chunks =
       datafile::load_chunks(std::span<const uint8_t>(bytes, size), name, console);
   std::fclose(console_stream);
+  console_stream = nullptr;
   page.messages.assign(said, said_size);
   std::free(said);
 
