@@ -232,7 +232,8 @@ class WavSink : public Sink {
     if (!opened_) open_music(views.frame.show);
     sound::PcmFrame samples{};
     if (music_.music) {
-      // Frames arrive one after another from 0; a gap would be sought across, not shifted.
+      // Every frame is presented, from 0; should one be missed, the music still plays the
+      // frame it is given.
       if (music_.music->next_frame() != static_cast<int32_t>(views.frame.number))
         music_.music->seek(static_cast<int32_t>(views.frame.number));
       music_.music->render(samples);
@@ -241,7 +242,6 @@ class WavSink : public Sink {
     return written();
   }
   std::string finish(const aa_font*) override {
-    if (!opened_) open_music(nullptr);  // no frame came: say why the (empty) file is silent
     writer_->finish();
     return written();
   }
