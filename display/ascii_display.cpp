@@ -1,6 +1,7 @@
 // The ASCII-art display over AA-lib.
 #include "display/ascii_display.h"
 
+#include <X11/Xlib.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,7 +20,10 @@
 namespace display {
 namespace {
 
+class WindowNamer;
+
 struct AsciiState : TextBandState {
+  ~AsciiState() override;
   const uint32_t* frame_counter = nullptr;
   aa_context* context = nullptr;
   int picture_width = 0;
@@ -28,7 +32,8 @@ struct AsciiState : TextBandState {
   int resize_echo_polls = 0;
   // Why TERM cannot show the picture, if it cannot: AA-lib's terminal keyboards are not opened.
   std::optional<std::string> terminal_problem;
-  aa_renderparams start_params{};  // the show's, with AAOPTS's in their place
+  aa_renderparams start_params{};      // the show's, with AAOPTS's in their place
+  std::unique_ptr<WindowNamer> namer;  // until AA-lib's X window has been named
 };
 
 AsciiState& of(engine::DisplayDriver& display) {
@@ -114,6 +119,83 @@ aa_context* open_without_terminal(const aa_hardware_params& params) {
   return nullptr;
 }
 
+// --- The X window's name ------------------------------------------------------------------
+// AA-lib calls its X window "aa for X" and has no way to name it otherwise. The player renames
+// it from a connection of its own: the window of that name that was not there before the
+// context was made is ours.
+
+constexpr const char* AA_WINDOW_NAME = "aa for X";
+constexpr const char* WINDOW_NAME = "tundra";
+
+// The windows named "aa for X" among the root's children and theirs (a window manager puts
+// each client window in a frame of its own).
+std::vector<Window> aa_windows(Display* x, Window parent, int depth) {
+  std::vector<Window> found;
+  Window root = 0, parent_of = 0, *children = nullptr;
+  unsigned int count = 0;
+  if (XQueryTree(x, parent, &root, &parent_of, &children, &count) == 0) return found;
+  for (unsigned int i = 0; i < count; ++i) {
+    char* name = nullptr;
+    if (XFetchName(x, children[i], &name) != 0 && name != nullptr) {
+      if (std::strcmp(name, AA_WINDOW_NAME) == 0) found.push_back(children[i]);
+      XFree(name);
+    }
+    if (depth > 1)
+      for (Window inner : aa_windows(x, children[i], depth - 1)) found.push_back(inner);
+  }
+  if (children != nullptr) XFree(children);
+  return found;
+}
+
+// Windows of other programs may go while the tree is read: Xlib's own handler would end the
+// player over the error. Ours ignores it, for the length of one look at the tree.
+int ignore_x_error(Display*, XErrorEvent*) {
+  return 0;
+}
+
+class WindowNamer {
+ public:
+  // Notes AA-lib's windows before the context is made, when an X display is named at all.
+  WindowNamer() {
+    if (std::getenv("DISPLAY") == nullptr) return;
+    x_ = XOpenDisplay(nullptr);
+    if (x_ == nullptr) return;
+    XErrorHandler previous = XSetErrorHandler(ignore_x_error);
+    before_ = aa_windows(x_, DefaultRootWindow(x_), 2);
+    XSetErrorHandler(previous);
+  }
+  ~WindowNamer() { forget(); }
+  WindowNamer(const WindowNamer&) = delete;
+  WindowNamer& operator=(const WindowNamer&) = delete;
+
+  // AA-lib's requests reach the server when its connection flushes them, so the window may show
+  // only after a frame or two: each call looks again, a few frames long.
+  void name_new_window() {
+    if (x_ == nullptr) return;
+    XErrorHandler previous = XSetErrorHandler(ignore_x_error);
+    bool named = false;
+    for (Window window : aa_windows(x_, DefaultRootWindow(x_), 2))
+      if (std::find(before_.begin(), before_.end(), window) == before_.end()) {
+        XStoreName(x_, window, WINDOW_NAME);
+        named = true;
+      }
+    XSync(x_, False);
+    XSetErrorHandler(previous);
+    if (named || --tries_ == 0) forget();
+  }
+  void forget() {
+    if (x_ != nullptr) XCloseDisplay(x_);
+    x_ = nullptr;
+  }
+
+ private:
+  Display* x_ = nullptr;
+  std::vector<Window> before_;
+  int tries_ = 30;
+};
+
+AsciiState::~AsciiState() = default;
+
 void init(engine::DisplayDriver& display, int width, int height, int) {
   AsciiState& state = of(display);
   state.picture_width = width;
@@ -124,8 +206,11 @@ void init(engine::DisplayDriver& display, int width, int height, int) {
   limit_screen_size(aa_defparams);
   state.start_params = starting_render_params();
   state.terminal_problem = terminal_type_problem(std::getenv("TERM"));
+  state.namer = std::make_unique<WindowNamer>();
   state.context =
       state.terminal_problem ? open_without_terminal(aa_defparams) : aa_autoinit(&aa_defparams);
+  if (state.context == nullptr || std::strcmp(state.context->driver->shortname, "X11") != 0)
+    state.namer.reset();
   if (state.context != nullptr && !image_in_bounds(state.context)) close(display);
   if (state.context == nullptr && state.terminal_problem)
     engine::fail(
@@ -178,6 +263,7 @@ void present(engine::DisplayDriver& display) {
     put_band(state);
   }
   aa_flush(state.context);
+  if (state.namer) state.namer->name_new_window();
 }
 
 // AA-lib's terminal keyboards need standard input to be a terminal: without one, its slang
