@@ -60,29 +60,39 @@ void under_lock(DisplayDriver& display, Operation operation) {
   if (!state.closed) operation(*state.inner);
 }
 
+void guarded_close(DisplayDriver& display) {
+  under_lock(display, [](DisplayDriver& inner) { inner.close(inner); });
+}
+void guarded_init(DisplayDriver& display, int width, int height, int flags) {
+  under_lock(display, [&](DisplayDriver& inner) {
+    inner.init(inner, width, height, flags);
+    guarded(display).opened = true;
+  });
+}
+void guarded_set_framebuffer(DisplayDriver& display, void* block) {
+  under_lock(display, [&](DisplayDriver& inner) { inner.set_framebuffer(inner, block); });
+}
+void guarded_blit(DisplayDriver& display, const Buffer& buffer) {
+  under_lock(display, [&](DisplayDriver& inner) { inner.blit(inner, buffer); });
+}
+void guarded_present(DisplayDriver& display) {
+  under_lock(display, [](DisplayDriver& inner) { inner.present(inner); });
+}
+void guarded_start(DisplayDriver& display) {
+  under_lock(display, [](DisplayDriver& inner) { inner.start(inner); });
+}
+int guarded_poll_quit(DisplayDriver& display) {
+  int quit = 1;  // a display the watcher closed has nothing more to show
+  under_lock(display, [&](DisplayDriver& inner) { quit = inner.poll_quit(inner); });
+  return quit;
+}
+
 std::unique_ptr<DisplayDriver> guard_display(std::unique_ptr<DisplayDriver> inner) {
   auto state = std::make_unique<GuardedDisplay>();
   state->inner = std::move(inner);
   return std::make_unique<DisplayDriver>(
-      DisplayDriver{[](DisplayDriver& d) { under_lock(d, [](DisplayDriver& i) { i.close(i); }); },
-                    [](DisplayDriver& d, int width, int height, int flags) {
-                      under_lock(d, [&](DisplayDriver& i) { i.init(i, width, height, flags); });
-                      guarded(d).opened = true;
-                    },
-                    [](DisplayDriver& d, void* block) {
-                      under_lock(d, [&](DisplayDriver& i) { i.set_framebuffer(i, block); });
-                    },
-                    [](DisplayDriver& d, const Buffer& buffer) {
-                      under_lock(d, [&](DisplayDriver& i) { i.blit(i, buffer); });
-                    },
-                    [](DisplayDriver& d) { under_lock(d, [](DisplayDriver& i) { i.present(i); }); },
-                    [](DisplayDriver& d) { under_lock(d, [](DisplayDriver& i) { i.start(i); }); },
-                    [](DisplayDriver& d) {
-                      int quit = 1;
-                      under_lock(d, [&](DisplayDriver& i) { quit = i.poll_quit(i); });
-                      return quit;
-                    },
-                    std::move(state)});
+      DisplayDriver{guarded_close, guarded_init, guarded_set_framebuffer, guarded_blit,
+                    guarded_present, guarded_start, guarded_poll_quit, std::move(state)});
 }
 
 class QuitWatch {
@@ -148,8 +158,9 @@ class QuitWatch {
     sigemptyset(&only);
     sigaddset(&only, signal_number);
     pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
-    raise(signal_number);
-    _exit(128 + signal_number);  // a signal whose default is not to end the process
+    // SIGQUIT's own ending would dump core, which the player never asked for.
+    if (signal_number != SIGQUIT) raise(signal_number);
+    _exit(128 + signal_number);
   }
 
   const FrameClock& clock_;
