@@ -205,7 +205,7 @@ void init(engine::DisplayDriver& display, int width, int height, int) {
   aa_parseoptions(&aa_defparams, &scratch, nullptr, nullptr);
   limit_screen_size(aa_defparams);
   state.start_params = starting_render_params();
-  state.terminal_problem = terminal_type_problem(std::getenv("TERM"));
+  state.terminal_problem = terminfo_problem(std::getenv("TERM"));
   state.namer = std::make_unique<WindowNamer>();
   state.context =
       state.terminal_problem ? open_without_terminal(aa_defparams) : aa_autoinit(&aa_defparams);

@@ -60,6 +60,9 @@ std::optional<TerminalSize> terminal_size(int fd);
 // What keeps the terminal type `term` (TERM's value, null when unset) from showing a picture
 // (no clearing of the screen, no moving of the cursor), or nothing when it can.
 std::optional<std::string> terminal_type_problem(const char* term);
+// The same, and what keeps the terminfo database from telling curses and S-Lang how to do so:
+// a type it does not know, or one without those abilities.
+std::optional<std::string> terminfo_problem(const char* term);
 
 // --- Keyboard and screen --------------------------------------------------------------------
 

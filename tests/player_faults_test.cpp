@@ -71,6 +71,7 @@ TEST(PlayerTerminal, ATerminalTypeThatCannotShowThePictureIsSaidWithStatus255) {
   const std::string cases[] = {
       "TERM=dumb " TUNDRA_PLAYER,
       "env -u TERM " TUNDRA_PLAYER,
+      "TERM=no-such-terminal " TUNDRA_PLAYER,
       "TERM=dumb " TUNDRA_PLAYER " --display colour",
       "env -u TERM " TUNDRA_PLAYER " --display colour",
   };
