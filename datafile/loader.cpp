@@ -11,7 +11,7 @@
 #include "datafile/chunk.h"
 #include "datafile/container.h"
 #include "engine/fatal.h"
-#include "engine/show_file.h"
+#include "engine/printable.h"
 
 namespace datafile {
 namespace {
