@@ -16,6 +16,10 @@ inline constexpr int DEFAULT_EVERY = 1;         // --png and --ascii-png: every 
 inline constexpr int DEFAULT_SHEET_EVERY = 33;  // --sheet: one thumbnail a second (33 x 30 ms)
 inline constexpr int DEFAULT_SCALE = 4;
 inline constexpr int MAX_SCALE = 32;
+// --video: a standard screen, and a limit that keeps a frame's buffers modest.
+inline constexpr int DEFAULT_VIDEO_WIDTH = 1280;
+inline constexpr int DEFAULT_VIDEO_HEIGHT = 720;
+inline constexpr int MAX_VIDEO_SIDE = 4096;
 
 // The name that sends an output file to standard output.
 inline constexpr const char* STANDARD_OUTPUT = "-";
@@ -24,19 +28,23 @@ inline constexpr const char* STANDARD_OUTPUT = "-";
 enum class ShareView : uint8_t { ASCII, COLOUR };
 
 struct RenderOptions {
-  std::optional<uint32_t> frame_limit;      // --frames: frames 0 to N - 1, else until END
-  std::string raw_path;                     // --raw: RGB565 pictures, little-endian
-  std::string grey_path;                    // --grey: the low byte of each picture pixel
-  std::string ascii_path;                   // --ascii: the 80 x 25 text of each frame
-  std::string png_dir;                      // --png: colour pictures, one file a frame
-  std::string ascii_png_dir;                // --ascii-png: the text drawn in AA-lib's font
-  std::string sheet_path;                   // --sheet: thumbnails of both views in a grid
-  std::string gif_path;                     // --gif: the ASCII view as an animation
-  std::string ansi_path;                    // --ansi: the colour view's 80 x 25 cells as ANSI text
-  std::string colour_sheet_path;            // --colour-sheet: thumbnails of the colour view
-  std::string cast_path;                    // --cast: an asciicast recording of the terminal
-  std::string html_path;                    // --html: a web page that plays the recording
-  ShareView share_view = ShareView::ASCII;  // --display: the view --cast and --html record
+  std::optional<uint32_t> frame_limit;    // --frames: frames 0 to N - 1, else until END
+  std::string raw_path;                   // --raw: RGB565 pictures, little-endian
+  std::string grey_path;                  // --grey: the low byte of each picture pixel
+  std::string ascii_path;                 // --ascii: the 80 x 25 text of each frame
+  std::string png_dir;                    // --png: colour pictures, one file a frame
+  std::string ascii_png_dir;              // --ascii-png: the text drawn in AA-lib's font
+  std::string sheet_path;                 // --sheet: thumbnails of both views in a grid
+  std::string gif_path;                   // --gif: the ASCII view as an animation
+  std::string ansi_path;                  // --ansi: the colour view's 80 x 25 cells as ANSI text
+  std::string colour_sheet_path;          // --colour-sheet: thumbnails of the colour view
+  std::string cast_path;                  // --cast: an asciicast recording of the terminal
+  std::string html_path;                  // --html: a web page that plays the recording
+  std::string video_path;                 // --video: WebM or MP4, by the extension
+  int video_width = DEFAULT_VIDEO_WIDTH;  // --size: the video's frame, the picture letterboxed
+  int video_height = DEFAULT_VIDEO_HEIGHT;
+  std::optional<int> crf;                   // --crf: the video's quality, else the codec's default
+  ShareView share_view = ShareView::ASCII;  // --display: the view --cast, --html and --video show
   std::string title;                        // --title: the recording's title, else the file's name
   bool farewell = true;                     // --no-farewell: recordings end with the show
   bool stats = false;                       // --stats: a summary on standard output

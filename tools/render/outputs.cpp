@@ -8,6 +8,7 @@
 #include "tools/render/gif_writer.h"
 #include "tools/render/share_output.h"
 #include "tools/render/text_art.h"
+#include "tools/render/video_output.h"
 
 namespace tools::render {
 
@@ -251,6 +252,7 @@ constexpr SinkRow sink_rows[] = {
      pictures<&Options::ascii_png_dir, ascii_screen>},
     {"--sheet", given<&Options::sheet_path>, make<SheetSink>},
     {"--gif", given<&Options::gif_path>, make<GifSink>},
+    {"--video", given<&Options::video_path>, make<VideoOutput>},
 };
 
 }  // namespace

@@ -1,0 +1,147 @@
+// tundra-render --video: the files read back by ffprobe and ffmpeg (streams, codecs, rate,
+// lengths, a decoded frame against --ascii-png's picture of it), and failures that leave nothing.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <map>
+#include <sstream>
+
+#include "support/process.h"
+#include "support/render_harness.h"
+#include "tools/render/video_encoder.h"
+
+namespace {
+
+using support::ShowDir;
+
+support::ProgramRun render(const ShowDir& show, const std::string& arguments) {
+  return support::run_in(show.dir.path, TUNDRA_RENDER " " + arguments);
+}
+
+// ffprobe's answers for each stream, by codec type, and the file's duration.
+struct Probe {
+  std::map<std::string, std::map<std::string, std::string>> streams;
+  double duration = 0;
+};
+
+Probe probe(const std::string& path) {
+  const std::string text = support::run_command(
+      "ffprobe -v error -show_entries stream=codec_type,codec_name,r_frame_rate,pix_fmt "
+      "-show_entries format=duration " +
+      support::shell_quote(path));
+  Probe result;
+  std::map<std::string, std::string> stream;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    if (line == "[/STREAM]") {
+      const std::string type = stream["codec_type"];
+      result.streams[type] = std::exchange(stream, {});
+    }
+    const size_t equals = line.find('=');
+    if (equals == std::string::npos) continue;
+    const std::string key = line.substr(0, equals), value = line.substr(equals + 1);
+    if (key == "duration") result.duration = std::atof(value.c_str());
+    stream[key] = value;
+  }
+  return result;
+}
+
+TEST(RenderVideo, EachFormatHoldsItsCodecsAtThirtyMillisecondsAFrame) {
+  struct Case {
+    const char* name;
+    const char* video_codec;
+    const char* audio_codec;
+  };
+  const Case cases[] = {{"x.webm", "vp9", "opus"}, {"x.mp4", "h264", "aac"}};
+  ShowDir show(support::busy_show(300));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto result = render(show, std::string("--size 320x200 --video ") + c.name);
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err.find("video frame"), std::string::npos);  // no progress off a terminal
+    const Probe found = probe(show.file(c.name));
+    auto& video = found.streams.at("video");
+    EXPECT_EQ(video.at("codec_name"), c.video_codec);
+    EXPECT_EQ(video.at("r_frame_rate"), "100/3");
+    EXPECT_EQ(video.at("pix_fmt"), "yuv420p");
+    EXPECT_NEAR(found.duration, 9.0, 0.03);
+    EXPECT_EQ(found.streams.count("audio"), 0u);  // the show has no music
+  }
+}
+
+// The mean square difference of two grey pictures of one size, as PSNR in decibels.
+double psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+  double sum = 0;
+  for (size_t i = 0; i < a.size(); ++i) sum += (double(a[i]) - b[i]) * (double(a[i]) - b[i]);
+  const double mse = sum / double(a.size());
+  return mse == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse);
+}
+
+TEST(RenderVideo, ADecodedFrameIsTheAsciiPngOfThatFrameScaledByWholePixels) {
+  ShowDir show(support::busy_show(40));
+  // 1280 x 800 is the 640 x 400 screen twice over: each picture pixel is a 2 x 2 block.
+  auto result = render(show, "--size 1280x800 --video x.mp4 --ascii-png pictures --every 30");
+  ASSERT_EQ(result.status, 0) << result.err;
+  auto png = support::read_png(show.file("pictures/frame-00030.png"));
+  ASSERT_TRUE(png && png->width == 640 && png->height == 400 && png->channels == 1);
+  const std::string decoded =
+      support::run_command("ffmpeg -v error -i " + support::shell_quote(show.file("x.mp4")) +
+                           " -vf 'select=eq(n\\,30)' -frames:v 1 -pix_fmt gray -f rawvideo -");
+  ASSERT_EQ(decoded.size(), 1280u * 800u);
+  std::vector<uint8_t> shrunk(png->bytes.size());
+  for (int y = 0; y < 400; ++y)
+    for (int x = 0; x < 640; ++x) {
+      int sum = 0;
+      for (int dy = 0; dy < 2; ++dy)
+        for (int dx = 0; dx < 2; ++dx)
+          sum += static_cast<uint8_t>(decoded[size_t(2 * y + dy) * 1280 + 2 * x + dx]);
+      shrunk[size_t(y) * 640 + x] = static_cast<uint8_t>(sum / 4);
+    }
+  EXPECT_GT(psnr(shrunk, png->bytes), 30.0);
+}
+
+TEST(RenderVideo, AFailedVideoSaysWhyAndLeavesNothing) {
+  struct Case {
+    const char* arguments;
+    int status;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"--video full.webm", 1, "cannot write full.webm: No space left on device"},
+      {"--video gone/x.mp4", 1, "cannot create gone/x.mp4"},
+      {"--video x.avi", 2, "names a .webm or .mp4 file"},
+      {"--video x.webm nothing.dat", 255, "no video written to x.webm"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    ShowDir show(support::busy_show(20));
+    std::filesystem::create_symlink("/dev/full", show.file("full.webm"));
+    auto result = render(show, c.arguments);
+    EXPECT_EQ(result.status, c.status);
+    EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(show.dir.path))
+      left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{".stderr", "data", "full.webm"}));
+  }
+
+  // An encoder the library lacks is named, and its file removed with it.
+  support::TempDir dir;
+  {
+    std::string error;
+    auto file = tools::render::OutputFile::create(dir.path + "/x.webm", error);
+    ASSERT_TRUE(file) << error;
+    tools::render::VideoSettings settings;
+    settings.codecs = {"webm", "no-such-encoder", "libopus", 32};
+    settings.width = 64;
+    settings.height = 40;
+    tools::render::VideoEncoder encoder;
+    EXPECT_EQ(encoder.open(*file, settings),
+              "cannot write " + dir.path + "/x.webm: this FFmpeg has no encoder no-such-encoder");
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path));
+}
+
+}  // namespace
