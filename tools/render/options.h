@@ -28,28 +28,31 @@ inline constexpr const char* STANDARD_OUTPUT = "-";
 enum class ShareView : uint8_t { ASCII, COLOUR };
 
 struct RenderOptions {
-  std::optional<uint32_t> frame_limit;    // --frames: frames 0 to N - 1, else until END
-  std::string raw_path;                   // --raw: RGB565 pictures, little-endian
-  std::string grey_path;                  // --grey: the low byte of each picture pixel
-  std::string ascii_path;                 // --ascii: the 80 x 25 text of each frame
-  std::string png_dir;                    // --png: colour pictures, one file a frame
-  std::string ascii_png_dir;              // --ascii-png: the text drawn in AA-lib's font
-  std::string sheet_path;                 // --sheet: thumbnails of both views in a grid
-  std::string gif_path;                   // --gif: the ASCII view as an animation
-  std::string ansi_path;                  // --ansi: the colour view's 80 x 25 cells as ANSI text
-  std::string colour_sheet_path;          // --colour-sheet: thumbnails of the colour view
-  std::string cast_path;                  // --cast: an asciicast recording of the terminal
-  std::string html_path;                  // --html: a web page that plays the recording
-  std::string video_path;                 // --video: WebM or MP4, by the extension
-  int video_width = DEFAULT_VIDEO_WIDTH;  // --size: the video's frame, the picture letterboxed
-  int video_height = DEFAULT_VIDEO_HEIGHT;
-  std::optional<int> crf;                   // --crf: the video's quality, else the codec's default
-  ShareView share_view = ShareView::ASCII;  // --display: the view --cast, --html and --video show
+  std::optional<uint32_t> frame_limit;      // --frames: frames 0 to N - 1, else until END
+  std::string raw_path;                     // --raw: RGB565 pictures, little-endian
+  std::string grey_path;                    // --grey: the low byte of each picture pixel
+  std::string ascii_path;                   // --ascii: the 80 x 25 text of each frame
+  std::string png_dir;                      // --png: colour pictures, one file a frame
+  std::string ascii_png_dir;                // --ascii-png: the text drawn in AA-lib's font
+  std::string sheet_path;                   // --sheet: thumbnails of both views in a grid
+  std::string gif_path;                     // --gif: the ASCII view as an animation
+  std::string ansi_path;                    // --ansi: the colour view's 80 x 25 cells as ANSI text
+  std::string colour_sheet_path;            // --colour-sheet: thumbnails of the colour view
+  std::string cast_path;                    // --cast: an asciicast recording of the terminal
+  std::string html_path;                    // --html: a web page that plays the recording
+  ShareView share_view = ShareView::ASCII;  // --display: the view --cast and --html record
   std::string title;                        // --title: the recording's title, else the file's name
   bool farewell = true;                     // --no-farewell: recordings end with the show
   bool stats = false;                       // --stats: a summary on standard output
   std::optional<int> every;                 // --every: 1 for pictures, 33 for the sheet by default
   int scale = DEFAULT_SCALE;                // --scale: pixels a side per picture pixel in --png
+
+  // --video: WebM or MP4 by the extension, of the view --display picks, on a frame of --size
+  // with the picture letterboxed, at --crf's quality (else the codec's default).
+  std::string video_path;
+  int video_width = DEFAULT_VIDEO_WIDTH;
+  int video_height = DEFAULT_VIDEO_HEIGHT;
+  std::optional<int> crf;
 
   int png_every() const { return every.value_or(DEFAULT_EVERY); }
   int sheet_every() const { return every.value_or(DEFAULT_SHEET_EVERY); }
