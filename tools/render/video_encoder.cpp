@@ -309,6 +309,7 @@ std::string VideoEncoder::add_sound(std::span<const int16_t> samples) {
   const int count = int(samples.size() / sound::CHANNELS);
   const int room = swr_get_out_samples(s.resample, count);
   if (room < 0) return s.error("resample", room);
+  if (room == 0) return {};  // nothing in, nothing held back
   uint8_t** converted = nullptr;
   int code = av_samples_alloc_array_and_samples(&converted, nullptr, sound::CHANNELS, room,
                                                 s.audio->sample_fmt, 0);
