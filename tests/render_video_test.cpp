@@ -68,6 +68,13 @@ TEST(RenderVideo, EachFormatHoldsItsCodecsAtThirtyMillisecondsAFrame) {
     EXPECT_NEAR(found.duration, 9.0, 0.03);
     EXPECT_EQ(found.streams.count("audio"), 0u);  // the show has no music
   }
+  // On a terminal (script(1) gives it one), a line of progress redrawn in place.
+  const std::string seen = support::run_command(
+      "cd " + support::shell_quote(show.dir.path) + " && script -qec " +
+      support::shell_quote(TUNDRA_RENDER " --frames 40 --size 64x40 --video y.webm") +
+      " /dev/null");
+  EXPECT_NE(seen.find("\ntundra-render: video frame 1 of 40 (2%), "), std::string::npos) << seen;
+  EXPECT_NE(seen.find(" s left\r\nengine  : Stopping\r\n"), std::string::npos) << seen;
 }
 
 // The mean square difference of two grey pictures of one size, as PSNR in decibels.

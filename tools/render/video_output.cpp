@@ -125,7 +125,7 @@ std::string VideoOutput::add(FrameViews& views) {
   }
   std::string error =
       encoder_.add_picture(letterbox(picture, *box_, settings_.width, settings_.height));
-  show_progress(false);
+  show_progress();
   return error;
 }
 
@@ -141,34 +141,30 @@ std::string VideoOutput::finish(const aa_font* font) {
       error = encoder_.add_picture(letterbox(blank, *box_, settings_.width, settings_.height));
     if (!error.empty()) return error;
   }
-  show_progress(true);
   return encoder_.finish();
 }
 
-void VideoOutput::show_progress(bool last) {
+void VideoOutput::show_progress() {
   if (!progress_) return;
   const auto now = std::chrono::steady_clock::now();
-  if (!last && now - shown_ < PROGRESS_INTERVAL) return;
+  if (progress_lines_ > 0 && now - shown_ < PROGRESS_INTERVAL) return;
   shown_ = now;
-  if (last) {
-    std::fputs("\r\033[K", stderr);  // the line goes: the render's own messages follow
-    return;
-  }
   const int64_t done = encoder_.frames();
   const double seconds = std::chrono::duration<double>(now - began_).count();
   char line[160];
   if (options_.frame_limit && *options_.frame_limit > 0) {
     const int64_t total = *options_.frame_limit;
-    const double left = done > 0 ? seconds * double(total - done) / double(done) : 0.0;
-    std::snprintf(line, sizeof line,
-                  "\r\033[Ktundra-render: video frame %lld of %lld (%d%%), %.0f s left",
+    const double left = seconds * double(total - done) / double(done);
+    std::snprintf(line, sizeof line, "tundra-render: video frame %lld of %lld (%d%%), %.0f s left",
                   static_cast<long long>(done), static_cast<long long>(total),
                   static_cast<int>(100 * done / total), left);
   } else {
-    std::snprintf(line, sizeof line, "\r\033[Ktundra-render: video frame %lld, %.1f s of the show",
+    std::snprintf(line, sizeof line, "tundra-render: video frame %lld, %.1f s of the show",
                   static_cast<long long>(done), double(done) * 0.03);
   }
-  std::fputs(line, stderr);
+  // The line is redrawn in place from the line below it, where the cursor rests: the engine's
+  // own lines (its "Stopping" when the show ends) then come under it instead of into it.
+  std::fprintf(stderr, "%s%s\n", progress_lines_++ > 0 ? "\033[A\r\033[K" : "", line);
 }
 
 }  // namespace tools::render

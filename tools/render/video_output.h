@@ -47,7 +47,7 @@ class VideoOutput : public Sink {
  private:
   std::string start(const Image& first_picture);
   Image picture_of(FrameViews& views);
-  void show_progress(bool last);
+  void show_progress();
 
   const RenderOptions& options_;
   VideoSettings settings_;
@@ -59,6 +59,7 @@ class VideoOutput : public Sink {
   std::optional<Letterbox> box_;
   // The one-line progress display, on a terminal only.
   bool progress_ = false;
+  int64_t progress_lines_ = 0;
   std::chrono::steady_clock::time_point began_, shown_;
 };
 
