@@ -1,6 +1,13 @@
 // Reading command lines against a table of options, and the texts every program prints alike.
 #include "engine/command_line.h"
 
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+#include <stdio_ext.h>
+
 namespace engine {
 
 const char* const VERSION = TUNDRA_VERSION;
@@ -36,6 +43,19 @@ void add_option_lines(std::string& text, std::string_view label, std::string_vie
   }
 }
 
+// Every program answers --help and --version on standard output and then returns 0; a full
+// disk or a closed pipe would pass unseen, since stdio keeps the text until the program ends.
+// So once one of them is asked for, the program's end checks standard output and, if the text
+// could not be written, ends with status 1 instead, whichever program it is.
+void check_standard_output() {
+  if (finish_output(stdout, stderr, program_invocation_short_name, 0) != 0) std::_Exit(1);
+}
+
+void check_standard_output_at_exit() {
+  static std::once_flag registered;
+  std::call_once(registered, [] { std::atexit(check_standard_output); });
+}
+
 }  // namespace
 
 Arguments read_arguments(const std::vector<std::string>& words, std::span<const OptionText> options,
@@ -62,6 +82,7 @@ Arguments read_arguments(const std::vector<std::string>& words, std::span<const 
     if (name == HELP_OPTION || name == HELP_SHORT || name == VERSION_OPTION) {
       if (equals != std::string_view::npos) return mistake(std::string(name) + " takes no value");
       arguments.request = name == VERSION_OPTION ? Request::VERSION : Request::HELP;
+      check_standard_output_at_exit();
       return arguments;
     }
     size_t index = 0;
@@ -122,6 +143,19 @@ std::string format_options(std::span<const OptionText> options) {
                    "print this text and exit");
   add_option_lines(text, VERSION_OPTION, "print the version and exit");
   return text;
+}
+
+int finish_output(FILE* out, FILE* err, std::string_view program, int status) {
+  errno = 0;
+  const bool flushed = std::fflush(out) == 0;
+  const int error = errno;
+  if (flushed && !std::ferror(out)) return status;
+  std::fprintf(err, "%s: cannot write standard output: %s\n", std::string(program).c_str(),
+               error != 0 ? std::strerror(error) : "write error");
+  // What could not be written is dropped, so that it is not tried, and reported, again at exit.
+  __fpurge(out);
+  std::clearerr(out);
+  return 1;
 }
 
 int report_usage_error(FILE* err, std::string_view program, std::string_view error,

@@ -83,6 +83,11 @@ std::string usage_line(std::string_view program, std::span<const OptionText> opt
 // The option lines of --help: the program's options, then --help and --version.
 std::string format_options(std::span<const OptionText> options);
 
+// Flushes `out`, a program's standard output; if what was printed on it could not be written
+// (a full disk, a closed pipe), says so on `err` and returns 1, else `status`. Programs need not
+// call it after --help and --version: reading either arranges the same check at exit.
+int finish_output(FILE* out, FILE* err, std::string_view program, int status);
+
 // Prints "PROGRAM: ERROR", the usage line and where to read more on `err`; returns USAGE_STATUS.
 int report_usage_error(FILE* err, std::string_view program, std::string_view error,
                        std::string_view usage);

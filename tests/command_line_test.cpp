@@ -320,7 +320,7 @@ TEST(DatConventions, HelpVersionAndMistakes) {
                      "tundra-dat: list takes no option -o", "usage: tundra-dat list FILE.dat");
   expect_usage_error(run_in(dir.path, TUNDRA_DAT " extract x.dat"),
                      "tundra-dat: extract needs FILE.dat DIR",
-                     "usage: tundra-dat extract FILE.dat DIR");
+                     "usage: tundra-dat extract FILE.dat DIR [--force]");
   expect_usage_error(run_in(dir.path, TUNDRA_DAT " check a.dat b.dat"),
                      "tundra-dat: check: unexpected argument 'b.dat'",
                      "usage: tundra-dat check FILE.dat|SHOW.tds [--strict]");
@@ -330,7 +330,7 @@ TEST(DatConventions, HelpVersionAndMistakes) {
 
 // A show of one picture and 40 frames: chunk 0 the script, chunk 1 the image.
 const char* const FORTY_FRAMES =
-    "image sky \"sky.png\"\n"
+    "image sky \"sky.png\" grey\n"
     "buffer 0 at 0,0 size 160x50\n"
     "fx 0 still on 0\n"
     "set 0 image = sky\n"

@@ -118,4 +118,24 @@ TEST(InstalledTree, WithNoShowAnywhereThePlayerSaysWhereItLooked) {
                 " (the installed show's); name the data file to play on the command line\n");
 }
 
+// The package's copyright file, in Debian's machine-readable format: Tundra's own files under
+// GPL-3+, the bundled web player (where npm could fetch it) under its own paragraph and licences,
+// and each licence named with its text in a paragraph of its own.
+TEST(InstalledTree, ItsCopyrightFileNamesTheLicencesOfWhatItCarries) {
+  InstalledTree tree;
+  const std::string text = support::read_file(tree.path("share/doc/tundra/copyright"));
+  EXPECT_TRUE(text.starts_with(
+      "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"));
+  EXPECT_NE(text.find("\n\nFiles: *\nCopyright: 2026 Tundra developers\nLicense: GPL-3+\n"),
+            std::string::npos);
+  const std::string web = "share/tundra/web/asciinema-player.min.js";
+  EXPECT_EQ(fs::exists(tree.path(web)), TUNDRA_HAVE_WEB == 1);
+  const size_t paragraph = text.find("\n\nFiles: usr/share/tundra/web/*\n");
+  ASSERT_NE(paragraph, std::string::npos);
+  EXPECT_NE(text.find("\nLicense: Apache-2.0 and MIT\n", paragraph), std::string::npos);
+  for (const char* licence : {"GPL-3+", "Apache-2.0", "MIT"})
+    EXPECT_NE(text.find(std::string("\n\nLicense: ") + licence + "\n "), std::string::npos)
+        << licence;
+}
+
 }  // namespace

@@ -60,13 +60,24 @@ int lit_characters(const std::string& text) {
 // The preview in a pane, started from an interactive shell as an author starts it: the shell
 // keeps the terminal's modes from before and after, and the exit status, and then says
 // "shell-is-42".
+// ALONE starts it as a job of its own, which the shell can stop and continue.
+enum class Launch { IN_A_LIST, ALONE };
+
 struct PanePreview {
-  PanePreview(const ShowDir& show, int columns, int rows, const std::string& options = "")
+  PanePreview(const ShowDir& show, int columns, int rows, const std::string& options = "",
+              Launch launch = Launch::IN_A_LIST)
       : dir(show.dir.path), pane(columns, rows), rows(rows) {
-    pane.type("cd " + support::shell_quote(dir) +
-              " && stty -g > modes-before && sh -c 'echo $$ > pid; exec " TUNDRA_DAT
-              " play show.tds " +
-              options + "'; echo $? > status; stty -g > modes-after; echo shell-is-$((40 + 2))");
+    // A script of its own, so that the options may hold any quotes.
+    show.write("launch", "echo $$ > pid; exec " TUNDRA_DAT " play show.tds " + options + "\n");
+    const std::string preview = "sh launch";
+    const std::string cd = "cd " + support::shell_quote(dir) + " && stty -g > modes-before";
+    if (launch == Launch::ALONE) {
+      pane.type(cd);
+      pane.type(preview);
+      return;
+    }
+    pane.type(cd + " && " + preview +
+              "; echo $? > status; stty -g > modes-after; echo shell-is-$((40 + 2))");
   }
 
   std::vector<std::string> screen() {
@@ -112,6 +123,11 @@ struct PanePreview {
   bool modes_restored() {
     const std::string before = support::read_file(dir + "/modes-before");
     return !before.empty() && before == support::read_file(dir + "/modes-after");
+  }
+  // The main screen back, with its cursor showing.
+  bool screen_given_back() {
+    return support::run_command("tmux -L " + pane.server +
+                                " display-message -p '#{alternate_on}#{cursor_flag}'") == "01\n";
   }
   pid_t pid() { return static_cast<pid_t>(std::stol(support::read_file(dir + "/pid"))); }
 
@@ -228,17 +244,103 @@ TEST(PreviewInTerminal, ATerminalSmallerThanThePictureStillFitsAndSigtermEndsWit
   EXPECT_TRUE(preview.modes_restored());
 }
 
-TEST(PreviewInTerminal, IntAndHupEndItWith128PlusTheSignalOnARestoredTerminal) {
-  for (int signal_number : {SIGINT, SIGHUP}) {
-    SCOPED_TRACE(strsignal(signal_number));
+TEST(PreviewInTerminal, AClosedTerminalEndsIt) {
+  ShowDir show;
+  show.write("show.tds", long_show("0x00FF"));
+  PanePreview preview(show, 80, 25);
+  ASSERT_TRUE(preview.status_has("playing")) << preview.pane.screen();
+  const pid_t pid = preview.pid();
+  support::run_command("tmux -L " + preview.pane.server + " kill-session");
+  // The bound is generous: a preview that misses the hang-up never ends.
+  EXPECT_TRUE(support::wait_until([&] { return !support::process_alive(pid, "tundra-dat"); }, 5));
+}
+
+TEST(PreviewInTerminal, CtrlZGivesTheTerminalBackAndFgTakesItAgain) {
+  ShowDir show;
+  show.write("show.tds", long_show("0x00FF"));
+  PanePreview preview(show, 80, 25, "", Launch::ALONE);
+  ASSERT_TRUE(preview.status_has("playing")) << preview.pane.screen();
+
+  preview.pane.key("C-z");
+  ASSERT_TRUE(support::wait_until(  // before the shell is typed to, not the preview
+      [&] { return preview.pane.screen().find("Stopped") != std::string::npos; }, 10));
+  preview.pane.type("stty -g > modes-after; echo shell-is-$((40 + 2))");
+  ASSERT_TRUE(preview.shell_back()) << preview.pane.screen();
+  EXPECT_TRUE(preview.modes_restored());
+  EXPECT_TRUE(preview.screen_given_back());
+
+  // Continued, it takes keys again: q ends it.
+  preview.pane.type("fg; echo status-$?-$((1 + 1))");
+  ASSERT_TRUE(preview.status_has("playing")) << preview.pane.screen();
+  preview.pane.key("q");
+  EXPECT_TRUE(support::wait_until(
+      [&] { return preview.pane.screen().find("status-0-2") != std::string::npos; }, 10))
+      << preview.pane.screen();
+}
+
+// Frames that take long to make (a crowd of blobs; tens of milliseconds each): a seek to its
+// point at 30 s takes far longer than any test waits.
+constexpr const char* SLOW_SHOW =
+    "buffer 0 as screen at 0,0 size 160x50\n"
+    "fx 0 as crowd blobs on screen\n"
+    "set crowd count = 65535\n"
+    "start crowd\n"
+    "at 30s\n"
+    "at 60s\n"
+    "end\n";
+
+TEST(PreviewInTerminal, ASaveWhileAReloadReplaysAfterARebuildIsReloadedToo) {
+  ShowDir show;
+  show.write("show.tds", SLOW_SHOW);
+  PanePreview preview(show, 80, 25, "--at 3s --rebuild 'touch rebuilt'");
+  ASSERT_TRUE(preview.status_has("playing", 30)) << preview.pane.screen();
+  preview.pane.key("Space");
+  ASSERT_TRUE(preview.status_has("paused")) << preview.status_line();
+  // r rebuilds, then replays the hundred slow frames before the one showing: seconds.
+  std::filesystem::remove(show.path("rebuilt"));
+  preview.pane.key("r");
+  ASSERT_TRUE(
+      support::wait_until([&] { return std::filesystem::exists(show.path("rebuilt")); }, 10));
+  support::wait_until([] { return false; }, 0.5);  // into the replay
+  save(show, "show.tds", std::string(SLOW_SHOW) + "# saved\n");
+  EXPECT_TRUE(preview.status_has("reload 3: ok", 30)) << preview.status_line();
+  preview.pane.key("q");
+  ASSERT_TRUE(preview.shell_back()) << preview.pane.screen();
+}
+
+// Each way out, at rest or in the middle of long work (the bound below is generous: without a
+// way out the work goes on for a minute), gives the terminal back as it was found.
+TEST(PreviewInTerminal, QuitSignalsAndQEndItWhereverItIsWithTheTerminalGivenBack) {
+  const std::string rebuild = "--rebuild 'test -e started && sleep 60; touch started'";
+  struct Case {
+    int signal_number;  // or 0 for the key q
+    std::string show, options;
+    const char* key;  // typed first: Space sleeps between keys, PageDown and r work long
+  };
+  for (const Case& sent :
+       {Case{SIGINT, long_show("0x00FF"), "--display colour", ""},
+        Case{SIGHUP, long_show("0x00FF"), "--display colour", ""},
+        Case{SIGTERM, long_show("0x00FF"), "", "Space"}, Case{SIGQUIT, long_show("0x00FF"), "", ""},
+        Case{SIGTERM, SLOW_SHOW, "", "PageDown"}, Case{0, SLOW_SHOW, "", "PageDown"},
+        Case{SIGINT, long_show("0x00FF"), rebuild, "r"}}) {
+    SCOPED_TRACE(std::to_string(sent.signal_number) + " after " + sent.key);
     ShowDir show;
-    show.write("show.tds", long_show("0x00FF"));
-    PanePreview preview(show, 80, 25, "--display colour");
+    show.write("show.tds", sent.show);
+    PanePreview preview(show, 80, 25, sent.options);
     ASSERT_TRUE(preview.status_has("playing")) << preview.pane.screen();
-    ASSERT_EQ(kill(preview.pid(), signal_number), 0);
-    ASSERT_TRUE(preview.shell_back()) << preview.pane.screen();
-    EXPECT_EQ(preview.status(), std::to_string(128 + signal_number) + "\n");
+    if (*sent.key != '\0') preview.pane.key(sent.key);
+    support::wait_until([] { return false; }, 1);
+    if (sent.signal_number != 0)
+      ASSERT_EQ(kill(preview.pid(), sent.signal_number), 0);
+    else
+      preview.pane.key("q");
+    ASSERT_TRUE(support::wait_until(
+        [&] { return preview.pane.screen().find("shell-is-42\n") != std::string::npos; }, 10))
+        << preview.pane.screen();
+    EXPECT_EQ(preview.status(),
+              std::to_string(sent.signal_number ? 128 + sent.signal_number : 0) + "\n");
     EXPECT_TRUE(preview.modes_restored());
+    EXPECT_TRUE(preview.screen_given_back());
   }
 }
 
@@ -277,8 +379,10 @@ TEST(PreviewInTerminal, APausedPictureIsDrawnAgainAtTheNewSizeOfAResizedTerminal
 support::ToolRun play(const std::string& dir, const std::string& arguments) {
   support::ToolRun run;
   const std::string err = dir + "/err.txt";
-  run.out = support::run_command("cd " + support::shell_quote(dir) + " && " TUNDRA_DAT " play " +
-                                     arguments + " 2>" + support::shell_quote(err) + " </dev/null",
+  // The timeout ends a preview that would wait for keys that cannot come.
+  run.out = support::run_command("cd " + support::shell_quote(dir) +
+                                     " && timeout -s KILL 20 " TUNDRA_DAT " play " + arguments +
+                                     " 2>" + support::shell_quote(err) + " </dev/null",
                                  &run.status);
   run.err = support::read_file(err);
   return run;
@@ -296,6 +400,12 @@ TEST(PreviewCommandLine, ASourceThatDoesNotCompileAtTheStartIsNamedWithItsLine) 
   support::ToolRun missing = play(show.dir.path, "nowhere.tds");
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find("nowhere.tds"), std::string::npos) << missing.err;
+
+  // Without a terminal to read keys from nothing could end it but a signal.
+  show.write("fine.tds", long_show("0x00FF"));
+  support::ToolRun no_keys = play(show.dir.path, "fine.tds");
+  EXPECT_EQ(no_keys.status, 255);
+  EXPECT_NE(no_keys.err.find("standard input is not a terminal"), std::string::npos) << no_keys.err;
 
   EXPECT_EQ(play(show.dir.path, "").status, 2);
   EXPECT_EQ(play(show.dir.path, "show.tds --display nothing").status, 2);

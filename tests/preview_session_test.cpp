@@ -2,6 +2,7 @@
 // reloaded after edits, on a recording display; and the shipped show sought frame by frame
 // against what tundra-render writes for the same frames.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include "support/process.h"
 #include "support/tool_harness.h"
 #include "tools/preview/keys.h"
+#include "tools/preview/rebuild.h"
 #include "tools/preview/session.h"
 #include "tools/preview/status_line.h"
 #include "tools/render/render_display.h"
@@ -377,6 +379,47 @@ TEST(PreviewSession, ARebuildRunsWhenAWatchedSourceChangesAndItsFailureKeepsTheS
   Preview broken(failing);
   EXPECT_FALSE(broken.session.open());
   EXPECT_EQ(broken.session.outcome().error, "rebuild failed: exited with status 3: no such art");
+  // A count written over itself and a coloured message: the message, as the terminal shows it.
+  failing.rebuild =
+      "printf 'drawing 50%%\\r100%%\\r\\033[31mno such art\\033[0m\\n\\033[0m'; exit 3";
+  Preview coloured(failing);
+  EXPECT_FALSE(coloured.session.open());
+  EXPECT_EQ(coloured.session.outcome().error, "rebuild failed: exited with status 3: no such art");
+}
+
+TEST(PreviewSession, ADataFilePlaysAsItIsSoughtPausedAndSteppedItsPlacesInBytes) {
+  ShowDir show;
+  show.dir.write("show.dat", show.compile(painted_show("0x00FF")).data_file);
+  Preview preview(playing(show.path("show.dat")));
+  ASSERT_TRUE(preview.session.open(10, preview::Start::PAUSED)) << preview.session.outcome().error;
+  EXPECT_EQ(preview.pixel(0, 0), 0x00FF);
+  preview.session.step_forward();
+  EXPECT_EQ(preview.session.frame(), 11u);
+  preview.session.seek(1000);
+  EXPECT_EQ(preview.session.frame(), 66u);  // END at 2 s, frame 67
+  EXPECT_NE(preview::status_line(preview.session, 200).find("show.dat: script byte "),
+            std::string::npos);
+}
+
+TEST(PreviewRebuild, EndsWithItsShellAndStartsWithNoSignalHeldBack) {
+  // The preview holds its quit signals back while it works; the command does not inherit that.
+  sigset_t term, before;
+  sigemptyset(&term);
+  sigaddset(&term, SIGTERM);
+  sigprocmask(SIG_BLOCK, &term, &before);
+  const preview::RebuildResult killed = preview::run_rebuild("kill -TERM $$; echo survived");
+  sigprocmask(SIG_SETMASK, &before, nullptr);
+  EXPECT_EQ(killed.status, 128 + SIGTERM) << killed.output;
+
+  // What it leaves running keeps the output open, for longer than any test waits: the shell's
+  // exit is the end.
+  support::TempDir dir;
+  const auto start = std::chrono::steady_clock::now();
+  const preview::RebuildResult left =
+      preview::run_rebuild("sleep 60 & echo $! > " + dir.path + "/pid; echo made; exit 3");
+  kill(std::stoi(support::read_file(dir.path + "/pid")), SIGTERM);
+  EXPECT_EQ(left.summary(), "exited with status 3: made");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));  // not a minute
 }
 
 TEST(PreviewStatusLine, SaysFrameTimeStateWhereAndTheLastReloadInTheWidthGiven) {
@@ -409,6 +452,38 @@ TEST(PreviewStatusLine, SaysFrameTimeStateWhereAndTheLastReloadInTheWidthGiven) 
   preview.session.seek(1000);
   EXPECT_EQ(preview::status_line(preview.session, 60),
             "   49  0:01.47  end  reload 2 failed: show.tds:12:1: erro...");
+}
+
+TEST(PreviewStatusLine, ControlCharactersFromAFileNameOrASourceLineAreShownEscaped) {
+  ShowDir show;
+  const std::string scene = "\x1b]0;owned\x07.tds";  // would set the terminal's title
+  show.write(scene, "buffer 0 as screen at 0,0 size 160x50\nwait 100\n");
+  show.write("show.tds", "include \"" + scene + "\"\nend\n");
+  Preview preview(playing(show.path("show.tds")));
+  ASSERT_TRUE(preview.session.open(10, preview::Start::PAUSED)) << preview.session.outcome().error;
+  EXPECT_NE(preview::status_line(preview.session, 200).find("/\\x1B]0;owned\\x07.tds:2  "),
+            std::string::npos);
+  show.write(scene, "wait 100\n\x1b[2Jbogus\n");
+  preview.session.reload();
+  const std::string line = preview::status_line(preview.session, 200);
+  EXPECT_NE(line.find("\\x1B]0;owned\\x07.tds:2:1: error: "), std::string::npos);
+  EXPECT_TRUE(std::all_of(line.begin(), line.end(), [](char c) { return c >= 0x20 && c < 0x7F; }));
+}
+
+TEST(PreviewStatusLine, AnErrorTooLongForTheLineIsShownWholeAboveIt) {
+  ShowDir show;
+  std::string broken = painted_show("0x00FF");
+  show.write("show.tds", broken.replace(broken.find("fx 0"), 2, "fxx"));
+  Preview preview(playing(show.path("show.tds")));
+  EXPECT_FALSE(preview.session.open());
+  std::string whole;
+  for (const std::string& line : preview::error_lines(preview.session, 60)) {
+    EXPECT_LE(line.size(), 60u) << line;
+    whole += (whole.empty() ? "" : " ") + line;
+  }
+  EXPECT_EQ(whole, preview.session.outcome().error);
+  EXPECT_NE(whole.find("did you mean"), std::string::npos) << whole;
+  EXPECT_EQ(preview::error_lines(preview.session, 400), std::vector<std::string>{});  // fits
 }
 
 // ----- the shipped show against the renderer -----

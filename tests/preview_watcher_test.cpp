@@ -98,6 +98,18 @@ TEST(FileWatcher, OtherFilesInTheFolderAreNotReportedButAWatchedFolderReportsAny
   EXPECT_EQ(watcher.poll(PATIENCE), Paths{folder.path("notes.txt")});
 }
 
+TEST(FileWatcher, ASaveNotYetReadIsStillReportedWhenTheFilesAreWatchedAnew) {
+  Folder folder;
+  folder.write("show.tds", "end\n");
+  folder.write("pic.png", "picture");
+  FileWatcher watcher(20ms);
+  watcher.watch({folder.path("show.tds"), folder.path("pic.png")});
+  // Saved while a reload runs, before the preview watches the new show's files (one fewer).
+  folder.write("show.tds", "wait 1\nend\n");
+  watcher.watch({folder.path("show.tds")});
+  EXPECT_EQ(watcher.poll(PATIENCE), Paths{folder.path("show.tds")});
+}
+
 TEST(FileWatcher, ChangesInARowAreReportedOnceTheyAreQuietAndDiscardForgetsThem) {
   Folder folder;
   folder.write("a.tds", "end\n");

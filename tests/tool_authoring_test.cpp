@@ -127,10 +127,11 @@ TEST(Check, PlainGreysInAShownImageAreWarnedAboutWithAWorkedExample) {
                  }));
   EXPECT_EQ(show.findings(still_of("image pic \"greys.png\"")),
             std::vector<std::string>{
-                "show.tds:4:15: warning: image chunk 1 holds plain greys (red = green = blue), "
+                "show.tds:4:15: warning: image 'pic' holds plain greys (red = green = blue), "
                 "which the display shows banded: it reads a pixel's low 8 bits, so 0x7BCF shows "
-                "as 207, brighter than 0x8410, which shows as 16; declare the image with 'grey' "
-                "to show its brightness (byte 14: set 0 image = pic)"});
+                "as 207, brighter than 0x8410, which shows as 16; declare it 'image pic "
+                "\"greys.png\" grey' (show.tds:1) to show its brightness (byte 14: set 0 image "
+                "= pic)"});
   EXPECT_EQ(show.findings(still_of("image pic \"greys.png\" grey")), std::vector<std::string>{});
   // Black and white are shown as they should be; colours are not greys.
   show.dir.write("bw.png", support::make_png(160, 50, [](int x, int y) {
@@ -143,6 +144,16 @@ TEST(Check, PlainGreysInAShownImageAreWarnedAboutWithAWorkedExample) {
   ASSERT_EQ(mid.size(), 1u);
   EXPECT_NE(mid[0].find("so 0x8410, 51% of white, shows as 16 of 255;"), std::string::npos)
       << mid[0];
+  // Colours fare no better: green shows as its low byte, 64, not as its brightness, 119; the
+  // message names the option that fixes it.
+  show.dir.write("green.png", support::make_png(160, 50, Rgb{0, 200, 0}));
+  EXPECT_EQ(show.findings(still_of("image pic \"green.png\"")),
+            std::vector<std::string>{
+                "show.tds:4:15: warning: image 'pic' is in colours the display shows as "
+                "unrelated greys: it reads a pixel's low 8 bits, so 0x0640, of brightness 119, "
+                "shows as 64; declare it 'image pic \"green.png\" grey' (show.tds:1) to show its "
+                "brightness (byte 14: set 0 image = pic)"});
+  EXPECT_EQ(show.findings(still_of("image pic \"green.png\" grey")), std::vector<std::string>{});
 }
 
 TEST(Check, PlainGreysReadAsNumbersByTheMeltAreNotWarnedAbout) {

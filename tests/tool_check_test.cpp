@@ -145,10 +145,10 @@ TEST(Check, EveryFindingPointsAtItsStatementAndByte) {
        "source = tall)"},
       // The scroller's font and text
       {"buffer 1 at 0,0 size 160x14\nfx 0 scroller on 1\nset 0 font = abc\nend",
-       "show.tds:4:14: error: font chunk 10 is 3 rows high, but the scroller draws from row 12 of "
+       "show.tds:4:14: error: font 'abc' is 3 rows high, but the scroller draws from row 12 of "
        "buffer 1 (14 rows): 2 rows fit (byte 24: set 0 font = abc)"},
       {"fx 0 scroller on 0\nset 0 font = broad\nend",
-       "show.tds:3:14: error: font chunk 11 has a glyph 33 pixels wide, so cells of 64: the "
+       "show.tds:3:14: error: font 'broad' has a glyph 33 pixels wide, so cells of 64: the "
        "scroller's margin holds cells of 32, for glyphs narrower than 32 (byte 14: set 0 font = "
        "broad)"},
       {"fx 0 scroller on 0\nset 0 text = bare\nend",
@@ -158,7 +158,7 @@ TEST(Check, EveryFindingPointsAtItsStatementAndByte) {
        "show.tds:3:14: error: text chunk 9 is empty: the scroller needs a character before its "
        "zero byte (byte 14: set 0 text = empty)"},
       {"fx 0 scroller on 0\nset 0 font = abc\nset 0 text = hello\nend",
-       "show.tds:4:14: warning: text chunk 7 has characters font chunk 10 has no glyphs for ('h', "
+       "show.tds:4:14: warning: text 'hello' has characters font 'abc' has no glyphs for ('h', "
        "'e', 'l', 'o'): they scroll as gaps (byte 18: set 0 text = hello)"},
       // Starting and stopping
       {"fx 0 cycle on 0\nstate 0 3\nend",
@@ -312,7 +312,7 @@ TEST(Check, DataFilesAreJudgedAsTheEngineWouldLoadThem) {
 // then looks for the next chunk inside it. The check says so, and finds nothing wrong with the
 // script's use of the image.
 TEST(Check, APngLongerThanItsChunkIsReadWholeAndWarnedOf) {
-  const Bytes png = support::make_png(160, 50, support::Rgb{9, 9, 90});  // not a plain grey
+  const Bytes png = support::make_png(160, 50, support::Rgb{255, 255, 255});  // shown as it is
   DataFileBuilder start;
   start.script(ScriptBuilder().newbuf(0, 0, 0, 160, 50).newfx(0, 2, 0).setchunk(0, 0x80, 1).end())
       .header("PING", int32_t(png.size()) - 4);

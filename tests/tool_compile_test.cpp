@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "support/tool_harness.h"
+#include "tools/dat/font_art.h"
 #include "tools/dat/timecode.h"
 
 namespace {
@@ -319,6 +320,11 @@ TEST(ShowDocs, TheDocumentedExampleBuilds) {
   show.write("fonts/small.txt", support::ABC_ART);
   std::vector<std::string> findings = show.findings(example);
   EXPECT_TRUE(findings.empty()) << findings[0];
+  // Its font art draws as the font file's comments ask, without a warning.
+  tools::Diagnostics said;
+  EXPECT_TRUE(
+      tools::compile_font_art(documented_block("## Font art"), "small.txt", said).has_value());
+  EXPECT_TRUE(said.items.empty()) << format(said.items[0]);
 }
 
 // The documentation lists the effect classes as `tundra-dat classes` prints them from the table.

@@ -27,7 +27,7 @@ TEST(FontArt, CompilesToAStripOfGlyphsSideBySide) {
                    8, 0,     // c at 8
                    9, 0,     // the strip: 8 columns of glyphs and one blank
                    3, 0}));  // 3 rows
-  // Row 0 is .#. #. ### and the blank column; a lit pixel has all four bytes set.
+  // Row 0 is .#. .# .## and the blank column; a lit pixel has all four bytes set.
   std::string row;
   for (int column = 0; column < 9; ++column) {
     const uint8_t* pixel = payload.data() + 11 + column * 4;
@@ -35,7 +35,7 @@ TEST(FontArt, CompilesToAStripOfGlyphsSideBySide) {
                 (pixel[0] | pixel[1] | pixel[2] | pixel[3]) == 0);
     row += pixel[0] != 0 ? '#' : '.';
   }
-  EXPECT_EQ(row, ".#.#.###.");
+  EXPECT_EQ(row, ".#..#.##.");
 }
 
 TEST(FontArt, TheEngineDrawsTheTextAsTheArtShowsIt) {
@@ -48,7 +48,7 @@ TEST(FontArt, TheEngineDrawsTheTextAsTheArtShowsIt) {
   int x = 0;
   for (char c : std::string("cab")) x += datafile::draw_glyph(*font, buffer, c, x, 0);
   EXPECT_EQ(x, 8);
-  const char* expected[] = {"###.#.#.", "#..#.###", "########"};
+  const char* expected[] = {".##.#..#", ".#.#.#.#", ".#####.#"};
   for (int r = 0; r < 3; ++r) {
     std::string row;
     for (int column = 0; column < 8; ++column)
@@ -60,7 +60,7 @@ TEST(FontArt, TheEngineDrawsTheTextAsTheArtShowsIt) {
 TEST(FontArt, RefusesWhatTheEngineCannotDrawAndSaysWhere) {
   std::string all;
   for (char c : std::string("abcdefghijklmnopqrstuvwxyz0123456789,.-!?\""))
-    all += std::string("glyph ") + c + "\n#\n";
+    all += std::string("glyph ") + c + "\n.#\n";
   std::string tall = "glyph a\n";
   for (int i = 0; i < 39; ++i) tall += "#\n";
   const std::vector<std::pair<std::string, std::string>> cases = {
@@ -113,6 +113,18 @@ TEST(FontArt, RefusesWhatTheEngineCannotDrawAndSaysWhere) {
   EXPECT_FALSE(compile(widest, &messages).empty());
   EXPECT_FALSE(compile(all, &messages).empty());
   EXPECT_TRUE(messages.empty());
+}
+
+// A glyph's cell reaches one column past its advance, into the next glyph's first column: a lit
+// one is a bar after the glyph before it, warned about where it is drawn.
+TEST(FontArt, AGlyphWhoseFirstColumnIsLitIsWarnedAboutWhereItIsDrawn) {
+  std::vector<std::string> messages;
+  EXPECT_FALSE(compile("glyph a\n#.\n##\nglyph b\n.#\n##\n", &messages).empty());
+  EXPECT_EQ(messages, std::vector<std::string>{
+                          "glyphs.txt:6:1: warning: glyph 'b' has its first column lit: the "
+                          "scroller shows that column as a one-pixel bar after every 'a', whose "
+                          "cell reaches one column past its advance; leave the first column of a "
+                          "glyph blank"});
 }
 
 TEST(FontArt, PayloadsBecomeArtOnlyWhenTheArtRebuildsThemExactly) {

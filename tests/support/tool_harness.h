@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "support/datafile_builder.h"
+#include "support/process.h"
 #include "support/show_harness.h"
 #include "tools/dat/assembler.h"
 #include "tools/dat/checker.h"
@@ -14,7 +15,8 @@
 
 namespace support {
 
-// Three glyphs, a b c, 3 rows high, 3 and 2 and 3 wide.
+// Three glyphs, a b c, 3 rows high, 3 and 2 and 3 wide. The first column of b and c is blank,
+// as a font's must be after its first glyph.
 inline const char* const ABC_ART =
     "; three glyphs\n"
     "glyph a\n"
@@ -22,13 +24,13 @@ inline const char* const ABC_ART =
     "#.#\n"
     "###\n"
     "glyph b\n"
-    "#.\n"
-    "##\n"
-    "##\n"
+    ".#\n"
+    ".#\n"
+    ".#\n"
     "glyph c\n"
-    "###\n"
-    "#..\n"
-    "###\n";
+    ".##\n"
+    ".#.\n"
+    ".##\n";
 
 struct ToolRun {
   int status = 0;
@@ -85,6 +87,15 @@ struct ShowDir {
     result.status = tools::run_tool(args, out.file, err.file);
     result.out = strip_all(out.text());
     result.err = strip_all(err.text());
+    return result;
+  }
+
+  // A program run in the directory as a user runs it, from a shell command line.
+  ToolRun run_program(const std::string& command) const {
+    ToolRun result;
+    result.out = run_command(
+        "cd " + shell_quote(dir.path) + " && " + command + " </dev/null 2>.stderr", &result.status);
+    result.err = support::read_file(path(".stderr"));
     return result;
   }
 

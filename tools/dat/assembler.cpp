@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -27,6 +28,12 @@ using engine::OpcodeInfo;
 using engine::OperandKind;
 
 inline constexpr int MAX_INCLUDE_DEPTH = 32;
+// A file included twice is read twice, so a chain of small files that each include the next
+// twice doubles at every step: thirty of them would be read a billion times. The show as
+// expanded is bounded instead, by the source it amounts to and by the files read for it; our own
+// show expands to about 20 KB read from 13 files.
+inline constexpr size_t MAX_EXPANDED_BYTES = size_t{8} << 20;
+inline constexpr int MAX_SOURCE_READS = 10000;
 inline constexpr int64_t LAST_FRAME = 65535;  // a wait's frame is 16 bits
 
 const std::set<std::string> KEYWORDS = {
@@ -40,6 +47,16 @@ constexpr std::string_view STATEMENT_WORDS[] = {
     "include", "image", "text",  "font", "buffer", "view", "fx",  "set",
     "start",   "stop",  "state", "skip", "wait",   "at",   "end", "bytes",
 };
+
+// A data file begins with its DEMO chunk: the tag, then a big-endian length the file holds. No
+// text does, since its length would be four letters' worth, hundreds of megabytes.
+bool is_data_file(const Bytes& bytes) {
+  if (bytes.size() < datafile::HEADER_BYTES || std::memcmp(bytes.data(), "DEMO", 4) != 0)
+    return false;
+  const uint32_t length = uint32_t{bytes[4]} << 24 | uint32_t{bytes[5]} << 16 |
+                          uint32_t{bytes[6]} << 8 | uint32_t{bytes[7]};
+  return length <= bytes.size() - datafile::HEADER_BYTES;
+}
 
 struct Line {
   std::string file;
@@ -206,6 +223,11 @@ class Assembler {
   void run(const std::string& path) {
     std::vector<std::string> stack;
     read_source(path, nullptr, nullptr, stack);
+    if (expansion_stopped_) {
+      lines_.clear();
+      if (stop_line_) compile(*stop_line_);
+      return;
+    }
     uint32_t number = 0;
     for (const Line& line : lines_)
       if (std::optional<ChunkKind> kind = declared_kind(line)) name_chunk(line, *kind, ++number);
@@ -226,6 +248,10 @@ class Assembler {
   // Slots whose last fx statement was wrong: what is said of them later would only repeat it.
   std::array<bool, 256> broken_slots_{};
   Bytes script_;
+  size_t expanded_bytes_ = 0;  // every source read so far, each include counted
+  int source_reads_ = 0;
+  bool expansion_stopped_ = false;  // past the limits: nothing more is read
+  std::optional<Line> stop_line_;   // the include that went past them
 
   // ----- reading sources -----
 
@@ -255,11 +281,31 @@ class Assembler {
       problem(format_text("includes nest deeper than %d files", MAX_INCLUDE_DEPTH));
       return;
     }
+    if (expansion_stopped_) return;
     std::string error;
     std::optional<Bytes> bytes = read_file(path, error);
     if (!bytes) {
       problem(from != nullptr ? "cannot read '" + token->text + "': " + error
                               : "cannot read the show: " + error);
+      return;
+    }
+    if (is_data_file(*bytes)) {
+      problem(std::string(from != nullptr ? "'" + token->text + "'" : "this") +
+              " is a data file, not a show's source: it begins with a DEMO chunk (tundra-dat "
+              "list, check, disasm and extract read data files)");
+      return;
+    }
+    expanded_bytes_ += bytes->size();
+    if (expanded_bytes_ > MAX_EXPANDED_BYTES || ++source_reads_ > MAX_SOURCE_READS) {
+      // Said once, at the include that went past; what was read is not compiled, since it
+      // would only repeat the same statements' findings thousands of times.
+      expansion_stopped_ = true;
+      problem(
+          format_text("the show expands past %zu MiB of source or %d files read, counting "
+                      "a file again each time it is included: reading stops here (does a "
+                      "file include another more than once?)",
+                      MAX_EXPANDED_BYTES >> 20, MAX_SOURCE_READS));
+      if (from != nullptr) stop_line_ = lines_.back();
       return;
     }
     stack.push_back(identity);
@@ -286,6 +332,7 @@ class Assembler {
         const Token* name = statement.string("the name of the file to include");
         if (statement.finish()) {
           read_source(beside(path, name->text), &line, name, stack);
+          if (expansion_stopped_) break;
         } else {
           line.error = said.items[0].message;
           line.error_column = said.items[0].column;
@@ -427,6 +474,8 @@ class Assembler {
     }
     bind(statement, name, Name{NameKind::CHUNK, number, where(line), kind});
     if (statement.failed()) return;
+    show_.source_map.chunks.resize(number + 1);
+    show_.source_map.chunks[number] = {name->text, where(line), line.code};
 
     std::string error;
     std::string file = beside(line.file, path->text);

@@ -23,8 +23,16 @@ struct SourceSpan {
   std::string text;  // the statement as written, without its comment
 };
 
+// A chunk as the source declares it, for messages that name it as its author does.
+struct ChunkSource {
+  std::string name;   // "logo"
+  std::string where;  // "show.tds:3"
+  std::string text;   // the declaration as written: image logo "logo.png"
+};
+
 struct SourceMap {
-  std::vector<SourceSpan> spans;  // in script order
+  std::vector<SourceSpan> spans;    // in script order
+  std::vector<ChunkSource> chunks;  // by chunk number; the script's, chunk 0's, is empty
 
   // The statement whose bytes hold script offset `byte`, or null.
   const SourceSpan* find(uint32_t byte) const;

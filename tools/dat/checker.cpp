@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <map>
 #include <optional>
 #include <set>
@@ -11,6 +12,7 @@
 #include "engine/engine.h"
 #include "engine/fatal.h"
 #include "fx/fx_info.h"
+#include "fx/noise.h"
 #include "tools/dat/grey_picture.h"
 #include "tools/dat/timecode.h"
 
@@ -60,6 +62,32 @@ struct SlotModel {
     return condition.holds(static_cast<int32_t>(number(condition.param, condition.initial)));
   }
 };
+
+// What the engine may hold for a show's buffers and effects at one time before the check warns:
+// our own show needs well under a megabyte, but a few statements can ask for gigabytes (a buffer
+// may hold 16 M pixels, and every static noise keeps eleven copies of its buffer).
+constexpr size_t MEMORY_BUDGET = size_t{256} << 20;
+
+// The bytes an effect allocates for each pixel of its buffer, beyond the buffer itself: the
+// noise's frames and mask, the bounce's copy of its picture, and the maps of the others.
+struct PixelCost {
+  std::string_view class_name;
+  size_t bytes_per_pixel;
+};
+constexpr PixelCost pixel_costs[] = {
+    {"noise", (fx::NOISE_FRAMES + 1) * sizeof(uint16_t)},
+    {"bounce", sizeof(uint16_t)},
+    {"sparks", 2 * sizeof(uint16_t)},
+    {"melt", sizeof(float) + sizeof(uint8_t)},
+    {"blobs", sizeof(uint8_t)},
+};
+
+size_t effect_bytes(uint32_t class_id, size_t pixels) {
+  if (class_id >= fx::FX_CLASS_COUNT) return 0;
+  for (const PixelCost& cost : pixel_costs)
+    if (cost.class_name == fx::fx_classes[class_id]->name) return cost.bytes_per_pixel * pixels;
+  return 0;
+}
 
 std::string name_of(const SlotModel& slot) {
   return std::string(slot.info()->name);
@@ -156,7 +184,13 @@ class Checker {
     bool paints = false;
   };
   std::map<uint32_t, std::vector<ImageUse>> image_uses_;  // by chunk number
-  std::set<uint32_t> greys_checked_;                      // image chunks looked at for greys
+
+  // The memory held at this point: each buffer's own pixels (a view shares its source's) and
+  // what each effect allocated for its buffer.
+  std::array<size_t, engine::BUFFER_COUNT> buffer_bytes_{};
+  std::array<size_t, engine::SLOT_COUNT> slot_bytes_{};
+  bool over_budget_ = false;          // said once, at the statement that went past the budget
+  std::set<uint32_t> greys_checked_;  // image chunks looked at for greys
 
   // ----- reporting -----
 
@@ -209,6 +243,7 @@ class Checker {
         break;
       case engine::VIEWBUF:
         if (valid) {
+          buffer_bytes_[op[0]] = 0;
           BufferModel view = buffers_[op[3]];
           view.x = op[1];
           view.y = op[2];
@@ -318,7 +353,23 @@ class Checker {
       warning(format_text("buffer %u of %s has no pixels", index, size_text(width, height).c_str()),
               3);
     }
-    if (valid) buffers_[index] = {true, x, y, width, height, instruction_->position};
+    if (!valid) return;
+    buffers_[index] = {true, x, y, width, height, instruction_->position};
+    buffer_bytes_[index] = size_t{width} * height * sizeof(uint16_t);
+    check_memory();
+  }
+
+  void check_memory() {
+    size_t total = 0;
+    for (size_t bytes : buffer_bytes_) total += bytes;
+    for (size_t bytes : slot_bytes_) total += bytes;
+    if (total <= MEMORY_BUDGET || over_budget_) return;
+    over_budget_ = true;
+    warning(
+        format_text("the show's buffers and effects need %zu MiB from here on, more than the "
+                    "%zu MiB budget of the check: smaller or fewer buffers, or fewer noise "
+                    "effects, would play on more machines",
+                    (total + (size_t{1} << 20) - 1) >> 20, MEMORY_BUDGET >> 20));
   }
 
   void new_fx(uint32_t slot, uint32_t class_id, uint32_t buffer) {
@@ -331,6 +382,10 @@ class Checker {
     model.class_id = class_id;
     model.buffer =
         buffer < engine::BUFFER_COUNT && buffers_[buffer].exists ? buffer : engine::BUFFER_COUNT;
+    const BufferModel* target = buffer_of(model);
+    slot_bytes_[slot] =
+        target != nullptr ? effect_bytes(class_id, size_t{target->width} * target->height) : 0;
+    check_memory();
   }
 
   const BufferModel* buffer_of(const SlotModel& slot) const {
@@ -478,7 +533,7 @@ class Checker {
     for (size_t i = 0; i < image.pixel_count(); ++i)
       if (is_banded_grey(image.pixels[i])) levels[image.pixels[i] & 31] = true;
     const auto first = std::find(levels.begin(), levels.end(), true);
-    if (first == levels.end()) return;
+    if (first == levels.end()) return check_colours(number, image);
     // The level g is the pixel g x 0x0841, and the display shows its low byte.
     auto pixel = [](int level) { return static_cast<uint16_t>(level * 0x0841); };
     auto shown = [&](int level) { return pixel(level) & 0xFF; };
@@ -493,11 +548,52 @@ class Checker {
       example = format_text("0x%04X, %d%% of white, shows as %d of 255", pixel(level),
                             level * 100 / 31, shown(level));
     }
-    warning(format_text("image chunk %u holds plain greys (red = green = blue), which the display "
-                        "shows banded: it reads a pixel's low 8 bits, so %s; declare the image "
-                        "with 'grey' to show its brightness",
-                        number, example.c_str()),
+    warning(format_text("%s holds plain greys (red = green = blue), which the display shows "
+                        "banded: it reads a pixel's low 8 bits, so %s; %s",
+                        chunk_called("image", number).c_str(), example.c_str(),
+                        grey_advice(number).c_str()),
             2);
+  }
+
+  // A colour picture fares no better: the display's grey is a pixel's low byte, blue's five bits
+  // and green's three low ones, whatever its brightness. A colour whose shown grey is this far
+  // from its brightness (an eighth of the range) makes the picture a pattern of stripes.
+  static constexpr int COLOUR_TOLERANCE = 32;
+
+  void check_colours(uint32_t number, const datafile::ImageChunk& image) {
+    std::array<bool, 65536> present{};
+    for (size_t i = 0; i < image.pixel_count(); ++i) present[image.pixels[i]] = true;
+    int worst = 0, worst_brightness = 0, worst_shown = 0;
+    uint16_t worst_pixel = 0;
+    for (uint32_t pixel = 0; pixel < present.size(); ++pixel) {
+      // A display grey, what 'grey' makes, is shown as meant.
+      if (!present[pixel] || display_grey(static_cast<uint8_t>(pixel)) == pixel) continue;
+      // RGB565 fields widened to 8 bits, 31 and 63 to 255.
+      const int level = brightness(static_cast<uint8_t>((pixel >> 11) * 255 / 31),
+                                   static_cast<uint8_t>(((pixel >> 5) & 63) * 255 / 63),
+                                   static_cast<uint8_t>((pixel & 31) * 255 / 31));
+      const int shown = static_cast<int>(pixel & 0xFF);
+      if (std::abs(shown - level) > worst) {
+        worst = std::abs(shown - level);
+        worst_pixel = static_cast<uint16_t>(pixel);
+        worst_brightness = level;
+        worst_shown = shown;
+      }
+    }
+    if (worst <= COLOUR_TOLERANCE) return;
+    warning(format_text("%s is in colours the display shows as unrelated greys: it reads a "
+                        "pixel's low 8 bits, so 0x%04X, of brightness %d, shows as %d; %s",
+                        chunk_called("image", number).c_str(), worst_pixel, worst_brightness,
+                        worst_shown, grey_advice(number).c_str()),
+            2);
+  }
+
+  // How to have a picture shown by its brightness: the `grey` option of its declaration.
+  std::string grey_advice(uint32_t number) const {
+    const ChunkSource* chunk = declared(number);
+    if (chunk == nullptr) return "declare the image with 'grey' to show its brightness";
+    return format_text("declare it '%s grey' (%s) to show its brightness", chunk->text.c_str(),
+                       chunk->where.c_str());
   }
 
   void check_font(const SlotModel& slot, const fx::ParamInfo& param, uint32_t number,
@@ -507,16 +603,18 @@ class Checker {
     if (widest_cell > 0 && font.cell_width > widest_cell) {
       const int count = std::clamp(font.glyph_count, 0, datafile::MAX_GLYPHS);
       const int widest = *std::max_element(font.advances.begin(), font.advances.begin() + count);
-      error(format_text("font chunk %u has a glyph %d pixels wide, so cells of %d: the %s's "
-                        "margin holds cells of %d, for glyphs narrower than %d",
-                        number, widest, font.cell_width, name.c_str(), widest_cell, widest_cell),
+      error(format_text("%s has a glyph %d pixels wide, so cells of %d: the %s's margin holds "
+                        "cells of %d, for glyphs narrower than %d",
+                        chunk_called("font", number).c_str(), widest, font.cell_width, name.c_str(),
+                        widest_cell, widest_cell),
             2);
     }
     if (int64_t{font.glyph_height} > int64_t{buffer.height} - first_row)
-      error(format_text("font chunk %u is %d rows high, but the %s draws from row %d of buffer %u "
+      error(format_text("%s is %d rows high, but the %s draws from row %d of buffer %u "
                         "(%u rows): %lld rows fit",
-                        number, font.glyph_height, name.c_str(), first_row, slot.buffer,
-                        buffer.height, std::max<long long>(0, int64_t{buffer.height} - first_row)),
+                        chunk_called("font", number).c_str(), font.glyph_height, name.c_str(),
+                        first_row, slot.buffer, buffer.height,
+                        std::max<long long>(0, int64_t{buffer.height} - first_row)),
             2);
   }
 
@@ -556,9 +654,9 @@ class Checker {
                  (c >= 0x20 && c < 0x7F ? format_text("'%c'", c) : format_text("0x%02X", c));
     }
     if (!missing.empty())
-      warning(format_text("text chunk %u has characters font chunk %u has no glyphs for (%s): "
-                          "they scroll as gaps",
-                          text_chunk, font_chunk, missing.c_str()),
+      warning(format_text("%s has characters %s has no glyphs for (%s): they scroll as gaps",
+                          chunk_called("text", text_chunk).c_str(),
+                          chunk_called("font", font_chunk).c_str(), missing.c_str()),
               2);
   }
 
@@ -609,6 +707,20 @@ class Checker {
   static std::string class_name(uint32_t class_id) {
     return class_id < fx::FX_CLASS_COUNT ? std::string(fx::fx_classes[class_id]->name)
                                          : format_text("class %u", class_id);
+  }
+
+  // How the source declares chunk `number`, or null without a source.
+  const ChunkSource* declared(uint32_t number) const {
+    if (source_map_ == nullptr || number >= source_map_->chunks.size()) return nullptr;
+    const ChunkSource& chunk = source_map_->chunks[number];
+    return chunk.name.empty() ? nullptr : &chunk;
+  }
+
+  // "font 'small'" as the source names it, or "font chunk 10" without a source.
+  std::string chunk_called(const char* kind, uint32_t number) const {
+    const ChunkSource* chunk = declared(number);
+    return chunk != nullptr ? format_text("%s '%s'", kind, chunk->name.c_str())
+                            : format_text("%s chunk %u", kind, number);
   }
 
   // "show.tds:12" for a script byte, or "byte 40" without a source.

@@ -31,6 +31,7 @@ struct Arguments {
   std::optional<std::string> output;
   CheckPass check = CheckPass::RUN;
   Warnings warnings = Warnings::PASS;
+  bool force = false;                   // extract: replace DIR/show.tds
   std::vector<std::string_view> given;  // the options given, for the command to accept
 };
 
@@ -54,6 +55,12 @@ constexpr engine::Option<Arguments> option_rows[] = {
        arguments.given.push_back("--strict");
        return std::string();
      }},
+    {"--force", "", "extract: replace an existing DIR/show.tds",
+     [](Arguments& arguments, std::string_view) {
+       arguments.force = true;
+       arguments.given.push_back("--force");
+       return std::string();
+     }},
 };
 
 const std::span<const engine::Option<Arguments>> dat_options = option_rows;
@@ -71,11 +78,17 @@ int report(const Diagnostics& diagnostics, FILE* err, Warnings warnings_do = War
   return errors > 0 || (warnings_do == Warnings::FAIL && warnings > 0) ? 1 : 0;
 }
 
+// What a command printed reached its reader: stdio holds text back, so a full disk or a closed
+// pipe shows only at the flush.
+int finish_output(int status, FILE* out, FILE* err) {
+  return engine::finish_output(out, err, PROGRAM, status);
+}
+
 std::optional<Container> load(const std::string& path, FILE* err) {
   std::string error;
   std::optional<Bytes> bytes = read_file(path, error);
   if (!bytes) {
-    std::fprintf(err, "%s: error: cannot read: %s\n", path.c_str(), error.c_str());
+    std::fprintf(err, "%s: error: cannot read: %s\n", printable(path).c_str(), error.c_str());
     return std::nullopt;
   }
   return read_container(std::move(*bytes), path);
@@ -91,7 +104,7 @@ int write_output(const std::string& path, const Bytes& bytes, FILE* out, FILE* e
     return 1;
   }
   if (write_file(path, bytes, error)) return 0;
-  std::fprintf(err, "%s: error: cannot write: %s\n", path.c_str(), error.c_str());
+  std::fprintf(err, "%s: error: cannot write: %s\n", printable(path).c_str(), error.c_str());
   return 1;
 }
 
@@ -113,7 +126,7 @@ int build(const Arguments& args, FILE* out, FILE* err) {
       args.output.value_or(std::filesystem::path(source).replace_extension(".dat").string());
   if (output == source) {
     std::fprintf(err, "%s: error: the data file would replace the source; name it with -o\n",
-                 source.c_str());
+                 printable(source).c_str());
     return 1;
   }
   BuiltShow built = build_show(source, output, args.check);
@@ -122,7 +135,7 @@ int build(const Arguments& args, FILE* out, FILE* err) {
   // With the data file on standard output, the summary goes with the messages.
   std::fputs(build_summary(output, built.data_file, built.summary).c_str(),
              output == "-" ? err : out);
-  return 0;
+  return output == "-" ? 0 : finish_output(0, out, err);
 }
 
 int font(const Arguments& args, FILE* out, FILE* err) {
@@ -130,7 +143,7 @@ int font(const Arguments& args, FILE* out, FILE* err) {
   std::string error;
   std::optional<Bytes> art = read_file(path, error);
   if (!art) {
-    std::fprintf(err, "%s: error: cannot read: %s\n", path.c_str(), error.c_str());
+    std::fprintf(err, "%s: error: cannot read: %s\n", printable(path).c_str(), error.c_str());
     return 1;
   }
   Diagnostics diagnostics;
@@ -144,7 +157,7 @@ int list(const Arguments& args, FILE* out, FILE* err) {
   std::optional<Container> container = load(args.positional[0], err);
   if (!container) return 1;
   std::fputs(list_chunks(*container).c_str(), out);
-  return report(container->diagnostics, err);
+  return finish_output(report(container->diagnostics, err), out, err);
 }
 
 int disasm(const Arguments& args, FILE* out, FILE* err) {
@@ -157,11 +170,19 @@ int disasm(const Arguments& args, FILE* out, FILE* err) {
 }
 
 int extract(const Arguments& args, FILE* out, FILE* err) {
+  // The show written there may since have been edited: it is replaced only when asked.
+  const std::string show = (std::filesystem::path(args.positional[1]) / "show.tds").string();
+  std::error_code ignored;
+  if (!args.force && std::filesystem::symlink_status(show, ignored).type() !=
+                         std::filesystem::file_type::not_found) {
+    std::fprintf(err, "%s: error: already exists; --force replaces it\n", printable(show).c_str());
+    return 1;
+  }
   std::optional<Container> container = load(args.positional[0], err);
   if (!container) return 1;
   Extraction extraction = extract_chunks(*container, args.positional[1]);
   for (const std::string& path : extraction.written) std::fprintf(out, "%s\n", path.c_str());
-  return report(extraction.diagnostics, err);
+  return finish_output(report(extraction.diagnostics, err), out, err);
 }
 
 int check(const Arguments& args, FILE*, FILE* err) {
@@ -172,7 +193,7 @@ int check(const Arguments& args, FILE*, FILE* err) {
   return report(check_show(*container).diagnostics, err, args.warnings);
 }
 
-int classes(const Arguments&, FILE* out, FILE*) {
+int classes(const Arguments&, FILE* out, FILE* err) {
   for (size_t id = 0; id < fx::fx_classes.size(); ++id) {
     const fx::FxClass& info = *fx::fx_classes[id];
     std::fprintf(out, "%2zu %-9s %s\n", id, std::string(info.name).c_str(),
@@ -187,7 +208,7 @@ int classes(const Arguments&, FILE* out, FILE*) {
     std::string painted = fx::describe_painted(info);
     if (!painted.empty()) std::fprintf(out, "     %s\n", painted.c_str());
   }
-  return 0;
+  return finish_output(0, out, err);
 }
 
 enum class Output { NONE, OPTIONAL, REQUIRED };  // how a command takes -o
@@ -213,8 +234,10 @@ constexpr Command commands[] = {
     {"list", "FILE.dat", Output::NONE, "", "", "one line a chunk", list},
     {"disasm", "FILE.dat", Output::OPTIONAL, "OUT.tds", "",
      "the file as a show, its chunks named after their numbers", disasm},
-    {"extract", "FILE.dat DIR", Output::NONE, "", "",
-     "every chunk as a file, and DIR/show.tds that rebuilds FILE.dat", extract},
+    {"extract", "FILE.dat DIR", Output::NONE, "", "--force",
+     "every chunk as a file, and DIR/show.tds that rebuilds FILE.dat;\n"
+     "an existing DIR/show.tds is replaced only with --force",
+     extract},
     {"check", "FILE.dat|SHOW.tds", Output::NONE, "", "--strict",
      "the static check of a data file or of a show", check},
     {"classes", "", Output::NONE, "", "", "the effect classes and their parameters", classes},
@@ -303,10 +326,10 @@ int run_tool(const std::vector<std::string>& args, FILE* out, FILE* err,
   switch (arguments.request) {
     case engine::Request::HELP:
       std::fputs(help_text(outer).c_str(), out);
-      return 0;
+      return finish_output(0, out, err);
     case engine::Request::VERSION:
       engine::print_version(out, PROGRAM);
-      return 0;
+      return finish_output(0, out, err);
     case engine::Request::USAGE_ERROR:
       return engine::report_usage_error(err, PROGRAM, arguments.error, USAGE_LINE);
     case engine::Request::RUN:
@@ -317,7 +340,7 @@ int run_tool(const std::vector<std::string>& args, FILE* out, FILE* err,
   const std::string& name = arguments.operands.front();
   if (name == "help") {
     std::fputs(help_text(outer).c_str(), out);
-    return 0;
+    return finish_output(0, out, err);
   }
   for (const Command& command : commands) {
     if (name != command.name) continue;

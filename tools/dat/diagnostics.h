@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tools {
@@ -19,8 +20,15 @@ struct Diagnostic {
   std::string context;  // the offending statement or instruction, shown after the message
 };
 
-// "file:line:column: error: message", "file: byte 23: warning: message (context)".
+// "file:line:column: error: message", "file: byte 23: warning: message (context)", made
+// printable: names and excerpts come from files, and a file may hold any byte.
 std::string format(const Diagnostic& diagnostic);
+
+// `text` as it may be put on a terminal: control characters, bytes that are not UTF-8 and the
+// characters that reorder a line's direction become \xNN escapes (a tab stays), so that no byte
+// from a file moves the cursor, clears the screen or hides what follows it. Other letters, of
+// any script, are left alone.
+std::string printable(std::string_view text);
 
 struct Diagnostics {
   std::vector<Diagnostic> items;

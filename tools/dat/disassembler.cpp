@@ -63,6 +63,7 @@ std::optional<ChunkFile> plan_chunk(const FileChunk& chunk, std::string& why_not
       break;
     }
     case ChunkKind::SCRIPT:
+    case ChunkKind::MUSIC:
       break;
   }
   file.declaration = format_text("%-5s %-8s \"%s\"%s", datafile::kind_name(*chunk.kind),

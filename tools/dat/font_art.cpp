@@ -39,6 +39,7 @@ struct Glyph {
   char character = 0;
   int line = 0;  // of its "glyph" line
   std::vector<std::string> rows;
+  int lit_first_column = 0;  // the line of the first row whose first pixel is lit, or 0
 };
 
 std::string trim(const std::string& text) {
@@ -122,6 +123,7 @@ std::optional<Bytes> compile_font_art(const std::string& text, const std::string
                       "of a glyph is as wide as its advance",
                       line.c_str(), line.size(), glyph.character, glyph.rows[0].size()));
     }
+    if (line[0] == '#' && glyph.lit_first_column == 0) glyph.lit_first_column = line_number;
     glyph.rows.push_back(line);
   }
 
@@ -158,6 +160,16 @@ std::optional<Bytes> compile_font_art(const std::string& text, const std::string
                                     use.widest_cell, use.max_width()));
   }
   if (diagnostics.error_count() > errors_before) return std::nullopt;
+  // The scroller draws a glyph's cell one column past its advance, and in the strip that
+  // column is the next glyph's first: lit, it shows as a bar after the glyph before it.
+  for (size_t g = 1; g < glyphs.size(); ++g)
+    if (glyphs[g].lit_first_column > 0)
+      diagnostics.warning(file, glyphs[g].lit_first_column, 1,
+                          format_text("glyph '%c' has its first column lit: the scroller shows "
+                                      "that column as a one-pixel bar after every '%c', whose "
+                                      "cell reaches one column past its advance; leave the "
+                                      "first column of a glyph blank",
+                                      glyphs[g].character, glyphs[g - 1].character));
 
   // The strip: glyphs side by side, then one blank column, since the cell of the last glyph
   // reaches one column past its advance and every column a cell reads lies in the strip.

@@ -50,6 +50,8 @@ std::string summary(const Container& container, const FileChunk& chunk,
       return format_text("%d instructions, %lld frames (%s)", script.instructions,
                          static_cast<long long>(script.end_frame),
                          format_time(script.end_frame).c_str());
+    case ChunkKind::MUSIC:
+      return "a tracker module";
   }
   return "";
 }

@@ -1,5 +1,6 @@
 // tundra-dat: builds, checks, takes apart and plays Tundra data files and shows.
 #include <cstdio>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -13,5 +14,12 @@ int main(int argc, char** argv) {
   const tools::OuterCommand outer[] = {
       {"play", preview::PLAY_OPERANDS, preview::PLAY_SUMMARY, play_options, preview::run_play},
   };
-  return tools::run_tool(args, stdout, stderr, outer);
+  // Every reader is bounded, so this is the last resort of a machine short of memory: a
+  // message and the status of a file that cannot be handled, not an abort.
+  try {
+    return tools::run_tool(args, stdout, stderr, outer);
+  } catch (const std::bad_alloc&) {
+    std::fputs("tundra-dat: error: out of memory\n", stderr);
+    return 1;
+  }
 }

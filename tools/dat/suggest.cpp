@@ -19,6 +19,10 @@ int allowed_edits(std::string_view word) {
   return word.size() <= 4 ? 1 : word.size() <= 8 ? 2 : 3;
 }
 
+// The table costs the product of the two lengths; a name longer than this is no slip of a
+// typist's and is given no suggestion, so that a long word costs no more than a short one.
+constexpr size_t LONGEST_SUGGESTED = 64;
+
 }  // namespace
 
 int edit_distance(std::string_view a, std::string_view b) {
@@ -43,9 +47,13 @@ int edit_distance(std::string_view a, std::string_view b) {
 
 std::string_view nearest_word(std::string_view word, std::span<const std::string_view> candidates) {
   std::string_view best;
+  if (word.size() > LONGEST_SUGGESTED) return best;
   int best_distance = allowed_edits(word) + 1;
   for (std::string_view candidate : candidates) {
-    if (candidate == word) continue;
+    // Words whose lengths differ by more edits than allowed are never near enough.
+    const size_t apart = word.size() > candidate.size() ? word.size() - candidate.size()
+                                                        : candidate.size() - word.size();
+    if (candidate == word || apart >= static_cast<size_t>(best_distance)) continue;
     const int distance = edit_distance(word, candidate);
     if (distance < best_distance) {
       best = candidate;

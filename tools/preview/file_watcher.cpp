@@ -53,6 +53,8 @@ FileWatcher::~FileWatcher() {
 }
 
 void FileWatcher::watch(const std::vector<std::string>& paths) {
+  // What came under the watches so far is read first: it is for the files as they were wanted.
+  if (fd_ >= 0) read_events();
   wanted_.clear();
   wanted_folders_.clear();
   std::error_code ignored;
@@ -61,22 +63,21 @@ void FileWatcher::watch(const std::vector<std::string>& paths) {
     wanted_.emplace(name, path);
     if (fs::is_directory(name, ignored)) wanted_folders_.insert(name);
   }
-  if (fd_ < 0) return;
-  // Watches of files no longer wanted go; the rest are made again below, which inotify treats
-  // as the same watches.
-  for (const auto& [descriptor, watch] : watches_) inotify_rm_watch(fd_, descriptor);
-  watches_.clear();
-  arm();
+  if (fd_ >= 0) arm();
 }
 
-// Watches every wanted file that exists, and the folder each lives in (or would live in). A
-// file replaced by a rename is a new file: it is watched again here, after every batch of events.
+// Watches every wanted file that exists, and the folder each lives in (or would live in), and
+// stops watching what is no longer wanted. A watch that stays keeps its number, under which
+// events may be waiting still. A file replaced by a rename is a new file: it is watched again
+// here, after every batch of events.
 void FileWatcher::arm() {
   std::error_code ignored;
-  auto add = [this](const std::string& path, uint32_t events, Watch watch) {
+  std::map<int, Watch> armed;
+  auto add = [&](const std::string& path, uint32_t events, Watch watch) {
+    // The same file or folder again gives the watch it has, with these events.
     const int descriptor = inotify_add_watch(fd_, path.c_str(), events);
     if (descriptor < 0) return;
-    Watch& kept = watches_[descriptor];
+    Watch& kept = armed[descriptor];
     if (!watch.folder.empty()) kept.folder = watch.folder;
     if (!watch.file.empty()) kept.file = watch.file;
   };
@@ -89,6 +90,9 @@ void FileWatcher::arm() {
     const std::string folder = existing_folder(name);
     if (!folder.empty()) add(folder, FOLDER_EVENTS, {folder, {}});
   }
+  for (const auto& [descriptor, watch] : watches_)
+    if (!armed.contains(descriptor)) inotify_rm_watch(fd_, descriptor);
+  watches_ = std::move(armed);
 }
 
 void FileWatcher::note(const std::string& path) {

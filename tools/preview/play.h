@@ -24,7 +24,8 @@ std::optional<Key> preview_key(const display::Key& key);
 
 // The command after its name: `args` are the show and the options. Returns the exit status: 0
 // after q or Esc, 1 when the show does not compile at the start, 2 a bad command line, 255 a
-// display that cannot be opened, 128 + N after signal N (SIGINT, SIGTERM, SIGHUP, SIGPIPE).
+// display that cannot be opened or standard input that is not a terminal, 128 + N after signal
+// N (SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT), 129 when the terminal hangs up.
 int run_play(const std::vector<std::string>& args, FILE* out, FILE* err);
 
 }  // namespace preview

@@ -5,7 +5,9 @@
 #include <filesystem>
 
 #include "datafile/chunk.h"
+#include "datafile/container.h"
 #include "engine/fatal.h"
+#include "tools/dat/files.h"
 #include "tools/dat/timecode.h"
 #include "tools/preview/rebuild.h"
 
@@ -32,6 +34,32 @@ bool lies_under(const std::string& path, const std::string& folder) {
   const std::filesystem::path root = std::filesystem::weakly_canonical(folder, ignored);
   auto [root_end, file_at] = std::mismatch(root.begin(), root.end(), file.begin(), file.end());
   return root_end == root.end();
+}
+
+// A data file rather than a source, by its first bytes: a chunk's tag, then a length whose
+// first byte no text has (a NUL; no chunk is 16 MiB long).
+bool is_data_file(const tools::Bytes& bytes) {
+  if (bytes.size() < datafile::HEADER_BYTES || bytes[4] != 0) return false;
+  for (datafile::ChunkKind kind : {datafile::ChunkKind::IMAGE, datafile::ChunkKind::TEXT,
+                                   datafile::ChunkKind::FONT, datafile::ChunkKind::SCRIPT})
+    if (std::equal(bytes.begin(), bytes.begin() + 4, datafile::tag_of(kind))) return true;
+  return false;
+}
+
+// The show at `path`: a source compiled and checked, or a data file checked as it is. A data
+// file has no source lines: its findings and places are bytes of the file.
+tools::BuiltShow build(const std::string& path) {
+  const std::string name = std::filesystem::path(path).filename();
+  std::string unread;
+  std::optional<tools::Bytes> bytes = tools::read_file(path, unread);
+  if (!bytes || !is_data_file(*bytes)) return tools::build_show(path, name);
+  tools::BuiltShow built;
+  built.files = {path};
+  tools::CheckResult checked = tools::check_show(tools::read_container(*bytes, path));
+  built.diagnostics = std::move(checked.diagnostics);
+  built.summary = std::move(checked.summary);
+  built.data_file = std::move(*bytes);
+  return built;
 }
 
 }  // namespace
@@ -85,6 +113,8 @@ std::string Session::location() const {
                         : position > 0 ? position - 1
                                        : 0;
   const tools::SourceSpan* span = built_->source_map.find(byte);
+  if (span == nullptr && built_->source_map.spans.empty())  // a data file
+    return options_.source + ": script byte " + std::to_string(byte);
   if (span == nullptr) return {};
   return span->file + ":" + std::to_string(span->line);
 }
@@ -180,10 +210,27 @@ void Session::replay_to(uint32_t target) {
 }
 
 // From the frame showing (or from frame 0 after a reset) on to `target`, which is presented.
+// A frame at a time, so that the caller may give up a long way (a show of slow frames) between
+// two of them; the engine goes the same way either way.
 void Session::step_on_to(uint32_t target) {
-  const engine::Step reached =
-      display_ != nullptr ? show_->run_to(target, *display_) : show_->run_to(target);
-  if (reached == engine::Step::ENDED || !present()) end_early();
+  while (!show_->ended() && show_->frame() < target) {
+    give_up_if_asked();
+    const uint32_t next = show_->frame() + 1;
+    if (display_ != nullptr)
+      show_->run_to(next, *display_);
+    else
+      show_->run_to(next);
+  }
+  if (show_->ended() || !present()) end_early();
+}
+
+// Asks at most every 20 ms: the answer may cost a look at the keyboard.
+void Session::give_up_if_asked() {
+  if (!hooks_.interrupted) return;
+  const std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now();
+  if (now < next_ask_) return;
+  next_ask_ = now + std::chrono::milliseconds(20);
+  if (hooks_.interrupted()) throw Interrupted{};
 }
 
 // Presents the frame the show is at; false when its script ends there instead.
@@ -259,14 +306,15 @@ void Session::keep(std::string error) {
 bool Session::reload(std::span<const std::string> changed) {
   ++outcome_.count;
   if (rebuild_wanted(changed)) {
-    RebuildResult rebuilt = run_rebuild(options_.rebuild);
+    RebuildResult rebuilt = run_rebuild(options_.rebuild, hooks_.interrupted);
+    if (rebuilt.interrupted) throw Interrupted{};
+    if (hooks_.rebuilt) hooks_.rebuilt();
     if (!rebuilt.succeeded()) {
       keep("rebuild failed: " + rebuilt.summary());
       return false;
     }
   }
-  auto built = std::make_unique<tools::BuiltShow>(
-      tools::build_show(options_.source, std::filesystem::path(options_.source).filename()));
+  auto built = std::make_unique<tools::BuiltShow>(build(options_.source));
   files_ = built->files;
   if (const tools::Diagnostic* error = built->first_error()) {
     keep(tools::format(*error));

@@ -4,8 +4,10 @@
 // caller ticks it every 30 ms, hands it keys (keys.h) and tells it when files change.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -42,6 +44,20 @@ struct SessionOptions {
   std::vector<std::string> watch;  // more files and folders to watch, for `rebuild`
 };
 
+// What a session asks of its caller in the middle of long work.
+struct SessionHooks {
+  // Asked now and then during a replay or a seek and while the rebuild command runs: true
+  // gives the work up, and the session throws Interrupted.
+  std::function<bool()> interrupted;
+  // After the rebuild command, before the compile reads the files: every change made until now
+  // is in what it reads.
+  std::function<void()> rebuilt;
+};
+
+// Thrown out of a session's work given up at its caller's asking. The session is left with a
+// show at some frame short of the one aimed at, fit to be destroyed or sought again.
+struct Interrupted {};
+
 class Session {
  public:
   explicit Session(SessionOptions options);
@@ -52,6 +68,9 @@ class Session {
   // The counter a display made for this session reads (the flash is timed by it): the frame
   // being presented. The shows behind the session change; this stays.
   const uint32_t& frame_counter() const { return counter_; }
+
+  // What open, reload, the seeks and attach ask of the caller from now on.
+  void set_hooks(SessionHooks hooks) { hooks_ = std::move(hooks); }
 
   // The display frames are presented on, or null for none. It must start black, as a display
   // does after init; the frame showing is presented on it again. Its poll_quit should answer 0:
@@ -118,6 +137,7 @@ class Session {
   void end_early();
   void clear_display();
   void stop_at_engine_error(const std::string& message);
+  void give_up_if_asked();
 
   SessionOptions options_;
   FILE* quiet_ = nullptr;  // where the loader's lines go: the terminal belongs to the picture
@@ -140,6 +160,8 @@ class Session {
   bool moment_kept_ = false;
   std::string engine_error_;
   ReloadOutcome outcome_;
+  SessionHooks hooks_;
+  std::chrono::steady_clock::time_point next_ask_{};  // when hooks_.interrupted is asked again
 };
 
 }  // namespace preview
