@@ -653,7 +653,7 @@ Bytes parameter_file(const ScriptBuilder& script) {
       .text("abc cab")
       .font(small_font())
       .image(make_png(1, 1, Rgb{255, 255, 255}))
-      .music(square_wave_module())
+      .music(support::square_wave_module())
       .bytes;
 }
 
