@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <sstream>
 
+#include "sound/music.h"
 #include "support/process.h"
 #include "support/render_harness.h"
+#include "support/square_wave_module.h"
 #include "tools/render/video_encoder.h"
 
 namespace {
@@ -47,33 +50,81 @@ Probe probe(const std::string& path) {
   return result;
 }
 
-TEST(RenderVideo, EachFormatHoldsItsCodecsAtThirtyMillisecondsAFrame) {
+// The samples ffmpeg decodes from the file's audio stream, as 16-bit stereo at 44,100 Hz.
+std::vector<int16_t> decoded_sound(const std::string& path) {
+  const std::string bytes = support::run_command(
+      "ffmpeg -v error -i " + support::shell_quote(path) + " -map 0:a -ac 2 -ar 44100 -f s16le -");
+  std::vector<int16_t> samples(bytes.size() / 2);
+  std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+  return samples;
+}
+
+// The module's sound as the renderer's music decodes it, frame after frame from the first.
+std::vector<int16_t> music_samples(const support::Bytes& module, int frames) {
+  auto music = sound::open_music(module).music;
+  std::vector<int16_t> samples;
+  sound::PcmFrame pcm;
+  for (int frame = 0; frame < frames; ++frame) {
+    music->render(pcm);
+    samples.insert(samples.end(), pcm.begin(), pcm.end());
+  }
+  return samples;
+}
+
+// How far `heard` is from `sent`, as the ratio of their power to the difference's, in decibels:
+// a lossy codec keeps it well above 10, and sound a frame late falls to about 0.
+double signal_to_noise(const std::vector<int16_t>& sent, const std::vector<int16_t>& heard) {
+  double signal = 0, noise = 0;
+  for (size_t i = 0; i < sent.size() && i < heard.size(); ++i) {
+    signal += double(sent[i]) * sent[i];
+    noise += (double(sent[i]) - heard[i]) * (double(sent[i]) - heard[i]);
+  }
+  return 10 * std::log10(signal / std::max(noise, 1.0));
+}
+
+TEST(RenderVideo, EachFormatHoldsItsCodecsAndTheMusicInStepAtThirtyMillisecondsAFrame) {
   struct Case {
     const char* name;
     const char* video_codec;
     const char* audio_codec;
   };
   const Case cases[] = {{"x.webm", "vp9", "opus"}, {"x.mp4", "h264", "aac"}};
-  ShowDir show(support::busy_show(300));
+  // 300 frames, 9 s, with the square wave's 1.92 s of notes at the start, silence after.
+  const support::Bytes module = support::square_wave_module();
+  ShowDir show(support::DataFileBuilder()
+                   .script(support::ScriptBuilder().waitat(300).end())
+                   .music(module)
+                   .bytes);
+  const std::vector<int16_t> sent = music_samples(module, 300);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     auto result = render(show, std::string("--size 320x200 --video ") + c.name);
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.err.find("video frame"), std::string::npos);  // no progress off a terminal
     const Probe found = probe(show.file(c.name));
+    ASSERT_EQ(found.streams.size(), 2u);
     auto& video = found.streams.at("video");
     EXPECT_EQ(video.at("codec_name"), c.video_codec);
     EXPECT_EQ(video.at("r_frame_rate"), "100/3");
     EXPECT_EQ(video.at("pix_fmt"), "yuv420p");
+    EXPECT_EQ(found.streams.at("audio").at("codec_name"), c.audio_codec);
     EXPECT_NEAR(found.duration, 9.0, 0.03);
-    EXPECT_EQ(found.streams.count("audio"), 0u);  // the show has no music
+    const std::vector<int16_t> heard = decoded_sound(show.file(c.name));
+    EXPECT_NEAR(double(heard.size()), double(sent.size()), 2.0 * sound::SAMPLES_PER_FRAME);
+    EXPECT_GT(signal_to_noise(sent, heard), 10.0);
   }
+
+  // A show without music gets no audio stream.
+  ShowDir silent(support::busy_show(30));
+  ASSERT_EQ(render(silent, "--size 320x200 --video x.mp4").status, 0);
+  EXPECT_EQ(probe(silent.file("x.mp4")).streams.count("audio"), 0u);
+
   // On a terminal (script(1) gives it one), a line of progress redrawn in place.
   const std::string seen = support::run_command(
-      "cd " + support::shell_quote(show.dir.path) + " && script -qec " +
-      support::shell_quote(TUNDRA_RENDER " --frames 40 --size 64x40 --video y.webm") +
+      "cd " + support::shell_quote(silent.dir.path) + " && script -qec " +
+      support::shell_quote(TUNDRA_RENDER " --frames 20 --size 64x40 --video y.webm") +
       " /dev/null");
-  EXPECT_NE(seen.find("\ntundra-render: video frame 1 of 40 (2%), "), std::string::npos) << seen;
+  EXPECT_NE(seen.find("\ntundra-render: video frame 1 of 20 (5%), "), std::string::npos) << seen;
   EXPECT_NE(seen.find(" s left\r\nengine  : Stopping\r\n"), std::string::npos) << seen;
 }
 

@@ -10,6 +10,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "datafile/chunk.h"
 #include "display/flash.h"
 #include "tools/render/text_art.h"
 
@@ -114,17 +115,32 @@ Image VideoOutput::picture_of(FrameViews& views) {
 std::string VideoOutput::start(const Image& first_picture) {
   started_ = true;
   box_ = fit_picture(first_picture.width, first_picture.height, settings_.width, settings_.height);
+  settings_.sound = music_ != nullptr;
   return encoder_.open(*file_, settings_);
 }
 
 std::string VideoOutput::add(FrameViews& views) {
   const Image picture = picture_of(views);
+  if (!started_ && views.frame.show != nullptr) {
+    if (const datafile::MusicChunk* chunk = views.frame.show->music()) {
+      sound::OpenedMusic opened = sound::open_music(chunk->bytes);
+      // A module libxmp refuses ends the video with its words: a silent video would hide it.
+      if (opened.music == nullptr)
+        return "cannot decode the show's music for " + file_->name() + ": " + opened.error;
+      music_ = std::move(opened.music);
+    }
+  }
   if (!started_) {
     std::string error = start(picture);
     if (!error.empty()) return error;
   }
   std::string error =
       encoder_.add_picture(letterbox(picture, *box_, settings_.width, settings_.height));
+  // Each frame's 1,323 samples go with its picture, so the two streams end together.
+  if (error.empty() && music_ != nullptr) {
+    music_->render(pcm_);
+    error = encoder_.add_sound(pcm_);
+  }
   show_progress();
   return error;
 }
@@ -152,8 +168,10 @@ void VideoOutput::show_progress() {
   const int64_t done = encoder_.frames();
   const double seconds = std::chrono::duration<double>(now - began_).count();
   char line[160];
-  if (options_.frame_limit && *options_.frame_limit > 0) {
-    const int64_t total = *options_.frame_limit;
+  // The show's length is known when --frames gives it; else its music's is the best guess.
+  int64_t total = options_.frame_limit.value_or(0);
+  if (!options_.frame_limit && music_ != nullptr) total = music_->duration_frames();
+  if (total >= done && total > 0) {
     const double left = seconds * double(total - done) / double(done);
     std::snprintf(line, sizeof line, "tundra-render: video frame %lld of %lld (%d%%), %.0f s left",
                   static_cast<long long>(done), static_cast<long long>(total),

@@ -9,6 +9,8 @@
 #include <string>
 
 #include "display/colour_view.h"
+#include "sound/music.h"
+#include "sound/pcm.h"
 #include "tools/render/cell_font.h"
 #include "tools/render/options.h"
 #include "tools/render/outputs.h"
@@ -57,6 +59,9 @@ class VideoOutput : public Sink {
   std::unique_ptr<display::ColourView> colour_;
   CellFont cell_font_;
   std::optional<Letterbox> box_;
+  // The show's music, decoded from its first frame as --wav decodes it; none for a silent show.
+  std::unique_ptr<sound::Music> music_;
+  sound::PcmFrame pcm_{};
   // The one-line progress display, on a terminal only.
   bool progress_ = false;
   int64_t progress_lines_ = 0;
