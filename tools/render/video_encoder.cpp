@@ -92,7 +92,7 @@ struct VideoEncoder::State {
 
   // The file's error when a write failed (it names the file), else libav's words for `code`.
   std::string error(const std::string& doing, int code) const {
-    std::string file_error = file->fail("");
+    std::string file_error = file->fail("");  // an empty failure only reads the first one
     if (!file_error.empty()) return file_error;
     return "cannot " + doing + " " + file->name() + ": " + av_message(code);
   }

@@ -120,6 +120,12 @@ std::string VideoOutput::start(const Image& first_picture) {
 }
 
 std::string VideoOutput::add(FrameViews& views) {
+  // A video that stopped part way is not put in place, whatever its container would say.
+  std::string error = add_frame(views);
+  return error.empty() ? error : file_->fail(error);
+}
+
+std::string VideoOutput::add_frame(FrameViews& views) {
   const Image picture = picture_of(views);
   if (!started_ && views.frame.show != nullptr) {
     if (const datafile::MusicChunk* chunk = views.frame.show->music()) {
@@ -146,9 +152,15 @@ std::string VideoOutput::add(FrameViews& views) {
 }
 
 std::string VideoOutput::finish(const aa_font* font) {
+  std::string error = file_->fail("");  // an empty failure only reads the first one
+  if (error.empty()) error = finish_video(font);
+  return error.empty() ? error : file_->fail(error);
+}
+
+std::string VideoOutput::finish_video(const aa_font* font) {
   // A data file rejected before the display opened made no video: nothing is put in place.
   if (!started_ && font == nullptr)
-    return file_->fail("no video written to " + file_->name() + ": the show never started");
+    return "no video written to " + file_->name() + ": the show never started";
   // A show that ends before its first frame still gets a video players open: one blank frame.
   if (!started_) {
     const Image blank(TEXT_COLUMNS * CELL_WIDTH, TEXT_ROWS * font->height, 1, BACKGROUND_GREY);

@@ -47,6 +47,8 @@ class VideoOutput : public Sink {
   std::string finish(const aa_font* font) override;
 
  private:
+  std::string add_frame(FrameViews& views);
+  std::string finish_video(const aa_font* font);
   std::string start(const Image& first_picture);
   Image picture_of(FrameViews& views);
   void show_progress();
