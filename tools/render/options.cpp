@@ -119,7 +119,7 @@ constexpr Option<RenderOptions> option_rows[] = {
      }},
     {"--size", "WxH",
      "the video's frame in pixels (default 1280x720); the view\n"
-     "is scaled to fit, by whole pixels where that fills most of it",
+     "is scaled to fit it, by whole pixels when that fills most",
      [](RenderOptions& options, std::string_view value) {
        const size_t x = value.find('x');
        std::optional<int64_t> width, height;
