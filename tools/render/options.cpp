@@ -107,6 +107,10 @@ constexpr Option<RenderOptions> option_rows[] = {
      "a web page that plays the recording with asciinema's web\n"
      "player, inlined: it needs no server and no network",
      store_path<&RenderOptions::html_path>},
+    {"--wav", "FILE",
+     "the show's music as a WAV file, 16-bit stereo at 44,100 Hz:\n"
+     "1,323 samples a frame, silence when the show has none",
+     store_path<&RenderOptions::wav_path>},
     {"--video", "FILE",
      "a video of the show with its music: FILE.webm (VP9 and\n"
      "Opus) or FILE.mp4 (H.264 and AAC), 100/3 frames a second",
@@ -193,6 +197,7 @@ std::vector<std::pair<const char*, const std::string*>> file_outputs(const Rende
           {"--gif", &options.gif_path},
           {"--cast", &options.cast_path},
           {"--html", &options.html_path},
+          {"--wav", &options.wav_path},
           {"--video", &options.video_path}};
 }
 
@@ -200,7 +205,7 @@ bool RenderOptions::writes_anything() const {
   return stats || !raw_path.empty() || !grey_path.empty() || !ascii_path.empty() ||
          !png_dir.empty() || !ascii_png_dir.empty() || !sheet_path.empty() || !gif_path.empty() ||
          !ansi_path.empty() || !colour_sheet_path.empty() || !cast_path.empty() ||
-         !html_path.empty() || !video_path.empty();
+         !html_path.empty() || !wav_path.empty() || !video_path.empty();
 }
 
 bool RenderOptions::uses_standard_output() const {

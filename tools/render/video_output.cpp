@@ -12,6 +12,7 @@ extern "C" {
 
 #include "datafile/chunk.h"
 #include "display/flash.h"
+#include "sound/show_music.h"
 #include "tools/render/text_art.h"
 
 namespace tools::render {
@@ -88,6 +89,7 @@ std::string VideoOutput::open(OutputFiles& files) {
   std::string error;
   file_ = files.create(options_.video_path, error);
   if (file_ == nullptr) return error;
+  data_path_ = files.input_path();
   progress_ = isatty(STDERR_FILENO) == 1;
   began_ = std::chrono::steady_clock::now();
   if (options_.share_view != ShareView::COLOUR) return {};
@@ -112,6 +114,21 @@ Image VideoOutput::picture_of(FrameViews& views) {
   return screen;
 }
 
+// The music --wav writes, opened the same way; a module libxmp cannot play leaves the video
+// without sound, and the line that says why.
+void VideoOutput::open_music(const engine::Show* show) {
+  const datafile::MusicChunk* chunk = show != nullptr ? show->music() : nullptr;
+  if (chunk == nullptr) return;
+  const auto& chunks = show->engine().chunks;
+  const auto at = std::find_if(chunks.begin(), chunks.end(),
+                               [&](const auto& entry) { return entry.get() == chunk; });
+  sound::ShowMusic opened =
+      sound::open_show_music(chunk->bytes, data_path_, static_cast<int>(at - chunks.begin()));
+  if (!opened.why_silent.empty())
+    std::fprintf(stderr, "tundra-render: --video: %s\n", opened.why_silent.c_str());
+  music_ = std::move(opened.music);
+}
+
 std::string VideoOutput::start(const Image& first_picture) {
   started_ = true;
   box_ = fit_picture(first_picture.width, first_picture.height, settings_.width, settings_.height);
@@ -127,15 +144,7 @@ std::string VideoOutput::add(FrameViews& views) {
 
 std::string VideoOutput::add_frame(FrameViews& views) {
   const Image picture = picture_of(views);
-  if (!started_ && views.frame.show != nullptr) {
-    if (const datafile::MusicChunk* chunk = views.frame.show->music()) {
-      sound::OpenedMusic opened = sound::open_music(chunk->bytes);
-      // A module libxmp refuses ends the video with its words: a silent video would hide it.
-      if (opened.music == nullptr)
-        return "cannot decode the show's music for " + file_->name() + ": " + opened.error;
-      music_ = std::move(opened.music);
-    }
-  }
+  if (!started_) open_music(views.frame.show);
   if (!started_) {
     std::string error = start(picture);
     if (!error.empty()) return error;
@@ -144,6 +153,10 @@ std::string VideoOutput::add_frame(FrameViews& views) {
       encoder_.add_picture(letterbox(picture, *box_, settings_.width, settings_.height));
   // Each frame's 1,323 samples go with its picture, so the two streams end together.
   if (error.empty() && music_ != nullptr) {
+    // Every frame is presented, from 0; should one be missed, the sound stays in step with the
+    // pictures, as --wav's does.
+    if (music_->next_frame() != static_cast<int32_t>(views.frame.number))
+      music_->seek(static_cast<int32_t>(views.frame.number));
     music_->render(pcm_);
     error = encoder_.add_sound(pcm_);
   }

@@ -49,11 +49,13 @@ class VideoOutput : public Sink {
  private:
   std::string add_frame(FrameViews& views);
   std::string finish_video(const aa_font* font);
+  void open_music(const engine::Show* show);
   std::string start(const Image& first_picture);
   Image picture_of(FrameViews& views);
   void show_progress();
 
   const RenderOptions& options_;
+  std::string data_path_;  // for the line that says why the music is silent
   VideoSettings settings_;
   OutputFile* file_ = nullptr;
   VideoEncoder encoder_;
