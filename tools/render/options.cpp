@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <string_view>
 
+#include "tools/render/video_encoder.h"
+
 namespace tools::render {
 
 const char* const USAGE_LINE = "usage: tundra-render [options] [DATAFILE]\n";
@@ -109,8 +111,47 @@ constexpr Option<RenderOptions> option_rows[] = {
      "the show's music as a WAV file, 16-bit stereo at 44,100 Hz:\n"
      "1,323 samples a frame, silence when the show has none",
      store_path<&RenderOptions::wav_path>},
+    {"--video", "FILE",
+     "a video of the show with its music: FILE.webm (VP9 and\n"
+     "Opus) or FILE.mp4 (H.264 and AAC), 100/3 frames a second",
+     [](RenderOptions& options, std::string_view value) {
+       const std::string text(value);
+       if (!video_format_of(text))
+         return "names a .webm or .mp4 file, not '" + text + "': the extension picks the format";
+       options.video_path = text;
+       return std::string();
+     }},
+    {"--size", "WxH",
+     "the video's frame in pixels (default 1280x720); the view\n"
+     "is scaled to fit it, by whole pixels when that fills most",
+     [](RenderOptions& options, std::string_view value) {
+       const size_t x = value.find('x');
+       std::optional<int64_t> width, height;
+       if (x != std::string_view::npos) {
+         width = read_number(value.substr(0, x), 2);
+         height = read_number(value.substr(x + 1), 2);
+       }
+       // yuv420p stores colour for each 2 x 2 block of pixels: the sides are even.
+       if (!width || !height || *width > MAX_VIDEO_SIDE || *height > MAX_VIDEO_SIDE ||
+           *width % 2 != 0 || *height % 2 != 0)
+         return "takes WIDTHxHEIGHT, even numbers from 2 to " + std::to_string(MAX_VIDEO_SIDE) +
+                ", not '" + std::string(value) + "'";
+       options.video_width = static_cast<int>(*width);
+       options.video_height = static_cast<int>(*height);
+       return std::string();
+     }},
+    {"--crf", "Q",
+     "the video's quality, 0 (best) to 63: lower is larger\n"
+     "(default 32 for WebM, 23 for MP4)",
+     [](RenderOptions& options, std::string_view value) {
+       std::optional<int64_t> number = read_number(value, 0);
+       if (!number || *number > 63)
+         return "takes a whole number from 0 to 63, not '" + std::string(value) + "'";
+       options.crf = static_cast<int>(*number);
+       return std::string();
+     }},
     {"--display", "VIEW",
-     "the view --cast and --html record: ascii (AA-lib's\n"
+     "the view --cast, --html and --video show: ascii (AA-lib's\n"
      "characters, the default) or colour (24-bit colour cells)",
      [](RenderOptions& options, std::string_view value) {
        if (value == "ascii")
@@ -156,14 +197,15 @@ std::vector<std::pair<const char*, const std::string*>> file_outputs(const Rende
           {"--gif", &options.gif_path},
           {"--cast", &options.cast_path},
           {"--html", &options.html_path},
-          {"--wav", &options.wav_path}};
+          {"--wav", &options.wav_path},
+          {"--video", &options.video_path}};
 }
 
 bool RenderOptions::writes_anything() const {
   return stats || !raw_path.empty() || !grey_path.empty() || !ascii_path.empty() ||
          !png_dir.empty() || !ascii_png_dir.empty() || !sheet_path.empty() || !gif_path.empty() ||
          !ansi_path.empty() || !colour_sheet_path.empty() || !cast_path.empty() ||
-         !html_path.empty() || !wav_path.empty();
+         !html_path.empty() || !wav_path.empty() || !video_path.empty();
 }
 
 bool RenderOptions::uses_standard_output() const {

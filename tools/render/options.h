@@ -16,6 +16,10 @@ inline constexpr int DEFAULT_EVERY = 1;         // --png and --ascii-png: every 
 inline constexpr int DEFAULT_SHEET_EVERY = 33;  // --sheet: one thumbnail a second (33 x 30 ms)
 inline constexpr int DEFAULT_SCALE = 4;
 inline constexpr int MAX_SCALE = 32;
+// --video: a standard screen, and a limit that keeps a frame's buffers modest.
+inline constexpr int DEFAULT_VIDEO_WIDTH = 1280;
+inline constexpr int DEFAULT_VIDEO_HEIGHT = 720;
+inline constexpr int MAX_VIDEO_SIDE = 4096;
 
 // The name that sends an output file to standard output.
 inline constexpr const char* STANDARD_OUTPUT = "-";
@@ -43,6 +47,13 @@ struct RenderOptions {
   bool stats = false;                       // --stats: a summary on standard output
   std::optional<int> every;                 // --every: 1 for pictures, 33 for the sheet by default
   int scale = DEFAULT_SCALE;                // --scale: pixels a side per picture pixel in --png
+
+  // --video: WebM or MP4 by the extension, of the view --display picks, on a frame of --size
+  // with the picture letterboxed, at --crf's quality (else the codec's default).
+  std::string video_path;
+  int video_width = DEFAULT_VIDEO_WIDTH;
+  int video_height = DEFAULT_VIDEO_HEIGHT;
+  std::optional<int> crf;
 
   int png_every() const { return every.value_or(DEFAULT_EVERY); }
   int sheet_every() const { return every.value_or(DEFAULT_SHEET_EVERY); }

@@ -13,6 +13,7 @@
 #include "tools/render/gif_writer.h"
 #include "tools/render/share_output.h"
 #include "tools/render/text_art.h"
+#include "tools/render/video_output.h"
 
 namespace tools::render {
 
@@ -323,6 +324,7 @@ constexpr SinkRow sink_rows[] = {
     {"--sheet", given<&Options::sheet_path>, make<SheetSink>},
     {"--gif", given<&Options::gif_path>, make<GifSink>},
     {"--wav", given<&Options::wav_path>, make<WavSink>},
+    {"--video", given<&Options::video_path>, make<VideoOutput>},
 };
 
 }  // namespace
