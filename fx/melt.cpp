@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "fx/extended.h"
 #include "fx/fx_table.h"
 
 namespace fx {
@@ -14,7 +15,7 @@ namespace {
 // Sums and products are worked in extended precision from the constants as given (doubles,
 // except the float flow factors) and rounded only where they are stored: the mass and the light
 // map's intermediate values are 32-bit floats.
-using real = long double;
+using real = real80;
 
 constexpr float SIDEWAYS_FLOW = 0.4f;
 constexpr float DOWNWARD_FLOW = 0.51f;
