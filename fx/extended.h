@@ -15,25 +15,23 @@ namespace fx {
 // gives with its precision control at 64 bits, as it runs under glibc on x86-64. The effects
 // depend on those exact roundings (a product that rounds one way truncates to another pixel),
 // and long double is this format only on x86; elsewhere (wasm32: IEEE binary128) it rounds
-// differently. Infinities and NaNs are kept but not made bit-exact: the effects never form them.
+// differently. An overflow gives the x87's infinity and an invalid operation its default NaN;
+// NaN operands are not propagated with their payloads (the effects never form NaNs).
 class Extended {
  public:
   constexpr Extended() = default;
-  // Integers up to 64 bits and floats convert exactly, as on the x87.
+  // Integers up to 64 bits and floats convert exactly, as on the x87, and implicitly, as they
+  // do to long double: the effects' mixed expressions read the same with either type.
   template <typename T>
   requires std::is_integral_v<T>
-  constexpr Extended(T value) {  // NOLINT: converts implicitly, as long double does
+  constexpr Extended(T value) {
     const bool negative = value < 0;
     const uint64_t magnitude =
         negative ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
     *this = from_integer(negative, magnitude);
   }
-  constexpr Extended(double value) {
-    *this = from_binary(std::bit_cast<uint64_t>(value), 52, 11);
-  }  // NOLINT
-  constexpr Extended(float value) {
-    *this = from_binary(std::bit_cast<uint32_t>(value), 23, 8);
-  }  // NOLINT
+  constexpr Extended(double value) { *this = from_binary(std::bit_cast<uint64_t>(value), 52, 11); }
+  constexpr Extended(float value) { *this = from_binary(std::bit_cast<uint32_t>(value), 23, 8); }
 
   // To integers: truncation toward zero (the effects keep within the target type's range).
   template <typename T>
@@ -154,7 +152,7 @@ class Extended {
 
   // IEEE binary formats in (double: 52 fraction bits, 11 exponent bits; float: 23, 8).
   static constexpr Extended from_binary(uint64_t bits, int fraction_bits, int exponent_bits) {
-    const bool negative = (bits >> (fraction_bits + exponent_bits)) != 0;  // no bits above
+    const bool negative = (bits >> (fraction_bits + exponent_bits)) != 0;
     const int max_biased = (1 << exponent_bits) - 1, bias = max_biased / 2;
     const int biased = static_cast<int>((bits >> fraction_bits) & uint64_t(max_biased));
     const uint64_t fraction = bits & ((uint64_t{1} << fraction_bits) - 1);
