@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "fx/extended.h"
 #include "fx/fx_table.h"
 
 namespace fx {
@@ -69,8 +70,8 @@ void render(FxInstance& instance, uint32_t) {
 
   for (Blob& blob : fx.blobs) {
     // Corner truncated toward zero, from the exact difference.
-    const int64_t ox = static_cast<int64_t>(static_cast<long double>(blob.x) - SPRITE_CENTRE);
-    const int64_t oy = static_cast<int64_t>(static_cast<long double>(blob.y) - SPRITE_CENTRE);
+    const int64_t ox = static_cast<int64_t>(static_cast<real80>(blob.x) - SPRITE_CENTRE);
+    const int64_t oy = static_cast<int64_t>(static_cast<real80>(blob.y) - SPRITE_CENTRE);
     add_sprite(fx, oy * width + ox, width);
 
     // The tests are strict and the position is not clamped: a blob may pass a limit by up to a
@@ -89,15 +90,15 @@ void render(FxInstance& instance, uint32_t) {
 Blob random_blob(int64_t width, int64_t height, Random& random) {
   // Worked in extended precision from the double constants 0.4, 0.3 and 0.025 (each a little
   // off its decimal value) and rounded once into the float fields.
-  using real = long double;
+  using real = real80;
   const real w = static_cast<real>(width), h = static_cast<real>(height);
   const real x_draw = random.next();
   const real y_draw = random.next();
   const int64_t dx_step = random.below(100);
   const int64_t dy_step = random.below(100);
   Blob blob;
-  blob.x = static_cast<float>(std::trunc(x_draw * w * real{0.4} / 0x1p31L) + real{0.3} * w);
-  blob.y = static_cast<float>(std::trunc(y_draw * h * real{0.4} / 0x1p31L) + real{0.3} * h);
+  blob.x = static_cast<float>(trunc(x_draw * w * real{0.4} / real{0x1p31}) + real{0.3} * w);
+  blob.y = static_cast<float>(trunc(y_draw * h * real{0.4} / real{0x1p31}) + real{0.3} * h);
   blob.dx = static_cast<float>(static_cast<real>(dx_step - 50) * real{0.025});
   blob.dy = static_cast<float>(static_cast<real>(dy_step - 50) * real{0.025});
   return blob;

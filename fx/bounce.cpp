@@ -7,7 +7,7 @@
 namespace fx {
 namespace {
 
-// Doubles, promoted to 80-bit long double where they are used.
+// Doubles, promoted to 80-bit extended (real80) where they are used.
 constexpr double FLOOR_DAMPING = -0.8;  // a bounce keeps 0.8 + k / 1000 of the speed, k < height
 constexpr double DROP_NUDGE = 0.07;     // truncated away, except that it lifts a rising vy by 1
 
@@ -52,11 +52,11 @@ void render(FxInstance& instance, uint32_t) {
     particle.y = wrap_add(particle.y, particle.vy);
     rebound_from_walls(particle.x, particle.vx, target.width);
     if (fx.drop != 0) {
-      particle.vy = wrap_trunc(particle.vy + static_cast<long double>(DROP_NUDGE));
+      particle.vy = wrap_trunc(particle.vy + static_cast<real80>(DROP_NUDGE));
     } else if (particle.y > floor) {
       // The floor's random number comes before gravity's: both come from the show's stream.
       const int32_t k = fx.random->below(height);
-      const long double keep = FLOOR_DAMPING - static_cast<long double>(k) / 1000;
+      const real80 keep = FLOOR_DAMPING - static_cast<real80>(k) / 1000;
       particle.vy = wrap_trunc(particle.vy * keep);
       particle.y = wrap_add(particle.y, particle.vy);
     }

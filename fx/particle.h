@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "fx/extended.h"
 #include "fx/random.h"
 
 namespace fx {
@@ -36,7 +37,7 @@ inline int32_t wrap_add(int32_t a, int32_t b) {
 }
 
 // trunc(value), wrapped into 32 bits like a sum; value must lie within +-2^63.
-inline int32_t wrap_trunc(long double value) {
+inline int32_t wrap_trunc(real80 value) {
   return static_cast<int32_t>(static_cast<uint32_t>(static_cast<int64_t>(value)));
 }
 
