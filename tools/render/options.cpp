@@ -102,9 +102,13 @@ constexpr Option<RenderOptions> option_rows[] = {
      "(see --no-farewell)",
      store_path<&RenderOptions::cast_path>},
     {"--html", "FILE",
-     "a web page that plays the recording with asciinema's web\n"
-     "player, inlined: it needs no server and no network",
+     "a web page that plays the show with the engine compiled\n"
+     "to WebAssembly, all inlined: it needs no server and no network",
      store_path<&RenderOptions::html_path>},
+    {"--music", "FILE",
+     "the tracker module (MOD, XM, S3M, IT) the --html page plays\n"
+     "with the show",
+     store_path<&RenderOptions::music_path>},
     {"--display", "VIEW",
      "the view --cast and --html record: ascii (AA-lib's\n"
      "characters, the default) or colour (24-bit colour cells)",
@@ -218,9 +222,9 @@ std::string render_help() {
          "an output option the show is rendered and checked, and nothing is written.\n"
          "\n"
          "Exit status: 0 done; 1 an output could not be written or is the data file, or\n"
-         "--html found no web player; 2 a bad command line; 255 a data file the player\n"
-         "would reject (with the player's message); 128 + n after signal n, with no\n"
-         "output file put in place.\n";
+         "--html found no engine module or could not read what it inlines; 2 a bad\n"
+         "command line; 255 a data file the player would reject (with the player's\n"
+         "message); 128 + n after signal n, with no output file put in place.\n";
 }
 
 }  // namespace tools::render
