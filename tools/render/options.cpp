@@ -110,8 +110,8 @@ constexpr Option<RenderOptions> option_rows[] = {
      "with the show",
      store_path<&RenderOptions::music_path>},
     {"--display", "VIEW",
-     "the view --cast and --html record: ascii (AA-lib's\n"
-     "characters, the default) or colour (24-bit colour cells)",
+     "the view --cast records and --html opens with: ascii\n"
+     "(AA-lib's characters, the default) or colour (24-bit cells)",
      [](RenderOptions& options, std::string_view value) {
        if (value == "ascii")
          options.share_view = ShareView::ASCII;
