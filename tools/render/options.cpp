@@ -102,8 +102,8 @@ constexpr Option<RenderOptions> option_rows[] = {
      "(see --no-farewell)",
      store_path<&RenderOptions::cast_path>},
     {"--html", "FILE",
-     "a web page that plays the show with the engine compiled\n"
-     "to WebAssembly, all inlined: it needs no server and no network",
+     "a web page that plays the show with the engine built as\n"
+     "WebAssembly, all inlined: no server, no network needed",
      store_path<&RenderOptions::html_path>},
     {"--music", "FILE",
      "the tracker module (MOD, XM, S3M, IT) the --html page plays\n"
