@@ -91,8 +91,7 @@ share: deps
 	@{ $(CONFIGURE) && cmake --build $(BUILD) -j$(JOBS); } >$(BUILD)/build.log 2>&1 || \
 	  { cat $(BUILD)/build.log; echo "make share: the build failed; its log is $(BUILD)/build.log"; \
 	    exit 1; }
-	@cd $(BUILD)/show && { ../tundra-render --cast tundra.cast --html tundra.html \
-	    --music src/generated/tundra.xm --title Tundra & \
+	@cd $(BUILD)/show && { ../tundra-render --cast tundra.cast --html tundra.html --title Tundra & \
 	  ../tundra-render --display colour --cast tundra-colour.cast \
 	    --title 'Tundra (colour)' && wait $$!; } >share.log 2>&1 || { cat share.log; exit 1; }
 	@cd $(BUILD)/show && ls -l tundra.html tundra.cast tundra-colour.cast | \

@@ -60,6 +60,8 @@ const char* kind_name(ChunkKind kind) {
       return "font";
     case ChunkKind::SCRIPT:
       return "script";
+    case ChunkKind::MUSIC:
+      return "music";
   }
   return "unknown";
 }
@@ -74,6 +76,8 @@ const char* kind_with_article(ChunkKind kind) {
       return "a font chunk";
     case ChunkKind::SCRIPT:
       return "a script chunk";
+    case ChunkKind::MUSIC:
+      return "a music chunk";
   }
   return "an unknown chunk";
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <fstream>
 
@@ -65,8 +66,8 @@ TEST(SharePage, ChromiumPlaysTheShowFromDiskWithNoRequestToAnyNetwork) {
     GTEST_SKIP() << CHROMIUM << " is missing: scripts/install-deps installs it";
   support::TempDir dir;
   support::ProgramRun run = support::run_in(
-      dir.path, TUNDRA_RENDER " --html page.html --music " TUNDRA_SHOW_MUSIC
-                              " --ascii frames.txt --ansi cells.txt --title Tundra " TUNDRA_SHOW);
+      dir.path, TUNDRA_RENDER
+      " --html page.html --ascii frames.txt --ansi cells.txt --title Tundra " TUNDRA_SHOW);
   ASSERT_EQ(run.status, 0) << run.err;
   const auto frames =
       support::read_ascii_frames(support::read_file(dir.path + "/frames.txt"), nullptr);
@@ -182,26 +183,54 @@ TEST(SharePage, WithoutTheEngineModuleHtmlSaysWhatIsMissingAndHowToGetIt) {
   EXPECT_EQ(support::read_file(dir.path + "/show.cast").substr(0, 13), "{\"version\": 2");
 }
 
-// What is inlined cannot end its element early, the title is text, not markup, and the bytes
-// come back whole from base64 whatever their length.
+// What is inlined cannot end its element early, the title is text, not markup, and the files
+// come back whole from base64 and deflate whatever their length.
 TEST(SharePage, ThePageKeepsItsPartsInsideTheirElements) {
   const tools::render::PageParts parts{
-      std::string("\xFF\x00w", 3), "export const A = '</SCRIPT>';",
-      "<title>@TITLE@</title>@CREDITS@@SETTINGS@@ENGINE@"
-      "@SHOW@@MUSIC@@SOUND_SCRIPT@<script>@ENGINE_SCRIPT@@PAGE_SCRIPT@</script> me@example",
+      "", "export const A = '</SCRIPT>';",
+      "<title>@TITLE@</title>@CREDITS@@SETTINGS@@ENGINE@@SHOW@@MUSIC@@SOUND_SCRIPT@<script>"
+      "@ENGINE_SCRIPT@@PAGE_SCRIPT@</script> me@example",
       "", ""};
   tools::render::PageShow show;
   show.title = "<b>Tundra</b> & co";
-  show.data = "foob";
-  show.music = "fo";
   const tools::render::PageMade made = tools::render::html_page(show, parts);
   ASSERT_EQ(made.error, "");
   EXPECT_EQ(made.page,
             "<title>&lt;b&gt;Tundra&lt;/b&gt; &amp; co</title>"
-            "{\"name\": \"\", \"view\": \"ascii\", \"farewell\": []}/wB3Zm9vYg==Zm8="
+            "{\"name\": \"\", \"view\": \"ascii\", \"farewell\": []}"
             "<script>const A = '<\\/SCRIPT>';\n</script> me@example");
   EXPECT_EQ(tools::render::html_page(show, {"", "", "@TITLE@", "", ""}).error,
             "the page's layout has no @CREDITS@");
+
+  const std::pair<std::string, std::string> encoded[] = {{"", ""},
+                                                         {"f", "Zg=="},
+                                                         {"fo", "Zm8="},
+                                                         {"foo", "Zm9v"},
+                                                         {std::string("\xFF\0w", 3), "/wB3"}};
+  for (const auto& [bytes, text] : encoded) EXPECT_EQ(tools::render::base64(bytes), text);
+  // The show's data file, packed and back.
+  const std::string data = support::read_file(TUNDRA_SHOW);
+  const std::string text = tools::render::packed(data);
+  std::string deflated;
+  for (size_t i = 0; i + 4 <= text.size(); i += 4) {
+    uint32_t group = 0;
+    for (size_t j = 0; j < 4; ++j) {
+      const char c = text[i + j];
+      const auto digit = static_cast<uint32_t>(
+          std::string("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/").find(c));
+      group = group << 6 | (c == '=' ? 0 : digit);
+    }
+    for (size_t j = 0; j < 3 && text[i + j + 1] != '='; ++j)
+      deflated += static_cast<char>(group >> (16 - 8 * j) & 0xFF);
+  }
+  std::string inflated(data.size(), '\0');
+  uLongf size = static_cast<uLongf>(inflated.size());
+  ASSERT_EQ(uncompress(reinterpret_cast<Bytef*>(inflated.data()), &size,
+                       reinterpret_cast<const Bytef*>(deflated.data()),
+                       static_cast<uLong>(deflated.size())),
+            Z_OK);
+  EXPECT_EQ(size, data.size());
+  EXPECT_TRUE(inflated == data);
 }
 
 }  // namespace

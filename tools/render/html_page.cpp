@@ -2,6 +2,7 @@
 #include "tools/render/html_page.h"
 
 #include <unistd.h>
+#include <zlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -159,14 +160,27 @@ std::string base64(std::string_view bytes) {
   return out;
 }
 
+std::string packed(std::string_view bytes) {
+  if (bytes.empty()) return {};
+  uLongf size = compressBound(static_cast<uLong>(bytes.size()));
+  std::string deflated(size, '\0');
+  // The bytes are in memory and the bound is zlib's own: compress2 can only run out of memory.
+  if (compress2(reinterpret_cast<Bytef*>(deflated.data()), &size,
+                reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uLong>(bytes.size()),
+                Z_BEST_COMPRESSION) != Z_OK)
+    throw std::bad_alloc();
+  deflated.resize(size);
+  return base64(deflated);
+}
+
 PageMade html_page(const PageShow& show, const PageParts& parts) {
   const std::pair<std::string_view, std::string> places[] = {
       {"TITLE", html_escape(show.title)},
       {"CREDITS", html_escape(show.credits)},
       {"SETTINGS", settings_json(show)},
-      {"ENGINE", base64(parts.engine)},
-      {"SHOW", base64(show.data)},
-      {"MUSIC", base64(show.music)},
+      {"ENGINE", packed(parts.engine)},
+      {"SHOW", packed(show.data)},
+      {"MUSIC", packed(show.music)},
       {"SOUND_SCRIPT", inline_safe(parts.sound_script)},
       {"ENGINE_SCRIPT", inline_safe(without_exports(parts.engine_script))},
       {"PAGE_SCRIPT", inline_safe(parts.page_script)},

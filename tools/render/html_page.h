@@ -58,4 +58,8 @@ std::string html_escape(std::string_view text);
 // RFC 4648 base64, with padding and no line breaks.
 std::string base64(std::string_view bytes);
 
+// How the page carries a file: zlib's deflate format (which the browser's DecompressionStream
+// inflates) in base64.
+std::string packed(std::string_view bytes);
+
 }  // namespace tools::render

@@ -105,10 +105,10 @@ constexpr Option<RenderOptions> option_rows[] = {
      "a web page that plays the show with the engine built as\n"
      "WebAssembly, all inlined: no server, no network needed",
      store_path<&RenderOptions::html_path>},
-    {"--music", "FILE",
-     "the tracker module (MOD, XM, S3M, IT) the --html page plays\n"
-     "with the show",
-     store_path<&RenderOptions::music_path>},
+    {"--wav", "FILE",
+     "the show's music as a WAV file, 16-bit stereo at 44,100 Hz:\n"
+     "1,323 samples a frame, silence when the show has none",
+     store_path<&RenderOptions::wav_path>},
     {"--display", "VIEW",
      "the view --cast records and --html opens with: ascii\n"
      "(AA-lib's characters, the default) or colour (24-bit cells)",
@@ -155,14 +155,15 @@ std::vector<std::pair<const char*, const std::string*>> file_outputs(const Rende
           {"--sheet", &options.sheet_path},
           {"--gif", &options.gif_path},
           {"--cast", &options.cast_path},
-          {"--html", &options.html_path}};
+          {"--html", &options.html_path},
+          {"--wav", &options.wav_path}};
 }
 
 bool RenderOptions::writes_anything() const {
   return stats || !raw_path.empty() || !grey_path.empty() || !ascii_path.empty() ||
          !png_dir.empty() || !ascii_png_dir.empty() || !sheet_path.empty() || !gif_path.empty() ||
          !ansi_path.empty() || !colour_sheet_path.empty() || !cast_path.empty() ||
-         !html_path.empty();
+         !html_path.empty() || !wav_path.empty();
 }
 
 bool RenderOptions::uses_standard_output() const {
@@ -222,7 +223,7 @@ std::string render_help() {
          "an output option the show is rendered and checked, and nothing is written.\n"
          "\n"
          "Exit status: 0 done; 1 an output could not be written or is the data file, or\n"
-         "--html found no engine module or could not read what it inlines; 2 a bad\n"
+         "--html found no engine module or could not read the data file; 2 a bad\n"
          "command line; 255 a data file the player would reject (with the player's\n"
          "message); 128 + n after signal n, with no output file put in place.\n";
 }

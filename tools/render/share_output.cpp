@@ -9,6 +9,7 @@
 #include "display/flash.h"
 #include "engine/command_line.h"
 #include "engine/player.h"
+#include "engine/show.h"
 
 namespace tools::render {
 namespace {
@@ -41,9 +42,9 @@ std::string credits_for(const RenderOptions& options, uint32_t frames, int64_t d
          engine::VERSION + ".";
 }
 
-// A file the page carries whole; the error names the option and the file.
+// The data file the page carries whole; the error names the option and the file.
 std::string read_for_page(const std::string& option, const std::string& path, std::string& bytes) {
-  // A data file or a tracker module of more than this is not one a page should carry.
+  // A data file of more than this is not one a page should carry.
   constexpr std::uintmax_t LARGEST = 64 << 20;
   std::error_code error;
   const std::uintmax_t size = std::filesystem::file_size(path, error);
@@ -70,8 +71,6 @@ std::string ShareOutput::open(OutputFiles& files) {
     page_parts_ = std::move(found.parts);
     page_show_.data_name = std::filesystem::path(options_.data_path).filename().string();
     error = read_for_page("--html", options_.data_path, page_show_.data);
-    if (error.empty() && !options_.music_path.empty())
-      error = read_for_page("--music", options_.music_path, page_show_.music);
     if (!error.empty()) return error;
     html_ = files.create(options_.html_path, error);
     if (html_ == nullptr) return error;
@@ -99,6 +98,13 @@ const display::CellGrid& ShareOutput::cells_of(const RenderedFrame& frame) {
 }
 
 std::string ShareOutput::add(FrameViews& views) {
+  // FIXME: the engine's module does not open a data file's music chunk itself yet, so the page
+  // carries the module's bytes a second time, beside the data file.
+  if (html_ != nullptr && !last_frame_ && views.frame.show != nullptr &&
+      views.frame.show->music() != nullptr) {
+    const std::vector<uint8_t>& bytes = views.frame.show->music()->bytes;
+    page_show_.music.assign(bytes.begin(), bytes.end());
+  }
   recording_.add_frame(views.frame.number, cells_of(views.frame));
   last_frame_ = views.frame.number;
   return {};

@@ -15,18 +15,20 @@ const farewellView = document.getElementById('farewell');
 const momentLink = document.getElementById('moment');
 const statusText = document.getElementById('status');
 
-function inlined(id) {
-  const text = document.getElementById(id).textContent.trim();
-  const binary = atob(text);
+// A file the page carries: deflated, in base64; none is empty.
+async function inlined(id) {
+  const binary = atob(document.getElementById(id).textContent.trim());
+  if (binary.length === 0) return new Uint8Array(0);
   const bytes = new Uint8Array(binary.length);
   for (let i = 0; i < binary.length; ++i) bytes[i] = binary.charCodeAt(i);
-  return bytes;
+  const inflated = new Blob([bytes]).stream().pipeThrough(new DecompressionStream('deflate'));
+  return new Uint8Array(await new Response(inflated).arrayBuffer());
 }
 
-const tundra = await Tundra.create(inlined('tundra-engine'));
-const loaded = await tundra.load(inlined('tundra-show'), settings.name);
+const tundra = await Tundra.create(await inlined('tundra-engine'));
+const loaded = await tundra.load(await inlined('tundra-show'), settings.name);
 if (!loaded.ok) throw new Error(loaded.messages);
-const musicBytes = inlined('tundra-music');
+const musicBytes = await inlined('tundra-music');
 if (musicBytes.length > 0) {
   const music = tundra.loadMusic(musicBytes);
   if (!music.ok) console.warn(music.messages);
