@@ -85,7 +85,7 @@ TEST(SharePage, ChromiumPlaysTheShowFromDiskWithNoRequestToAnyNetwork) {
   browser.start(std::string("exec ") + CHROMIUM +
                 " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run"
                 " --disable-background-networking --disable-component-update --disable-sync"
-                " --autoplay-policy=no-user-gesture-required --remote-debugging-port=0"
+                " --remote-debugging-port=0"
                 " --user-data-dir=" +
                 support::shell_quote(profile) + " about:blank 2>" +
                 support::shell_quote(dir.path + "/chromium.log"));
