@@ -141,7 +141,7 @@ function tick() {
 
 // --- moving about ---
 
-// Shows `frame` and pauses there; false when the show ends before it.
+// Shows `frame` and pauses there; the farewell, and false, when the show ends before it.
 function showFrame(frame) {
   const target = Math.max(0, Math.floor(frame));
   if (state.ended) {
@@ -152,10 +152,20 @@ function showFrame(frame) {
   }
   const reached = tundra.seek(target) && tundra.step();
   state.playing = false;
+  if (!reached) {
+    farewell();
+    return false;
+  }
   restartClock(tundra.frame);
   draw();
   showStatus();
-  return reached;
+  return true;
+}
+
+// A second back or on, playing on if it was playing.
+function move(frames) {
+  const playing = state.playing && !state.ended;
+  if (showFrame(Math.max(tundra.shown, 0) + frames) && playing) setPlaying(true);
 }
 
 function setPlaying(playing) {
@@ -240,8 +250,8 @@ function toggleFullScreen() {
 
 const keys = {
   ' ': () => setPlaying(!state.playing || state.ended),
-  ArrowLeft: () => showFrame(Math.max(tundra.shown, 0) - SECOND_FRAMES),
-  ArrowRight: () => showFrame(Math.max(tundra.shown, 0) + SECOND_FRAMES),
+  ArrowLeft: () => move(-SECOND_FRAMES),
+  ArrowRight: () => move(SECOND_FRAMES),
   c: () => {
     state.colour = !state.colour;
     showView();
