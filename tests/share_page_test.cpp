@@ -81,8 +81,11 @@ TEST(SharePage, ChromiumPlaysTheShowFromDiskWithNoRequestToAnyNetwork) {
   // The browser runs under the guard, whatever becomes of the test: its profile is new and empty.
   const std::string profile = dir.path + "/profile";
   ASSERT_EQ(mkdir(profile.c_str(), 0700), 0);
+  ASSERT_EQ(chmod(profile.c_str(), 0700), 0);
   support::ProcessGuard browser;
-  browser.start(std::string("exec ") + CHROMIUM +
+  // umask: libxmp's loader may have left its own one in this process (0177), which would give
+  // the browser folders it cannot enter.
+  browser.start(std::string("umask 077; exec ") + CHROMIUM +
                 " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run"
                 " --disable-background-networking --disable-component-update --disable-sync"
                 " --remote-debugging-port=0"
@@ -166,7 +169,7 @@ TEST(SharePage, WithoutTheEngineModuleHtmlSaysWhatIsMissingAndHowToGetIt) {
   support::TempDir dir;
   const std::string program = dir.path + "/bin/tundra-render";
   support::run_command("mkdir -p " + support::shell_quote(dir.path + "/bin") +
-                       " && cp " TUNDRA_RENDER " " + support::shell_quote(program));
+                       " && install -m 755 " TUNDRA_RENDER " " + support::shell_quote(program));
   support::ProgramRun run = support::run_in(
       dir.path, support::shell_quote(program) + " --html page.html --stats " TUNDRA_SHOW);
   EXPECT_EQ(run.status, 1);
