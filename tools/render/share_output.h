@@ -19,10 +19,11 @@ class ShareOutput : public Sink {
  public:
   explicit ShareOutput(const RenderOptions& options);
 
-  // Finds the page's parts and reads the show and its music when a page is asked for, and
-  // creates the files, so that a missing part or a path that cannot be written is reported
-  // before the show is rendered.
+  // Finds the page's parts and reads the data file when a page is asked for, and creates the
+  // files, so that a missing part or a path that cannot be written is reported before the
+  // show is rendered.
   std::string open(OutputFiles& files) override;
+  // Records the frame; the first one also gives the page the show's music chunk.
   std::string add(FrameViews& frame) override;
   // Ends the recording where the display closed (after the last frame given), adds the
   // farewell unless --no-farewell, and writes the files.
