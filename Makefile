@@ -82,10 +82,11 @@ preview: build
 	  --colour-sheet colour-sheet.png
 	@echo "$(BUILD)/show/sheet.png, $(BUILD)/show/show.gif and $(BUILD)/show/colour-sheet.png"
 
-# The show to share: an asciicast recording and a web page that plays it with no server, of the
-# ASCII view (tundra.*) and of the colour view (tundra-colour.*), in build/show, and an MP4 video
-# of the ASCII view, which every site and chat app plays. The two views render at the same time,
-# one a core. The build says nothing unless it fails.
+# The show to share: a web page that runs the engine with the show and its music inlined, with
+# no server (tundra.html; `c` switches it to the colour view), an MP4 video of the ASCII view with
+# the music, which every site and chat app plays (tundra.mp4), and asciicast recordings of the
+# ASCII view (tundra.cast) and of the colour view (tundra-colour.cast), in build/show. The two
+# renders run at the same time, one a core. The build says nothing unless it fails.
 share: deps
 	@mkdir -p $(BUILD)
 	@{ $(CONFIGURE) && cmake --build $(BUILD) -j$(JOBS); } >$(BUILD)/build.log 2>&1 || \
@@ -93,9 +94,9 @@ share: deps
 	    exit 1; }
 	@cd $(BUILD)/show && { ../tundra-render --cast tundra.cast --html tundra.html --video tundra.mp4 \
 	  --title Tundra & \
-	  ../tundra-render --display colour --cast tundra-colour.cast --html tundra-colour.html \
+	  ../tundra-render --display colour --cast tundra-colour.cast \
 	    --title 'Tundra (colour)' && wait $$!; } >share.log 2>&1 || { cat share.log; exit 1; }
-	@cd $(BUILD)/show && ls -l tundra.cast tundra.html tundra.mp4 tundra-colour.cast tundra-colour.html | \
+	@cd $(BUILD)/show && ls -l tundra.html tundra.mp4 tundra.cast tundra-colour.cast | \
 	  awk '{ printf "%s/show/%s  %d bytes\n", "$(BUILD)", $$9, $$5 }'
 
 # Records the digest of the show's frames that the tests compare against, after a change to

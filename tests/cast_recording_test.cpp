@@ -4,7 +4,6 @@
 
 #include "support/json.h"
 #include "tools/render/cast.h"
-#include "tools/render/html_page.h"
 
 namespace {
 
@@ -66,26 +65,6 @@ TEST(CastRecording, JsonStringsEscapeControlsQuotesAndWhatHtmlWouldRead) {
   tools::render::append_json_string(out, "<\x1b\"\\\n\r&> \xE2\x96\x88");
   EXPECT_EQ(out, "\"\\u003c\\u001b\\\"\\\\\\n\\r\\u0026\\u003e \xE2\x96\x88\"");
   EXPECT_EQ(support::parse_json(out)->string(), "<\x1b\"\\\n\r&> \xE2\x96\x88");
-}
-
-// What is inlined cannot end its element early, and the title is text, not markup.
-TEST(CastRecording, APageKeepsItsInlinedScriptStyleAndTitleInsideTheirElements) {
-  const tools::render::WebPlayer player{"var end = '</SCRIPT>';",
-                                        "p::after { content: '</style>' }", "9.9.9"};
-  const std::string page =
-      tools::render::html_page({"<b>Tundra</b> & co", "credits"}, "{}\n", player);
-  EXPECT_NE(page.find("var end = '<\\/SCRIPT>';"), std::string::npos);
-  EXPECT_NE(page.find("content: '<\\/style>'"), std::string::npos);
-  EXPECT_NE(page.find("<h1>&lt;b&gt;Tundra&lt;/b&gt; &amp; co</h1>"), std::string::npos);
-  // Three scripts (the recording, the player, the start) and two styles, each closed once.
-  auto count = [&](const std::string& text) {
-    size_t n = 0;
-    for (size_t at = page.find(text); at != std::string::npos; at = page.find(text, at + 1)) ++n;
-    return n;
-  };
-  EXPECT_EQ(count("</script>"), 3u);
-  EXPECT_EQ(count("</style>"), 2u);
-  EXPECT_EQ(count("</SCRIPT>"), 0u);
 }
 
 }  // namespace

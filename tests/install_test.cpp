@@ -119,7 +119,7 @@ TEST(InstalledTree, WithNoShowAnywhereThePlayerSaysWhereItLooked) {
 }
 
 // The package's copyright file, in Debian's machine-readable format: Tundra's own files under
-// GPL-3+, the bundled web player (where npm could fetch it) under its own paragraph and licences,
+// GPL-3+, the engine's WebAssembly module (where the build made it) under its own paragraph,
 // and each licence named with its text in a paragraph of its own.
 TEST(InstalledTree, ItsCopyrightFileNamesTheLicencesOfWhatItCarries) {
   InstalledTree tree;
@@ -128,14 +128,21 @@ TEST(InstalledTree, ItsCopyrightFileNamesTheLicencesOfWhatItCarries) {
       "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"));
   EXPECT_NE(text.find("\n\nFiles: *\nCopyright: 2026 Tundra developers\nLicense: GPL-3+\n"),
             std::string::npos);
-  const std::string web = "share/tundra/web/asciinema-player.min.js";
-  EXPECT_EQ(fs::exists(tree.path(web)), TUNDRA_HAVE_WEB == 1);
-  const size_t paragraph = text.find("\n\nFiles: usr/share/tundra/web/*\n");
+  EXPECT_EQ(fs::exists(tree.path("share/tundra/web/module/tundra.wasm")),
+            fs::exists(TUNDRA_BUILD_DIR "/web/module/tundra.wasm"));
+  EXPECT_TRUE(fs::exists(tree.path("share/tundra/web/page/page.js")));
+  const size_t paragraph = text.find("\n\nFiles: usr/share/tundra/web/module/*\n");
   ASSERT_NE(paragraph, std::string::npos);
-  EXPECT_NE(text.find("\nLicense: Apache-2.0 and MIT\n", paragraph), std::string::npos);
-  for (const char* licence : {"GPL-3+", "Apache-2.0", "MIT"})
+  const size_t licences = text.find("\nLicense: ", paragraph);
+  ASSERT_NE(licences, std::string::npos);
+  const std::string named =
+      text.substr(licences + 10, text.find('\n', licences + 1) - licences - 10);
+  for (const char* licence :
+       {"GPL-3+", "LGPL-2+", "LGPL-2.1+", "MIT", "Apache-2.0-with-LLVM-exception"}) {
+    EXPECT_NE(named.find(licence), std::string::npos) << licence;
     EXPECT_NE(text.find(std::string("\n\nLicense: ") + licence + "\n "), std::string::npos)
         << licence;
+  }
 }
 
 }  // namespace

@@ -1,32 +1,44 @@
 // tundra-render --html in a real browser: Debian's Chromium, headless, opens the page from disk
-// with every request that is not for a file refused, and the page plays the shipped show: the
-// player starts, its time display runs, its length is the show's, and paused some seconds in it
-// shows the title as --ascii has that frame. The screenshot stays in the build folder.
+// with every request for anything but the file refused, and the engine in the page shows the
+// frames --ascii and --ansi write, at the moment the address names and played from the start
+// into a flash; its keys, its sound and its farewell work. The screenshot stays in the build
+// folder, and the time a frame takes in the page is printed.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
-#include <cmath>
 #include <fstream>
 
 #include "engine/player.h"
 #include "support/json.h"
 #include "support/process.h"
 #include "support/render_harness.h"
+#include "tools/render/html_page.h"
 
 namespace {
 
 using support::Json;
 
 constexpr const char* CHROMIUM = "/usr/bin/chromium";
-constexpr double FRAME_SECONDS = 0.03;
-// Frame 455 of the shipped show: the title stands clear of the static around it.
-constexpr uint32_t TITLE_FRAME = 455;
+constexpr const char* ENGINE_MODULE = TUNDRA_BUILD_DIR "/web/module/tundra.wasm";
+// Frame 455 of the shipped show: the title stands clear of the static around it. Frame 605 is
+// in a flash, whose noise depends on every frame drawn before it: the page draws them all on
+// the way there too. The colour view is looked at on the last one opened.
+constexpr uint32_t TITLE_FRAME = 455, FLASH_FRAME = 605;
+constexpr uint32_t ADDRESSED[] = {0, 2800, FLASH_FRAME, TITLE_FRAME};
+constexpr uint32_t SECOND_FRAMES = 33;
+// #t=0:15 is frame 500: 15 s of 30 ms frames.
+constexpr double FIFTEEN_SECONDS_FRAME = 500;
 
-std::string trimmed(std::string text) {
-  // The page may show spaces as no-break spaces (UTF-8 C2 A0).
-  for (size_t at; (at = text.find("\xC2\xA0")) != std::string::npos;) text.replace(at, 2, " ");
-  while (!text.empty() && text.back() == ' ') text.pop_back();
+bool is_true(const Json* value) {
+  return value != nullptr && std::holds_alternative<bool>(value->value) &&
+         std::get<bool>(value->value);
+}
+
+std::string joined(const std::vector<std::string>& rows) {
+  std::string text;
+  for (const std::string& row : rows) text += row + "\n";
   return text;
 }
 
@@ -46,41 +58,53 @@ std::string devtools_url(const std::string& profile) {
 }
 
 TEST(SharePage, ChromiumPlaysTheShowFromDiskWithNoRequestToAnyNetwork) {
-  if (!TUNDRA_HAVE_WEB)
-    GTEST_SKIP() << "this build has no web player: Node.js and npm were missing";
-  ASSERT_EQ(access(CHROMIUM, X_OK), 0)
-      << CHROMIUM << " is missing: scripts/install-deps installs it";
+  if (access(ENGINE_MODULE, R_OK) != 0)
+    GTEST_SKIP() << "this build has no engine module (" << ENGINE_MODULE
+                 << "): the WebAssembly toolchain was missing";
+  if (!TUNDRA_HAVE_WEB) GTEST_SKIP() << "this build has no playwright-core: npm was missing";
+  if (access(CHROMIUM, X_OK) != 0)
+    GTEST_SKIP() << CHROMIUM << " is missing: scripts/install-deps installs it";
   support::TempDir dir;
   support::ProgramRun run = support::run_in(
-      dir.path, TUNDRA_RENDER " --html page.html --ascii frames.txt --title Tundra " TUNDRA_SHOW);
+      dir.path, TUNDRA_RENDER
+      " --html page.html --ascii frames.txt --ansi cells.txt --title Tundra " TUNDRA_SHOW);
   ASSERT_EQ(run.status, 0) << run.err;
   const auto frames =
       support::read_ascii_frames(support::read_file(dir.path + "/frames.txt"), nullptr);
-  ASSERT_GT(frames.size(), TITLE_FRAME);
+  const auto cells =
+      support::read_ascii_frames(support::read_file(dir.path + "/cells.txt"), nullptr);
+  ASSERT_GT(frames.size(), 2800u);
+  ASSERT_EQ(cells.size(), frames.size());
+  EXPECT_LE(support::read_file(dir.path + "/page.html").size(), 1u << 20)
+      << "the shipped show's page, with its music, fits in a megabyte";
 
   // The browser runs under the guard, whatever becomes of the test: its profile is new and empty.
   const std::string profile = dir.path + "/profile";
   ASSERT_EQ(mkdir(profile.c_str(), 0700), 0);
+  ASSERT_EQ(chmod(profile.c_str(), 0700), 0);
   support::ProcessGuard browser;
-  browser.start(std::string("exec ") + CHROMIUM +
+  // umask: libxmp's loader may have left its own one in this process (0177), which would give
+  // the browser folders it cannot enter.
+  browser.start(std::string("umask 077; exec ") + CHROMIUM +
                 " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run"
                 " --disable-background-networking --disable-component-update --disable-sync"
-                " --remote-debugging-port=0 --user-data-dir=" +
+                " --remote-debugging-port=0"
+                " --user-data-dir=" +
                 support::shell_quote(profile) + " about:blank 2>" +
                 support::shell_quote(dir.path + "/chromium.log"));
   const std::string url = devtools_url(profile);
   ASSERT_FALSE(url.empty()) << support::read_file(dir.path + "/chromium.log");
 
-  // Half-way through the title frame, so that no rounding puts the player on its neighbour.
-  const double seek = (TITLE_FRAME + 0.5) * FRAME_SECONDS;
-  const std::string screenshot = TUNDRA_BUILD_DIR "/share-page-test.png";
+  std::string command = "timeout 120 node " +
+                        support::shell_quote(TUNDRA_SOURCE_DIR "/tests/browser/drive_page.cjs") +
+                        " " +
+                        support::shell_quote(TUNDRA_BUILD_DIR "/web/node_modules/playwright-core") +
+                        " " + url + " " + support::shell_quote(dir.path + "/page.html") + " " +
+                        support::shell_quote(TUNDRA_BUILD_DIR "/share-page-test.png") + " " +
+                        std::to_string(FLASH_FRAME);
+  for (uint32_t frame : ADDRESSED) command += " " + std::to_string(frame);
   int status = -1;
-  const std::string out = support::run_command(
-      "timeout 90 node " + support::shell_quote(TUNDRA_SOURCE_DIR "/tests/browser/drive_page.cjs") +
-          " " + support::shell_quote(TUNDRA_BUILD_DIR "/web/node_modules/playwright-core") + " " +
-          url + " " + support::shell_quote(dir.path + "/page.html") + " " +
-          support::shell_quote(screenshot) + " " + std::to_string(seek),
-      &status);
+  const std::string out = support::run_command(command, &status);
   std::string error;
   const std::optional<Json> seen = support::parse_json(out, &error);
   ASSERT_TRUE(seen) << error << "\n" << out;
@@ -91,60 +115,125 @@ TEST(SharePage, ChromiumPlaysTheShowFromDiskWithNoRequestToAnyNetwork) {
   EXPECT_TRUE(seen->member("refused")->array().empty())
       << seen->member("refused")->array()[0].string();
   for (const Json& message : seen->member("errors")->array()) ADD_FAILURE() << message.string();
-
-  // The title and the credits above the player.
-  EXPECT_EQ(seen->member("title")->array()[0].string(), "Tundra");
   EXPECT_EQ(seen->member("title")->array()[1].string(), "Tundra");
   EXPECT_NE(
       seen->member("title")->array()[2].string().find(std::to_string(frames.size()) + " frames"),
       std::string::npos);
 
-  // The player started by itself and its time display moved on with it (mm:ss).
-  EXPECT_GT(seen->member("playedTo")->number(), seen->member("playedFrom")->number());
-  const support::JsonArray& shown = seen->member("timeShown")->array();
-  ASSERT_EQ(shown.size(), 2u);
-  ASSERT_TRUE(shown[0].is_string() && shown[1].is_string());
-  EXPECT_EQ(shown[0].string().size(), 5u);
-  EXPECT_EQ(shown[0].string()[2], ':');
-  EXPECT_NE(shown[0].string(), shown[1].string());
+  // Opened at #frame=N: paused at N, its <pre> holding --ascii's frame N.
+  for (uint32_t frame : ADDRESSED) {
+    const Json& at = *seen->member("frames")->member(std::to_string(frame));
+    EXPECT_EQ(at.member("shown")->number(), frame);
+    EXPECT_FALSE(is_true(at.member("playing")));
+    EXPECT_EQ(at.member("ascii")->string(), joined(frames[frame])) << "frame " << frame;
+  }
+  // The colour view of the last: the cells of --ansi, drawn on the canvas.
+  const Json& colour = *seen->member("colour");
+  EXPECT_TRUE(is_true(colour.member("visible")) && is_true(colour.member("asciiHidden")));
+  EXPECT_EQ(colour.member("ansi")->string(), joined(cells[TITLE_FRAME]));
+  EXPECT_EQ(colour.member("wrongPixels")->number(), 0);
+  // Played from the start into a flash: the terminal's noise.
+  EXPECT_EQ(seen->member("flashed")->member("shown")->number(), FLASH_FRAME);
+  EXPECT_EQ(seen->member("flashed")->member("ascii")->string(), joined(frames[FLASH_FRAME]));
 
-  // Its length is the show's frames and the farewell's pauses.
-  int farewell_ticks = 0;
-  for (const engine::FarewellLine& line : engine::farewell_lines()) farewell_ticks += line.ticks;
-  EXPECT_NEAR(seen->member("duration")->number(), (frames.size() + farewell_ticks) * FRAME_SECONDS,
-              1e-6);
+  // The keys; the first of them started the sound, whose samples then moved the show on.
+  const Json& keys = *seen->member("keys");
+  EXPECT_EQ(keys.member("right")->number(), FLASH_FRAME + SECOND_FRAMES);
+  EXPECT_EQ(keys.member("left")->number(), FLASH_FRAME);
+  EXPECT_TRUE(is_true(keys.member("playing")));
+  EXPECT_GT(keys.member("playedTo")->number(), FLASH_FRAME);
+  EXPECT_TRUE(is_true(keys.member("sound")));
+  EXPECT_GT(keys.member("samplesPlayed")->number(), 0);
+  EXPECT_TRUE(is_true(keys.member("paused")));
+  EXPECT_TRUE(is_true(keys.member("muted")));
+  EXPECT_EQ(keys.member("link")->string(),
+            "#frame=" + std::to_string(static_cast<int>(keys.member("pausedAt")->number())));
+  EXPECT_EQ(keys.member("atFifteenSeconds")->number(), FIFTEEN_SECONDS_FRAME);
 
-  // Paused in the title: the page's 25 rows are the --ascii frame of that time.
-  const double at = seen->member("at")->number();
-  EXPECT_NEAR(at, seek, 0.001);
-  const auto frame = static_cast<uint32_t>(std::floor(at / FRAME_SECONDS));
-  const support::JsonArray& rows = seen->member("rows")->array();
-  ASSERT_EQ(rows.size(), 25u);
-  for (size_t row = 0; row < rows.size(); ++row)
-    EXPECT_EQ(trimmed(rows[row].string()), trimmed(frames[frame][row])) << "row " << row;
+  // To the end, then the player's farewell.
+  EXPECT_EQ(seen->member("last")->number(), frames.size() - 1);
+  std::string farewell;
+  for (const engine::FarewellLine& line : engine::farewell_lines()) farewell += line.text;
+  EXPECT_EQ(seen->member("farewell")->string(), farewell);
+
+  const Json& time = *seen->member("frameTime");
+  std::cout << "a frame in the page (engine and ASCII view), over "
+            << time.member("count")->number() << " frames: median "
+            << time.member("median")->number() << " ms, worst " << time.member("worst")->number()
+            << " ms\n";
 }
 
-// A renderer with no web player beside it, as one built without npm: --html says what is
-// missing and how to get it before anything is rendered, and --cast still works.
-TEST(SharePage, WithoutTheWebPlayerHtmlSaysWhatIsMissingAndHowToGetIt) {
+// A renderer with no engine module beside it, as one built without the WebAssembly toolchain:
+// --html says what is missing and how to get it before anything is rendered, and --cast works.
+TEST(SharePage, WithoutTheEngineModuleHtmlSaysWhatIsMissingAndHowToGetIt) {
   support::TempDir dir;
   const std::string program = dir.path + "/bin/tundra-render";
   support::run_command("mkdir -p " + support::shell_quote(dir.path + "/bin") +
-                       " && cp " TUNDRA_RENDER " " + support::shell_quote(program));
+                       " && install -m 755 " TUNDRA_RENDER " " + support::shell_quote(program));
   support::ProgramRun run = support::run_in(
       dir.path, support::shell_quote(program) + " --html page.html --stats " TUNDRA_SHOW);
   EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.err.find("--html needs asciinema's web player"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("--html needs the engine built as WebAssembly"), std::string::npos)
+      << run.err;
   EXPECT_NE(run.err.find(dir.path + "/bin/web or " + dir.path + "/share/tundra/web"),
             std::string::npos)
       << run.err;
-  EXPECT_NE(run.err.find("Install Node.js and npm"), std::string::npos) << run.err;
   EXPECT_EQ(run.out, "") << "nothing may be rendered";
 
   run = support::run_in(
       dir.path, support::shell_quote(program) + " --cast show.cast --frames 3 " TUNDRA_SHOW);
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(support::read_file(dir.path + "/show.cast").substr(0, 13), "{\"version\": 2");
+}
+
+// What is inlined cannot end its element early, the title is text, not markup, and the files
+// come back whole from base64 and deflate whatever their length.
+TEST(SharePage, ThePageKeepsItsPartsInsideTheirElements) {
+  const tools::render::PageParts parts{
+      "", "export const A = '</SCRIPT>';",
+      "<title>@TITLE@</title>@CREDITS@@SETTINGS@@ENGINE@@SHOW@@MUSIC@@SOUND_SCRIPT@<script>"
+      "@ENGINE_SCRIPT@@PAGE_SCRIPT@</script> me@example",
+      "", ""};
+  tools::render::PageShow show;
+  show.title = "<b>Tundra</b> & co";
+  const tools::render::PageMade made = tools::render::html_page(show, parts);
+  ASSERT_EQ(made.error, "");
+  EXPECT_EQ(made.page,
+            "<title>&lt;b&gt;Tundra&lt;/b&gt; &amp; co</title>"
+            "{\"name\": \"\", \"view\": \"ascii\", \"farewell\": []}"
+            "<script>const A = '<\\/SCRIPT>';\n</script> me@example");
+  EXPECT_EQ(tools::render::html_page(show, {"", "", "@TITLE@", "", ""}).error,
+            "the page's layout has no @CREDITS@");
+
+  const std::pair<std::string, std::string> encoded[] = {{"", ""},
+                                                         {"f", "Zg=="},
+                                                         {"fo", "Zm8="},
+                                                         {"foo", "Zm9v"},
+                                                         {std::string("\xFF\0w", 3), "/wB3"}};
+  for (const auto& [bytes, text] : encoded) EXPECT_EQ(tools::render::base64(bytes), text);
+  // The show's data file, packed and back.
+  const std::string data = support::read_file(TUNDRA_SHOW);
+  const std::string text = tools::render::packed(data);
+  std::string deflated;
+  for (size_t i = 0; i + 4 <= text.size(); i += 4) {
+    uint32_t group = 0;
+    for (size_t j = 0; j < 4; ++j) {
+      const char c = text[i + j];
+      const auto digit = static_cast<uint32_t>(
+          std::string("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/").find(c));
+      group = group << 6 | (c == '=' ? 0 : digit);
+    }
+    for (size_t j = 0; j < 3 && text[i + j + 1] != '='; ++j)
+      deflated += static_cast<char>(group >> (16 - 8 * j) & 0xFF);
+  }
+  std::string inflated(data.size(), '\0');
+  uLongf size = static_cast<uLongf>(inflated.size());
+  ASSERT_EQ(uncompress(reinterpret_cast<Bytef*>(inflated.data()), &size,
+                       reinterpret_cast<const Bytef*>(deflated.data()),
+                       static_cast<uLong>(deflated.size())),
+            Z_OK);
+  EXPECT_EQ(size, data.size());
+  EXPECT_TRUE(inflated == data);
 }
 
 }  // namespace

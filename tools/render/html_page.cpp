@@ -1,22 +1,37 @@
-// Writing the page that plays a recording.
+// Writing the page that plays a show in a browser.
 #include "tools/render/html_page.h"
 
 #include <unistd.h>
+#include <zlib.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include "tools/render/cast.h"
 
 namespace tools::render {
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* SCRIPT_FILE = "asciinema-player.min.js";
-constexpr const char* STYLE_FILE = "asciinema-player.css";
-constexpr const char* VERSION_FILE = "asciinema-player.version";
+// The parts are the build's own files, a few hundred kilobytes; anything far larger is not one.
+constexpr std::uintmax_t LARGEST_PART = 16 << 20;
+
+struct PartFile {
+  const char* path;  // under the directory searched
+  std::string PageParts::*part;
+};
+constexpr PartFile part_files[] = {
+    {"module/tundra.wasm", &PageParts::engine},  {"module/tundra.mjs", &PageParts::engine_script},
+    {"page/page.html", &PageParts::layout},      {"page/page.js", &PageParts::page_script},
+    {"page/sound.js", &PageParts::sound_script},
+};
 
 std::optional<std::string> read_whole(const fs::path& path) {
+  std::error_code error;
+  const std::uintmax_t size = fs::file_size(path, error);
+  if (error || size > LARGEST_PART) return std::nullopt;
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
   std::ostringstream text;
@@ -25,10 +40,10 @@ std::optional<std::string> read_whole(const fs::path& path) {
   return text.str();
 }
 
-// An inlined script or style ends at the first "</script" or "</style" in it, whatever the
-// language makes of it; a backslash before the slash means the same to JavaScript and to CSS
-// strings, and hides the closing tag from HTML.
-std::string inline_safe(const std::string& text, std::string_view closing) {
+// An inlined script ends at the first "</script" in it, whatever the language makes of it; a
+// backslash before the slash means the same to JavaScript strings and hides the closing tag.
+std::string inline_safe(const std::string& text) {
+  constexpr std::string_view closing = "</script";
   std::string out;
   for (size_t i = 0; i < text.size(); ++i) {
     out += text[i];
@@ -41,30 +56,38 @@ std::string inline_safe(const std::string& text, std::string_view closing) {
   return out;
 }
 
-// No network: the page may run its own inline script and styles and compile the player's
-// WebAssembly terminal, and nothing else; a browser refuses any request the player might try.
-constexpr const char* CONTENT_POLICY =
-    "default-src 'none'; script-src 'unsafe-inline' 'wasm-unsafe-eval'; "
-    "style-src 'unsafe-inline'; img-src data:; font-src data:";
+// The engine's script is an ES module; the page inlines it in its own module script ahead of the
+// player, so its exports become plain declarations that the player sees.
+std::string without_exports(const std::string& script) {
+  constexpr std::string_view keyword = "export ";
+  std::string out;
+  std::istringstream lines(script);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.starts_with(keyword)) line.erase(0, keyword.size());
+    out += line + '\n';
+  }
+  return out;
+}
 
-constexpr const char* PAGE_STYLE = R"(
-body { background: #121314; color: #cccccc; font-family: sans-serif; margin: 2em auto;
-       max-width: 60em; padding: 0 1em; }
-h1 { font-weight: normal; margin: 0 0 0.2em 0; }
-p.credits { color: #999999; margin: 0 0 1.2em 0; }
-)";
-
-// Plays from the start as soon as the page opens; the recording's own size and the player's
-// default look. The player object is kept on window for whoever drives the page.
-constexpr const char* START_SCRIPT = R"(
-const cast = document.getElementById('tundra-cast').textContent;
-window.tundraPlayer = AsciinemaPlayer.create({ data: cast }, document.getElementById('player'),
-  { autoPlay: true, preload: true, fit: 'width', terminalFontFamily: 'monospace' });
-)";
+// What the player reads before it starts: the data file's name, the first view, the farewell.
+// JSON strings here write '<' as an escape: no text can end the script element it sits in.
+std::string settings_json(const PageShow& show) {
+  std::string json = "{\"name\": ";
+  append_json_string(json, show.data_name);
+  json += ", \"view\": ";
+  json += show.view == PageView::COLOUR ? "\"colour\"" : "\"ascii\"";
+  json += ", \"farewell\": [";
+  for (size_t i = 0; i < show.farewell.size(); ++i) {
+    json += i == 0 ? "[" : ", [";
+    append_json_string(json, show.farewell[i].text);
+    json += ", " + std::to_string(show.farewell[i].ticks) + "]";
+  }
+  return json + "]}";
+}
 
 }  // namespace
 
-std::vector<std::string> web_player_directories() {
+std::vector<std::string> page_part_directories() {
   std::error_code error;
   fs::path program = fs::read_symlink("/proc/self/exe", error);
   if (error) return {};
@@ -72,25 +95,30 @@ std::vector<std::string> web_player_directories() {
   return {(bin / "web").string(), (bin.parent_path() / "share" / "tundra" / "web").string()};
 }
 
-WebPlayerFound find_web_player() {
-  const std::vector<std::string> directories = web_player_directories();
+PagePartsFound find_page_parts() {
+  const std::vector<std::string> directories = page_part_directories();
   for (const std::string& directory : directories) {
-    std::optional<std::string> script = read_whole(fs::path(directory) / SCRIPT_FILE);
-    std::optional<std::string> style = read_whole(fs::path(directory) / STYLE_FILE);
-    std::optional<std::string> version = read_whole(fs::path(directory) / VERSION_FILE);
-    if (!script || !style || !version) continue;
-    while (!version->empty() && std::isspace(static_cast<unsigned char>(version->back())))
-      version->pop_back();
-    return {WebPlayer{std::move(*script), std::move(*style), std::move(*version)}, {}};
+    PageParts parts;
+    bool complete = true;
+    for (const PartFile& file : part_files) {
+      std::optional<std::string> text = read_whole(fs::path(directory) / file.path);
+      if (!text) {
+        complete = false;
+        break;
+      }
+      parts.*file.part = std::move(*text);
+    }
+    if (complete) return {std::move(parts), {}};
   }
   std::string searched;
   for (const std::string& directory : directories)
     searched += (searched.empty() ? "" : " or ") + directory;
   return {std::nullopt,
-          "--html needs asciinema's web player (" + std::string(SCRIPT_FILE) + " and " +
-              STYLE_FILE + "), which the build fetches with npm; it is not in " + searched +
-              " (when the build ran npm and it failed, web/npm.log beside the program says "
-              "why). Install Node.js and npm (scripts/install-deps does), then build again"};
+          "--html needs the engine built as WebAssembly (module/tundra.wasm and tundra.mjs) "
+          "and the page's files (page/page.html, page.js and sound.js); they are not all in " +
+              searched +
+              ". Install clang's wasm32 toolchain (scripts/install-deps does), then build "
+              "again"};
 }
 
 std::string html_escape(std::string_view text) {
@@ -116,23 +144,74 @@ std::string html_escape(std::string_view text) {
   return out;
 }
 
-std::string html_page(const PageText& text, const std::string& cast, const WebPlayer& player) {
-  std::string page = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n";
-  page += "<meta http-equiv=\"Content-Security-Policy\" content=\"" + std::string(CONTENT_POLICY) +
-          "\">\n";
-  page += "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n";
-  page += "<title>" + html_escape(text.title) + "</title>\n";
-  page += "<style>\n" + inline_safe(player.style, "</style") + "\n</style>\n";
-  page += "<style>" + std::string(PAGE_STYLE) + "</style>\n</head>\n<body>\n";
-  page += "<h1>" + html_escape(text.title) + "</h1>\n";
-  page += "<p class=\"credits\">" + html_escape(text.credits) + "</p>\n";
-  page += "<div id=\"player\"></div>\n";
-  // The recording as it would be in a .cast file: no '<' in it, so it cannot end the element.
-  // The player reads the first line as the header: nothing may come before it.
-  page += "<script type=\"application/x-asciicast\" id=\"tundra-cast\">" + cast + "</script>\n";
-  page += "<script>\n" + inline_safe(player.script, "</script") + "\n</script>\n";
-  page += "<script>" + std::string(START_SCRIPT) + "</script>\n</body>\n</html>\n";
-  return page;
+std::string base64(std::string_view bytes) {
+  static constexpr char digits[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  out.reserve((bytes.size() + 2) / 3 * 4);
+  for (size_t i = 0; i < bytes.size(); i += 3) {
+    // Three bytes are four digits of six bits; a short last group is padded with '='.
+    const size_t count = std::min<size_t>(3, bytes.size() - i);
+    uint32_t group = 0;
+    for (size_t j = 0; j < 3; ++j)
+      group = group << 8 | (j < count ? static_cast<unsigned char>(bytes[i + j]) : 0u);
+    for (size_t j = 0; j < 4; ++j) out += j <= count ? digits[(group >> (18 - 6 * j)) & 63] : '=';
+  }
+  return out;
+}
+
+std::string packed(std::string_view bytes) {
+  if (bytes.empty()) return {};
+  uLongf size = compressBound(static_cast<uLong>(bytes.size()));
+  std::string deflated(size, '\0');
+  // The bytes are in memory and the bound is zlib's own: compress2 can only run out of memory.
+  if (compress2(reinterpret_cast<Bytef*>(deflated.data()), &size,
+                reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uLong>(bytes.size()),
+                Z_BEST_COMPRESSION) != Z_OK)
+    throw std::bad_alloc();
+  deflated.resize(size);
+  return base64(deflated);
+}
+
+PageMade html_page(const PageShow& show, const PageParts& parts) {
+  const std::pair<std::string_view, std::string> places[] = {
+      {"TITLE", html_escape(show.title)},
+      {"CREDITS", html_escape(show.credits)},
+      {"SETTINGS", settings_json(show)},
+      {"ENGINE", packed(parts.engine)},
+      {"SHOW", packed(show.data)},
+      {"MUSIC", packed(show.music)},
+      {"SOUND_SCRIPT", inline_safe(parts.sound_script)},
+      {"ENGINE_SCRIPT", inline_safe(without_exports(parts.engine_script))},
+      {"PAGE_SCRIPT", inline_safe(parts.page_script)},
+  };
+  // One pass over the layout: what is put in is never searched for places.
+  const std::string& layout = parts.layout;
+  std::string page;
+  std::vector<bool> filled(std::size(places), false);
+  size_t at = 0;
+  while (at < layout.size()) {
+    const size_t open = layout.find('@', at);
+    const size_t close = open == std::string::npos ? open : layout.find('@', open + 1);
+    if (close == std::string::npos) break;
+    const std::string_view name(layout.data() + open + 1, close - open - 1);
+    size_t place = 0;
+    while (place < std::size(places) && places[place].first != name) ++place;
+    if (place == std::size(places)) {
+      page.append(layout, at, close - at);
+      at = close;
+      continue;
+    }
+    page.append(layout, at, open - at);
+    page += places[place].second;
+    filled[place] = true;
+    at = close + 1;
+  }
+  page.append(layout, std::min(at, layout.size()));
+  for (size_t place = 0; place < std::size(places); ++place)
+    if (!filled[place])
+      return {{}, "the page's layout has no @" + std::string(places[place].first) + "@"};
+  return {std::move(page), {}};
 }
 
 }  // namespace tools::render

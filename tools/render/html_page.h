@@ -1,42 +1,65 @@
-// One self-contained web page that plays a recording with asciinema's web player: the player's
-// script and style inlined, the recording embedded, nothing fetched when it is opened.
+// One self-contained web page that plays a show: the engine compiled to WebAssembly, the data
+// file, its music and the page's scripts inlined, nothing fetched when it is opened.
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/player.h"
+
 namespace tools::render {
 
-// The web player's files as the build installs them beside tundra-render.
-struct WebPlayer {
-  std::string script;   // asciinema-player.min.js: defines AsciinemaPlayer
-  std::string style;    // asciinema-player.css
-  std::string version;  // the version package-lock.json pins
+// The page's parts as the build puts them beside tundra-render.
+struct PageParts {
+  std::string engine;         // module/tundra.wasm
+  std::string engine_script;  // module/tundra.mjs: the JavaScript class that runs it
+  std::string layout;         // page/page.html: the page, with @NAME@ where the parts go
+  std::string page_script;    // page/page.js: the player
+  std::string sound_script;   // page/sound.js: the AudioWorklet that plays the music
 };
 
-// Where the renderer looks for the web player, in order: web/ beside the program (the build
-// tree), then ../share/tundra/web from it (an installed tree).
-std::vector<std::string> web_player_directories();
+// Where the renderer looks for the parts, in order: web/ beside the program (the build tree),
+// then ../share/tundra/web from it (an installed tree).
+std::vector<std::string> page_part_directories();
 
-// Reads the web player from the first directory that holds it; an error naming the directories
-// and how to get it when none does.
-struct WebPlayerFound {
-  std::optional<WebPlayer> player;
+// Reads the parts from the first directory that holds them all; an error naming the
+// directories and how to get them when none does.
+struct PagePartsFound {
+  std::optional<PageParts> parts;
   std::string error;
 };
-WebPlayerFound find_web_player();
+PagePartsFound find_page_parts();
 
-struct PageText {
+enum class PageView : uint8_t { ASCII, COLOUR };
+
+struct PageShow {
   std::string title;
-  std::string credits;  // one line shown under the title
+  std::string credits;                             // one line shown under the title
+  std::string data_name;                           // the data file's name, for the loader's words
+  std::string data;                                // the data file's bytes
+  std::string music;                               // a tracker module's bytes, or none
+  PageView view = PageView::ASCII;                 // the view the page opens with
+  std::span<const engine::FarewellLine> farewell;  // played after the end
 };
 
-// The page: `cast` is an asciicast (its text contains no '<', as cast.h writes it).
-std::string html_page(const PageText& text, const std::string& cast, const WebPlayer& player);
+// The page; an error naming the part when a layout lacks a place for one.
+struct PageMade {
+  std::string page;
+  std::string error;
+};
+PageMade html_page(const PageShow& show, const PageParts& parts);
 
 // `text` with the characters HTML gives a meaning written as references.
 std::string html_escape(std::string_view text);
+
+// RFC 4648 base64, with padding and no line breaks.
+std::string base64(std::string_view bytes);
+
+// How the page carries a file: zlib's deflate format (which the browser's DecompressionStream
+// inflates) in base64.
+std::string packed(std::string_view bytes);
 
 }  // namespace tools::render

@@ -27,6 +27,7 @@ constexpr int REJECTED = engine::FATAL_STATUS;  // a data file the engine cannot
 
 int render(RenderOptions options, const std::string& data_path) {
   if (options.title.empty()) options.title = std::filesystem::path(data_path).stem().string();
+  options.data_path = data_path;
   // From here a signal is only recorded, and the render ends at the next frame without putting
   // any file in place: `outputs` removes what it had written when it goes.
   engine::catch_quit_signals();

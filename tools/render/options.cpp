@@ -104,8 +104,8 @@ constexpr Option<RenderOptions> option_rows[] = {
      "(see --no-farewell)",
      store_path<&RenderOptions::cast_path>},
     {"--html", "FILE",
-     "a web page that plays the recording with asciinema's web\n"
-     "player, inlined: it needs no server and no network",
+     "a web page that plays the show with the engine built as\n"
+     "WebAssembly, all inlined: no server, no network needed",
      store_path<&RenderOptions::html_path>},
     {"--wav", "FILE",
      "the show's music as a WAV file, 16-bit stereo at 44,100 Hz:\n"
@@ -151,8 +151,8 @@ constexpr Option<RenderOptions> option_rows[] = {
        return std::string();
      }},
     {"--display", "VIEW",
-     "the view --cast, --html and --video show: ascii (AA-lib's\n"
-     "characters, the default) or colour (24-bit colour cells)",
+     "the view --cast records, --html opens with and --video\n"
+     "shows: ascii (AA-lib's characters, the default) or colour",
      [](RenderOptions& options, std::string_view value) {
        if (value == "ascii")
          options.share_view = ShareView::ASCII;
@@ -265,9 +265,9 @@ std::string render_help() {
          "an output option the show is rendered and checked, and nothing is written.\n"
          "\n"
          "Exit status: 0 done; 1 an output could not be written or is the data file, or\n"
-         "--html found no web player; 2 a bad command line; 255 a data file the player\n"
-         "would reject (with the player's message); 128 + n after signal n, with no\n"
-         "output file put in place.\n";
+         "--html found no engine module or could not read the data file; 2 a bad\n"
+         "command line; 255 a data file the player would reject (with the player's\n"
+         "message); 128 + n after signal n, with no output file put in place.\n";
 }
 
 }  // namespace tools::render

@@ -39,7 +39,8 @@ struct RenderOptions {
   std::string ansi_path;                    // --ansi: the colour view's 80 x 25 cells as ANSI text
   std::string colour_sheet_path;            // --colour-sheet: thumbnails of the colour view
   std::string cast_path;                    // --cast: an asciicast recording of the terminal
-  std::string html_path;                    // --html: a web page that plays the recording
+  std::string html_path;                    // --html: a web page that runs the engine
+  std::string data_path;                    // the data file rendered (not an option)
   std::string wav_path;                     // --wav: the show's sound, 16-bit stereo PCM
   ShareView share_view = ShareView::ASCII;  // --display: the view --cast and --html record
   std::string title;                        // --title: the recording's title, else the file's name

@@ -1,11 +1,15 @@
-// Recording the show's frames for --cast and --html.
+// Recording the show's frames for --cast, and making the page of --html.
 #include "tools/render/share_output.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "display/flash.h"
 #include "engine/command_line.h"
 #include "engine/player.h"
+#include "engine/show.h"
 
 namespace tools::render {
 namespace {
@@ -28,14 +32,30 @@ std::string minutes_and_seconds(int64_t microseconds) {
   return text;
 }
 
+// The page runs the engine itself: its credits say what it plays and what made it.
 std::string credits_for(const RenderOptions& options, uint32_t frames, int64_t duration,
-                        const WebPlayer& player) {
-  return std::string(options.share_view == ShareView::COLOUR ? "The colour view"
-                                                             : "The ASCII view") +
-         " of the Tundra engine's player: " + std::to_string(frames) + " frames at 30 ms" +
+                        bool music) {
+  return "The Tundra engine, compiled to WebAssembly, plays the show in this page: " +
+         std::to_string(frames) + " frames at 30 ms" +
          (options.farewell ? ", then the farewell" : "") + " (" + minutes_and_seconds(duration) +
-         "). Recorded by tundra-render " + engine::VERSION + "; played by asciinema-player " +
-         player.version + ".";
+         ")" + (music ? ", its music through libxmp" : "") + ". Made by tundra-render " +
+         engine::VERSION + ".";
+}
+
+// The data file the page carries whole; the error names the option and the file.
+std::string read_for_page(const std::string& option, const std::string& path, std::string& bytes) {
+  // A data file of more than this is not one a page should carry.
+  constexpr std::uintmax_t LARGEST = 64 << 20;
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(path, error);
+  if (error) return option + ": cannot read " + path + ": " + error.message();
+  if (size > LARGEST) return option + ": " + path + " is larger than 64 MB";
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (!in || in.bad()) return option + ": cannot read " + path;
+  bytes = text.str();
+  return {};
 }
 
 }  // namespace
@@ -46,9 +66,12 @@ ShareOutput::ShareOutput(const RenderOptions& options)
 std::string ShareOutput::open(OutputFiles& files) {
   std::string error;
   if (!options_.html_path.empty()) {
-    WebPlayerFound found = find_web_player();
-    if (!found.player) return found.error;
-    web_player_ = std::move(found.player);
+    PagePartsFound found = find_page_parts();
+    if (!found.parts) return found.error;
+    page_parts_ = std::move(found.parts);
+    page_show_.data_name = std::filesystem::path(options_.data_path).filename().string();
+    error = read_for_page("--html", options_.data_path, page_show_.data);
+    if (!error.empty()) return error;
     html_ = files.create(options_.html_path, error);
     if (html_ == nullptr) return error;
   }
@@ -75,6 +98,13 @@ const display::CellGrid& ShareOutput::cells_of(const RenderedFrame& frame) {
 }
 
 std::string ShareOutput::add(FrameViews& views) {
+  // FIXME: the engine's module does not open a data file's music chunk itself yet, so the page
+  // carries the module's bytes a second time, beside the data file.
+  if (html_ != nullptr && !last_frame_ && views.frame.show != nullptr &&
+      views.frame.show->music() != nullptr) {
+    const std::vector<uint8_t>& bytes = views.frame.show->music()->bytes;
+    page_show_.music.assign(bytes.begin(), bytes.end());
+  }
   recording_.add_frame(views.frame.number, cells_of(views.frame));
   last_frame_ = views.frame.number;
   return {};
@@ -90,10 +120,14 @@ std::string ShareOutput::finish(const aa_font*) {
     if (!error.empty()) return error;
   }
   if (html_ == nullptr) return {};
-  PageText text{options_.title,
-                credits_for(options_, closed_at, recording_.duration_microseconds(), *web_player_)};
-  const std::string page = html_page(text, cast, *web_player_);
-  return html_->write(page.data(), page.size());
+  page_show_.title = options_.title;
+  page_show_.credits = credits_for(options_, closed_at, recording_.duration_microseconds(),
+                                   !page_show_.music.empty());
+  page_show_.view = options_.share_view == ShareView::COLOUR ? PageView::COLOUR : PageView::ASCII;
+  if (options_.farewell) page_show_.farewell = engine::farewell_lines();
+  const PageMade made = html_page(page_show_, *page_parts_);
+  if (!made.error.empty()) return "--html: " + made.error;
+  return html_->write(made.page.data(), made.page.size());
 }
 
 }  // namespace tools::render

@@ -1,5 +1,5 @@
 // The outputs that share a show with people who will not build it: an asciicast recording of
-// the player's terminal (--cast) and a web page that plays it (--html), of either view.
+// the player's terminal (--cast), of either view, and a web page that runs the engine (--html).
 #pragma once
 
 #include <memory>
@@ -19,9 +19,11 @@ class ShareOutput : public Sink {
  public:
   explicit ShareOutput(const RenderOptions& options);
 
-  // Finds the web player when a page is asked for and creates the files, so that a missing
-  // player or a path that cannot be written is reported before the show is rendered.
+  // Finds the page's parts and reads the data file when a page is asked for, and creates the
+  // files, so that a missing part or a path that cannot be written is reported before the
+  // show is rendered.
   std::string open(OutputFiles& files) override;
+  // Records the frame; the first one also gives the page the show's music chunk.
   std::string add(FrameViews& frame) override;
   // Ends the recording where the display closed (after the last frame given), adds the
   // farewell unless --no-farewell, and writes the files.
@@ -35,7 +37,8 @@ class ShareOutput : public Sink {
   std::optional<uint32_t> last_frame_;
   display::CellGrid ascii_cells_;
   std::unique_ptr<display::ColourView> colour_;
-  std::optional<WebPlayer> web_player_;
+  std::optional<PageParts> page_parts_;
+  PageShow page_show_;
   OutputFile* cast_ = nullptr;
   OutputFile* html_ = nullptr;
 };
