@@ -2,6 +2,7 @@
 // (the player, the renderer's WAV, the WebAssembly page) renders the same samples.
 #include "sound/music.h"
 
+#include <sys/stat.h>
 #include <xmp.h>
 
 #include <algorithm>
@@ -9,6 +10,21 @@
 
 namespace sound {
 namespace {
+
+// A packed module is unpacked through a temporary file, for which libxmp sets the process's umask
+// to 0177 and leaves it so: every file the program wrote afterwards would be private to its
+// owner. This puts the mask back as it was. (WASI has no umask, nor temporary files.)
+struct KeptUmask {
+#ifndef __wasi__
+  KeptUmask() : mask(umask(0)) {
+    umask(mask);
+  }
+  ~KeptUmask() {
+    umask(mask);
+  }
+  mode_t mask;
+#endif
+};
 
 xmp_context context_of(void* context) {
   return static_cast<xmp_context>(context);
@@ -84,7 +100,11 @@ OpenedMusic open_music(std::span<const uint8_t> bytes) {
   }
   music->context_ = context;
   // libxmp takes a long; the size is far below its range after the cap above.
-  int status = xmp_load_module_from_memory(context, bytes.data(), static_cast<long>(bytes.size()));
+  int status;
+  {
+    [[maybe_unused]] const KeptUmask kept;
+    status = xmp_load_module_from_memory(context, bytes.data(), static_cast<long>(bytes.size()));
+  }
   if (status != 0) {
     opened.error = libxmp_reason(status);
     return opened;  // the destructor frees the context, which holds no module

@@ -83,9 +83,7 @@ TEST(SharePage, ChromiumPlaysTheShowFromDiskWithNoRequestToAnyNetwork) {
   ASSERT_EQ(mkdir(profile.c_str(), 0700), 0);
   ASSERT_EQ(chmod(profile.c_str(), 0700), 0);
   support::ProcessGuard browser;
-  // umask: libxmp's loader may have left its own one in this process (0177), which would give
-  // the browser folders it cannot enter.
-  browser.start(std::string("umask 077; exec ") + CHROMIUM +
+  browser.start(std::string("exec ") + CHROMIUM +
                 " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run"
                 " --disable-background-networking --disable-component-update --disable-sync"
                 " --remote-debugging-port=0"

@@ -1,9 +1,14 @@
 // Music decoded by the real libxmp: a module made here, frame by frame, seeks and refusals.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <filesystem>
+#include <string>
 
 #include "sound/music.h"
+#include "support/process.h"
 #include "support/square_wave_module.h"
 
 namespace {
@@ -68,6 +73,24 @@ TEST(SoundMusic, ARefusedModuleGivesTheReason) {
     EXPECT_EQ(opened.music, nullptr);
     EXPECT_NE(opened.error.find(reason), std::string::npos) << opened.error;
   }
+}
+
+// Some of libxmp's loaders work through a temporary file, for which it sets the process's umask
+// to 0177 and leaves it so: every file the program wrote afterwards (a WAV, a page, a video) would
+// be its owner's alone. The modules the fuzzers kept include such ones.
+TEST(SoundMusic, OpeningAModuleLeavesTheUmaskAsItWas) {
+  const std::filesystem::path kept(TUNDRA_FUZZ_REGRESSIONS);
+  int opened = 0;
+  for (const auto& folder : {kept / "open_music", kept.parent_path() / "corpus" / "open_music"}) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+      const std::string bytes = support::read_file(entry.path().string());
+      const mode_t before = umask(022);
+      sound::open_music(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+      EXPECT_EQ(umask(before), mode_t{022}) << entry.path();
+      ++opened;
+    }
+  }
+  EXPECT_GT(opened, 0);
 }
 
 }  // namespace
