@@ -115,4 +115,16 @@ TEST(RenderTargets, AnInterruptedRenderLeavesNothingUnderItsNames) {
   }
 }
 
+// A data file the engine rejects (here a script whose only byte is an undefined opcode) ends the
+// render with 255 and, as an interrupted render, leaves none of its outputs.
+TEST(RenderTargets, ARejectedDataFileLeavesNothingUnderItsNames) {
+  ShowDir show(support::busy_show(10));
+  std::ofstream(show.file(DATA_FILE), std::ios::binary | std::ios::trunc)
+      << std::string("DEMO\0\0\0\1\xFE", 9);  // tag, big-endian length 1, opcode 0xFE
+  const std::set<std::string> before = names_in(show);
+  auto result = render(show, "--gif show.gif --raw out.raw --cast show.cast");
+  EXPECT_EQ(result.status, 255) << result.err;
+  EXPECT_EQ(names_in(show), before);
+}
+
 }  // namespace

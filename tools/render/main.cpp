@@ -63,14 +63,16 @@ int render(RenderOptions options, const std::string& data_path) {
                         : !output_error.empty() ? Ending::OUTPUT_ERROR
                         : control.reached_end   ? Ending::END
                                                 : Ending::FRAME_LIMIT;
+  // A data file the engine rejects leaves nothing under the names asked for, as an interrupted
+  // render does: `outputs` removes what it had written when it goes.
   std::string finish_error;
-  if (engine::quit_signal() == 0) finish_error = outputs.finish(control.font);
+  if (status == 0 && engine::quit_signal() == 0) finish_error = outputs.finish(control.font);
   // Checked again: a signal while the files were completed still keeps them out of place.
-  if (engine::quit_signal() == 0) {
+  if (engine::quit_signal() != 0) {
+    status = 128 + engine::quit_signal();
+  } else if (status == 0) {
     std::string place_error = outputs.put_in_place();
     if (finish_error.empty()) finish_error = place_error;
-  } else {
-    status = 128 + engine::quit_signal();
   }
   if (output_error.empty()) output_error = finish_error;
   if (!output_error.empty()) {
