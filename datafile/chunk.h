@@ -1,5 +1,5 @@
 // The data file's chunk objects and the table the loader fills: images, texts, the font, the
-// script.
+// script and the music.
 #pragma once
 
 #include <array>
@@ -15,7 +15,7 @@
 
 namespace datafile {
 
-enum class ChunkKind : uint8_t { IMAGE = 1, TEXT = 2, FONT = 3, SCRIPT = 4 };
+enum class ChunkKind : uint8_t { IMAGE = 1, TEXT = 2, FONT = 3, SCRIPT = 4, MUSIC = 5 };
 
 struct Chunk {
   explicit Chunk(ChunkKind kind) : kind(kind) {}
@@ -46,6 +46,13 @@ struct TextChunk : ByteChunk {
 struct ScriptChunk : ByteChunk {
   ScriptChunk() : ByteChunk(ChunkKind::SCRIPT) {}
 };
+// A TUNE chunk: one tracker module (MOD, XM, S3M, IT) kept as its bytes. Decoding it is the sound
+// library's business, not the data file's, so the engine core does not depend on it. It is
+// written after every other chunk: a reader that stops at a tag it does not know still has the
+// whole show, and plays it silent.
+struct MusicChunk : ByteChunk {
+  MusicChunk() : ByteChunk(ChunkKind::MUSIC) {}
+};
 
 inline constexpr int MAX_GLYPHS = 42;  // the character map has 42 entries
 inline constexpr int FONT_SLOTS = 128;
@@ -70,7 +77,7 @@ inline constexpr int MAX_CHUNKS = CHUNK_TABLE_SIZE - 1;
 // Chunks in file order; chunk number = index. The vector's end is the table's end marker.
 using ChunkTable = std::vector<std::unique_ptr<Chunk>>;
 
-const char* kind_name(ChunkKind kind);          // "image", "text", "font", "script"
+const char* kind_name(ChunkKind kind);          // "image", "text", "font", "script", "music"
 const char* kind_with_article(ChunkKind kind);  // "an image chunk", "a text chunk", ...
 
 // Loads the whole data file. Prints "loader  : loading <path>" on the console's `out`.

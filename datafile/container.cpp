@@ -13,7 +13,7 @@ namespace {
 using engine::format_text;
 
 constexpr ChunkKind KNOWN_KINDS[] = {ChunkKind::IMAGE, ChunkKind::TEXT, ChunkKind::FONT,
-                                     ChunkKind::SCRIPT};
+                                     ChunkKind::SCRIPT, ChunkKind::MUSIC};
 
 std::optional<ChunkKind> kind_of_tag(const std::array<uint8_t, 4>& tag) {
   for (ChunkKind kind : KNOWN_KINDS)
@@ -50,6 +50,9 @@ void decode(FileChunk& chunk, std::span<const uint8_t> rest) {
     case ChunkKind::SCRIPT:
       chunk.object = copy_bytes(chunk.payload, std::make_unique<ScriptChunk>());
       break;
+    case ChunkKind::MUSIC:
+      chunk.object = copy_bytes(chunk.payload, std::make_unique<MusicChunk>());
+      break;
   }
   if (!chunk.object) chunk.fault = ChunkFault::UNUSABLE;
 }
@@ -66,6 +69,8 @@ const char* tag_of(ChunkKind kind) {
       return "FONT";
     case ChunkKind::SCRIPT:
       return "DEMO";
+    case ChunkKind::MUSIC:
+      return "TUNE";
   }
   return "????";
 }

@@ -63,6 +63,8 @@ const char* kind_name(ChunkKind kind) {
       return "font";
     case ChunkKind::SCRIPT:
       return "script";
+    case ChunkKind::MUSIC:
+      return "music";
   }
   return "unknown";
 }
@@ -77,6 +79,8 @@ const char* kind_with_article(ChunkKind kind) {
       return "a font chunk";
     case ChunkKind::SCRIPT:
       return "a script chunk";
+    case ChunkKind::MUSIC:
+      return "a music chunk";
   }
   return "an unknown chunk";
 }

@@ -42,6 +42,13 @@ void Show::reset() {
   start();
 }
 
+const datafile::MusicChunk* Show::music() const {
+  for (const std::unique_ptr<datafile::Chunk>& chunk : engine_.chunks)
+    if (chunk->kind == datafile::ChunkKind::MUSIC)
+      return static_cast<const datafile::MusicChunk*>(chunk.get());
+  return nullptr;
+}
+
 bool Show::any_running() const {
   for (int i = 0; i < DISPATCHED_SLOTS; ++i)
     if (engine_.slots[i] && engine_.slots[i]->state == SlotState::RUNNING) return true;

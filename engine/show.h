@@ -63,6 +63,10 @@ class Show {
   Engine& engine() { return engine_; }
   const Engine& engine() const { return engine_; }
 
+  // The show's music chunk, or null when it has none. Its bytes are a module for the sound
+  // library to decode; the engine only carries them.
+  const datafile::MusicChunk* music() const;
+
  private:
   // What a frame does with its display, when it has one.
   enum class Showing : uint8_t { PRESENT, BLITS_ONLY };

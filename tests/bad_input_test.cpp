@@ -15,6 +15,7 @@
 #include "fx/fx_info.h"
 #include "support/process.h"
 #include "support/show_harness.h"
+#include "support/square_wave_module.h"
 
 namespace {
 
@@ -636,7 +637,14 @@ std::vector<Row> operand_rows() {
 
 // The chunks of the parameter rows: 1 a 256 x 256 image (large enough for every effect), 2 a
 // text, 3 a font, 4 a 1 x 1 image.
-enum : uint8_t { SCRIPT_CHUNK = 0, BIG_IMAGE = 1, TEXT_CHUNK = 2, FONT_CHUNK = 3, DOT_IMAGE = 4 };
+enum : uint8_t {
+  SCRIPT_CHUNK = 0,
+  BIG_IMAGE = 1,
+  TEXT_CHUNK = 2,
+  FONT_CHUNK = 3,
+  DOT_IMAGE = 4,
+  MUSIC_CHUNK = 5
+};
 
 Bytes parameter_file(const ScriptBuilder& script) {
   return DataFileBuilder()
@@ -645,6 +653,7 @@ Bytes parameter_file(const ScriptBuilder& script) {
       .text("abc cab")
       .font(small_font())
       .image(make_png(1, 1, Rgb{255, 255, 255}))
+      .music(support::square_wave_module())
       .bytes;
 }
 
@@ -686,7 +695,7 @@ const char* with_article(fx::ParamKind kind) {
 
 std::vector<Row> parameter_kind_rows() {
   struct Offer {
-    uint8_t chunk;  // SCRIPT_CHUNK .. FONT_CHUNK, or 255 for a number
+    uint8_t chunk;  // SCRIPT_CHUNK .. MUSIC_CHUNK, or 255 for a number
     const char* what;
     fx::ParamKind kind;  // the parameter kind this offer suits
   };
@@ -694,13 +703,16 @@ std::vector<Row> parameter_kind_rows() {
                           {SCRIPT_CHUNK, "a script chunk", fx::ParamKind::NUMBER},
                           {BIG_IMAGE, "an image chunk", fx::ParamKind::IMAGE},
                           {TEXT_CHUNK, "a text chunk", fx::ParamKind::TEXT},
-                          {FONT_CHUNK, "a font chunk", fx::ParamKind::FONT}};
+                          {FONT_CHUNK, "a font chunk", fx::ParamKind::FONT},
+                          {MUSIC_CHUNK, "a music chunk", fx::ParamKind::NUMBER}};
   std::vector<Row> rows;
   for (uint8_t c = 0; c < fx::FX_CLASS_COUNT; ++c) {
     const fx::FxClass& info = *fx::fx_classes[c];
     for (const fx::ParamInfo& param : info.params) {
       for (const Offer& offer : offers) {
-        if (offer.kind == param.kind && offer.chunk != SCRIPT_CHUNK) continue;  // the right kind
+        // The script and the music suit no parameter, whatever their kind says.
+        const bool suits_none = offer.chunk == SCRIPT_CHUNK || offer.chunk == MUSIC_CHUNK;
+        if (offer.kind == param.kind && !suits_none) continue;  // the right kind
         if (offer.chunk == 255 && param.kind == fx::ParamKind::NUMBER) continue;
         ScriptBuilder script = ScriptBuilder().newbuf(0, 0, 0, 160, 50).newfx(0, c, 0);
         std::string problem = text("parameter 0x%02X (%.*s) of %.*s takes %s", param.id,
@@ -716,7 +728,7 @@ std::vector<Row> parameter_kind_rows() {
         rows.push_back(
             {"Chunk parameters of the wrong kind: every parameter of every class given "
              "each kind it does not take (a number, the script, an image, a text, a "
-             "font)",
+             "font, the music)",
              "`engine  : script error at byte 14 (SETCHUNK): parameter 0x81 (text) of scroller "
              "takes a text chunk, but chunk 3 is a font chunk`, and so on",
              text("%.*s %.*s given %s", int(info.name.size()), info.name.data(),

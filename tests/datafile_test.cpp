@@ -38,15 +38,23 @@ TEST(Loader, ReadsChunksInFileOrder) {
                               .text("hello")
                               .image(make_png(2, 2, Rgb{255, 255, 255}))
                               .font(support::make_font({{"#"}}))
+                              .music({'t', 'u', 'n', 'e'})
                               .bytes);
-  ASSERT_EQ(table.size(), 4u);
+  ASSERT_EQ(table.size(), 5u);
   EXPECT_EQ(table[0]->kind, ChunkKind::SCRIPT);
   EXPECT_EQ(table[1]->kind, ChunkKind::TEXT);
   EXPECT_EQ(table[2]->kind, ChunkKind::IMAGE);
   EXPECT_EQ(table[3]->kind, ChunkKind::FONT);
+  EXPECT_EQ(table[4]->kind, ChunkKind::MUSIC);
   const auto& text = static_cast<const datafile::TextChunk&>(*table[1]);
   EXPECT_EQ(text.size, 6);  // the zero byte is part of the payload, none is added
   EXPECT_EQ(text.bytes, (Bytes{'h', 'e', 'l', 'l', 'o', 0}));
+  // The module is kept as its bytes, whatever they are: decoding them is the sound library's.
+  engine::Show show(std::move(table));
+  ASSERT_NE(show.music(), nullptr);
+  EXPECT_EQ(show.music()->bytes, (Bytes{'t', 'u', 'n', 'e'}));
+  EXPECT_EQ(engine::Show(load_bytes(DataFileBuilder().script(ScriptBuilder().end()).bytes)).music(),
+            nullptr);
 }
 
 TEST(Loader, AnUnknownTagEndsLoadingThere) {

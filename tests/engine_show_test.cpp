@@ -7,6 +7,7 @@
 #include "display/ascii_display.h"
 #include "display/displays.h"
 #include "support/show_harness.h"
+#include "support/square_wave_module.h"
 
 namespace {
 
@@ -114,6 +115,31 @@ TEST(ShowObject, TwoShowsSteppedInTurnEachShowTheFramesTheyShowAlone) {
       EXPECT_EQ(run->recording->frames[frame].pixels, alone.recording->frames[frame].pixels)
           << (run == &first ? "first" : "second") << " show, frame " << frame;
   }
+}
+
+// The music chunk comes last, so a reader that stops at a tag it does not know (every reader
+// older than the chunk) has loaded the whole show by then and plays it frame for frame as ours
+// does: the same show read by ours, read as such a reader reads it (the tag unknown) and without
+// the chunk at all shows the same frames.
+TEST(ShowObject, AShowWithMusicPlaysTheSameFramesInAReaderThatStopsAtItsTag) {
+  support::Bytes silent = image_wiped_beside_noise();
+  support::Bytes with_music = DataFileBuilder{silent}.music(support::square_wave_module()).bytes;
+  support::Bytes old_reader = with_music;
+  std::copy_n("TUN\x7F", 4, old_reader.begin() + static_cast<ptrdiff_t>(silent.size()));
+  std::vector<std::vector<display::Picture>> runs;
+  for (support::Bytes* file : {&silent, &with_music, &old_reader}) {
+    EngineRun run(*file);
+    run.recording->keep_frames = true;
+    run.start();
+    run.frames(31);  // to END
+    EXPECT_EQ(run.show->music() != nullptr, file == &with_music);
+    runs.push_back(run.recording->frames);
+  }
+  ASSERT_EQ(runs[0].size(), 30u);
+  for (size_t frame = 0; frame < runs[0].size(); ++frame)
+    for (size_t reader : {1, 2})
+      EXPECT_EQ(runs[reader][frame].pixels, runs[0][frame].pixels)
+          << "reader " << reader << ", frame " << frame;
 }
 
 // A cycle fill that starts at frame 400 and runs until END at frame 450.

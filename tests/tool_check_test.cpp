@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "engine/fatal.h"
+#include "support/square_wave_module.h"
 #include "support/tool_harness.h"
 
 namespace {
@@ -308,6 +309,44 @@ TEST(Check, DataFilesAreJudgedAsTheEngineWouldLoadThem) {
   }
 }
 
+// The music: a module the sound library refuses is an error with its reason, a tune shorter than
+// the show a warning with the difference, and one statement is all a show may have; in a source
+// at the statement, in a data file at the chunk.
+TEST(Check, TheMusicMustOpenAndShouldLastAsLongAsTheShow) {
+  CheckDir show;
+  show.dir.write("tune.mod", support::square_wave_module());  // 64 frames
+  show.write("noise.mod", "not a module at all");
+  const std::string waits = "wait 100\nend\n";  // END runs in frame 100
+  const std::vector<std::pair<std::string, std::string>> sources = {
+      {"music \"noise.mod\"\n" + waits,
+       "show.tds:1:7: error: 'noise.mod' cannot be played: libxmp: unrecognised module format"},
+      {"music \"tune.mod\"\n" + waits,
+       "show.tds:1:7: warning: the music ends at frame 64 (0:01.92), 1.08s (36 frames) before the "
+       "show does"},
+      {"music \"tune.mod\"\nmusic \"tune.mod\"\n" + waits,
+       "show.tds:2:1: error: a show has one music statement; the first is at show.tds:1"},
+  };
+  for (const auto& [source, finding] : sources) {
+    std::vector<std::string> findings = show.findings(source);
+    EXPECT_TRUE(contains(findings, finding)) << finding << "\nsaid:" << joined(findings);
+  }
+  EXPECT_TRUE(show.findings("music \"tune.mod\"\nwait 64\nend\n").empty());
+
+  const Bytes script = ScriptBuilder().waitfor(100).end().bytes;
+  const std::vector<std::pair<Bytes, std::string>> files = {
+      {DataFileBuilder().chunk("DEMO", script).music({1, 2, 3}).bytes,
+       "show.dat: error: chunk 1 (TUNE at offset 12): the music cannot be played: libxmp: "
+       "unrecognised module format"},
+      {DataFileBuilder().chunk("DEMO", script).music(support::square_wave_module()).bytes,
+       "show.dat: warning: chunk 1 (TUNE at offset 12): the music ends at frame 64 (0:01.92), "
+       "1.08s (36 frames) before the show does"},
+  };
+  for (const auto& [file, finding] : files) {
+    std::vector<std::string> findings = check_file(file);
+    EXPECT_TRUE(contains(findings, finding)) << finding << "\nsaid:" << joined(findings);
+  }
+}
+
 // A PING chunk whose length is 4 bytes short of its PNG plays: the engine reads the whole PNG and
 // then looks for the next chunk inside it. The check says so, and finds nothing wrong with the
 // script's use of the image.
@@ -349,7 +388,8 @@ TEST(Check, ListSaysWhatEachChunkHoldsAndHowLongTheShowRuns) {
   CheckDir show;
   show.write("short.tds",
              "image white \"white.png\"\ntext hello \"hello.txt\"\nfont abc \"abc.txt\"\n"
-             "buffer 0 at 0,0 size 160x50\nwait 1.5s\nat 0:03\nend\n");
+             "music \"tune.mod\"\nbuffer 0 at 0,0 size 160x50\nwait 1.5s\nat 0:03\nend\n");
+  show.dir.write("tune.mod", support::square_wave_module());
   ASSERT_EQ(show.run({"build", show.path("short.tds"), "-o", show.path("short.dat")}).status, 0);
   support::ToolRun run = show.run({"list", show.path("short.dat")});
   EXPECT_EQ(run.status, 0);
@@ -357,7 +397,10 @@ TEST(Check, ListSaysWhatEachChunkHoldsAndHowLongTheShowRuns) {
   EXPECT_EQ(run.out, "  0  DEMO        17  script  4 instructions, 100 frames (0:03.00)\n" +
                          engine::format_text("  1  PING %9zu  image   160 x 50\n", png) +
                          "  2  TEXT         6  text    \"hello\" (zero-terminated)\n"
-                         "  3  FONT       119  font    3 glyphs, 3 rows high, cells 32 wide\n");
+                         "  3  FONT       119  font    3 glyphs, 3 rows high, cells 32 wide\n" +
+                         engine::format_text("  4  TUNE %9zu  music   module \"tundra test tune\", "
+                                             "64 frames (1.92s)\n",
+                                             support::square_wave_module().size()));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "engine/opcodes.h"
+#include "support/square_wave_module.h"
 #include "support/tool_harness.h"
 #include "tools/dat/disassembler.h"
 #include "tools/dat/font_art.h"
@@ -25,6 +26,7 @@ const char* const EVERYTHING =
     "text bare \"hello.txt\" raw\n"
     "font abc \"abc.txt\"\n"
     "font old \"old.font\" raw\n"
+    "music \"tune.mod\"\n"
     "\n"
     "buffer 0 as screen at 0,0 size 160x50\n"
     "view 1 as mirror at 0,0 of screen\n"
@@ -85,6 +87,7 @@ struct RoundTrip : ShowDir {
   RoundTrip() {
     dir.write("pages.png", support::make_png(160, 150, support::Rgb{200, 100, 0}));
     dir.write("old.font", support::make_font({{"#.", "##"}, {"##", ".#"}}));  // 00 00 00 FF pixels
+    dir.write("tune.mod", support::square_wave_module());
     write("show.tds", EVERYTHING);
   }
 };
@@ -111,13 +114,15 @@ TEST(RoundTrip, BuildDisasmAndExtractGiveTheSameBytes) {
   for (const tools::FileChunk& chunk : container.chunks) tags.insert(chunk.tag_text());
   EXPECT_EQ(opcodes.size(), std::size(engine::opcode_table));
   EXPECT_EQ(classes.size(), size_t{fx::FX_CLASS_COUNT});
-  EXPECT_EQ(tags, (std::set<std::string>{"DEMO", "PING", "TEXT", "FONT"}));
+  EXPECT_EQ(tags, (std::set<std::string>{"DEMO", "PING", "TEXT", "FONT", "TUNE"}));
+  EXPECT_EQ(container.chunks.back().tag_text(), "TUNE");  // after every other chunk
 
   run = show.run({"extract", show.path("a.dat"), show.path("out")});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out,
             "out/image1.png\nout/image2.png\nout/image3.png\nout/text4.txt\nout/text5.txt\n"
-            "out/font6.txt\nout/font7.font\nout/show.tds\n");
+            "out/font6.txt\nout/font7.font\nout/music8.mod\nout/show.tds\n");
+  EXPECT_EQ(show.read("out/music8.mod"), support::square_wave_module());
   run = show.run({"build", show.path("out/show.tds"), "-o", show.path("b.dat")});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(show.read("b.dat"), built);
@@ -137,6 +142,7 @@ TEST(RoundTrip, TheDisassemblyReadsLikeTheShow) {
   for (const char* line : {
            "font  font6    \"font6.txt\"\n",
            "text  text5    \"text5.txt\" raw\n",
+           "music \"music8.mod\"\n",
            "buffer 0 at 0,0 size 160x50\n",
            "view 1 at 0,0 of 0\n",
            "fx 4 rotozoom on 0\n",

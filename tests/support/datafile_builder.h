@@ -43,6 +43,8 @@ struct DataFileBuilder {
   DataFileBuilder& text(const std::string& text, bool zero_terminated = true);
   DataFileBuilder& image(const Bytes& png) { return chunk("PING", png); }
   DataFileBuilder& font(const Bytes& payload) { return chunk("FONT", payload); }
+  // A TUNE chunk holding a tracker module's bytes; shows put it last.
+  DataFileBuilder& music(const Bytes& module) { return chunk("TUNE", module); }
 };
 
 struct Rgb {

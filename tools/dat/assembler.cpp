@@ -39,13 +39,13 @@ inline constexpr int64_t LAST_FRAME = 65535;  // a wait's frame is 16 bits
 const std::set<std::string> KEYWORDS = {
     "include", "image", "text",  "font", "buffer", "view",  "fx",   "set",
     "start",   "stop",  "state", "skip", "wait",   "at",    "end",  "bytes",
-    "as",      "size",  "of",    "on",   "raw",    "chunk", "grey",
+    "as",      "size",  "of",    "on",   "raw",    "chunk", "grey", "music",
 };
 
 // The words a statement can begin with, for "did you mean" (the mnemonics are added to them).
 constexpr std::string_view STATEMENT_WORDS[] = {
-    "include", "image", "text",  "font", "buffer", "view", "fx",  "set",
-    "start",   "stop",  "state", "skip", "wait",   "at",   "end", "bytes",
+    "include", "image", "text", "font", "buffer", "view", "fx",    "set",   "start",
+    "stop",    "state", "skip", "wait", "at",     "end",  "bytes", "music",
 };
 
 // A data file begins with its DEMO chunk: the tag, then a big-endian length the file holds. No
@@ -232,10 +232,19 @@ class Assembler {
     for (const Line& line : lines_)
       if (std::optional<ChunkKind> kind = declared_kind(line)) name_chunk(line, *kind, ++number);
     for (const Line& line : lines_) compile(line);
+    const std::optional<SourceSpan>& music = show_.source_map.music;
+    if (music && chunks_.size() + 2 > static_cast<size_t>(datafile::MAX_CHUNKS))
+      diagnostics_.error(music->file, music->line, music->column,
+                         format_text("one chunk too many: a data file holds at most %d, the "
+                                     "script and the music among them",
+                                     datafile::MAX_CHUNKS));
     if (diagnostics_.has_errors()) return;
     append_chunk(show_.data_file, "DEMO", script_);
     for (const DeclaredChunk& chunk : chunks_)
       append_chunk(show_.data_file, tag_of(chunk.kind), chunk.payload);
+    // The music goes after every other chunk: a reader that stops at the tag it does not know
+    // has loaded the whole show by then.
+    if (music) append_chunk(show_.data_file, tag_of(ChunkKind::MUSIC), music_);
   }
 
  private:
@@ -248,6 +257,7 @@ class Assembler {
   // Slots whose last fx statement was wrong: what is said of them later would only repeat it.
   std::array<bool, 256> broken_slots_{};
   Bytes script_;
+  Bytes music_;                // the module named by the music statement, as its file holds it
   size_t expanded_bytes_ = 0;  // every source read so far, each include counted
   int source_reads_ = 0;
   bool expansion_stopped_ = false;  // past the limits: nothing more is read
@@ -514,6 +524,29 @@ class Assembler {
     chunks_.back().payload = std::move(payload);
   }
 
+  // music "tune.xm": the show's soundtrack, one module, its format left to the sound library
+  // to recognise from its bytes.
+  void declare_music(Statement& statement) {
+    const Line& line = statement.line();
+    const Token* path = statement.string("the module's file");
+    if (!statement.finish()) return;
+    std::optional<SourceSpan>& music = show_.source_map.music;
+    if (music) {
+      statement.fail(&line.tokens[0], format_text("a show has one music statement; the first is "
+                                                  "at %s:%d",
+                                                  music->file.c_str(), music->line));
+      return;
+    }
+    music = SourceSpan{0, line.file, line.number, path->column, {}, line.code};
+    show_.source_map.music_file = path->text;
+    std::string error;
+    std::string file = beside(line.file, path->text);
+    note_file(file);
+    std::optional<Bytes> bytes = read_file(file, error);
+    if (!bytes) return statement.fail(path, "cannot read '" + path->text + "': " + error);
+    music_ = std::move(*bytes);
+  }
+
   // ----- instructions -----
 
   void compile(const Line& line) {
@@ -529,6 +562,7 @@ class Assembler {
     }
     const std::string& word = first->text;
     if (std::optional<ChunkKind> kind = declared_kind(line)) return declare_chunk(statement, *kind);
+    if (word == "music") return declare_music(statement);
     if (word == "buffer") return new_buffer(statement);
     if (word == "view") return view_buffer(statement);
     if (word == "fx") return new_fx(statement);

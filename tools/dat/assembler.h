@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,9 @@ struct ChunkSource {
 struct SourceMap {
   std::vector<SourceSpan> spans;    // in script order
   std::vector<ChunkSource> chunks;  // by chunk number; the script's, chunk 0's, is empty
+  // The music statement, its column at the module's file name; none without music.
+  std::optional<SourceSpan> music;
+  std::string music_file;  // the module's file as the statement names it
 
   // The statement whose bytes hold script offset `byte`, or null.
   const SourceSpan* find(uint32_t byte) const;

@@ -13,6 +13,7 @@
 #include "engine/fatal.h"
 #include "fx/fx_info.h"
 #include "fx/noise.h"
+#include "sound/music.h"
 #include "tools/dat/grey_picture.h"
 #include "tools/dat/timecode.h"
 
@@ -815,6 +816,47 @@ class Checker {
   }
 };
 
+// The music: the module must open, and it should last as long as the show. Said at the music
+// statement, or at the chunk in a data file.
+void check_music(const Container& container, const SourceMap* source_map, CheckResult& result) {
+  const FileChunk* chunk = nullptr;
+  for (size_t i = 0; i < container.loaded && chunk == nullptr; ++i)
+    if (container.chunks[i].kind == ChunkKind::MUSIC) chunk = &container.chunks[i];
+  if (chunk == nullptr) return;
+  const SourceSpan* statement =
+      source_map != nullptr && source_map->music ? &*source_map->music : nullptr;
+  auto report = [&](Severity severity, const std::string& message) {
+    Diagnostic diagnostic;
+    diagnostic.severity = severity;
+    diagnostic.message = message;
+    if (statement != nullptr) {
+      diagnostic.file = statement->file;
+      diagnostic.line = statement->line;
+      diagnostic.column = statement->column;
+      diagnostic.context = statement->text;
+    } else {
+      diagnostic.file = container.name;
+      diagnostic.message = chunk->where() + ": " + message;
+    }
+    result.diagnostics.add(std::move(diagnostic));
+  };
+  sound::OpenedMusic opened = sound::open_music(chunk->payload);
+  if (!opened.music) {
+    const std::string what =
+        statement != nullptr ? "'" + source_map->music_file + "'" : "the music";
+    report(Severity::ERROR, what + " cannot be played: " + opened.error);
+    return;
+  }
+  const ScriptSummary& summary = result.summary;
+  const int64_t lasts = opened.music->duration_frames();
+  if (summary.ends && lasts < summary.end_frame)
+    report(Severity::WARNING,
+           format_text("the music ends at frame %lld (%s), %s (%lld frames) before the show does",
+                       static_cast<long long>(lasts), format_time(lasts).c_str(),
+                       format_seconds(summary.end_frame - lasts).c_str(),
+                       static_cast<long long>(summary.end_frame - lasts)));
+}
+
 }  // namespace
 
 std::string instruction_text(const Instruction& instruction) {
@@ -830,6 +872,7 @@ CheckResult check_show(const Container& container, const SourceMap* source_map) 
   // Findings made at a wait concern earlier instructions: script order puts them in place.
   std::stable_sort(result.diagnostics.items.begin(), result.diagnostics.items.end(),
                    [](const Diagnostic& a, const Diagnostic& b) { return a.byte < b.byte; });
+  check_music(container, source_map, result);  // after the script, which it is measured against
   return result;
 }
 

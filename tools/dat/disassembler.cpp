@@ -2,8 +2,11 @@
 // whatever it cannot.
 #include "tools/dat/disassembler.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
+#include <span>
+#include <string_view>
 
 #include "engine/fatal.h"
 #include "engine/opcodes.h"
@@ -19,6 +22,19 @@ using datafile::ChunkKind;
 using engine::format_text;
 
 inline constexpr size_t BYTES_PER_LINE = 16;
+
+// The file name ending a module's format goes by, from the marks each format puts in its
+// header; the compiler and libxmp go by the bytes, so a wrong guess only misnames the file.
+const char* module_extension(std::span<const uint8_t> module) {
+  auto holds = [&](size_t at, std::string_view mark) {
+    return module.size() >= at + mark.size() &&
+           std::equal(mark.begin(), mark.end(), module.begin() + static_cast<ptrdiff_t>(at));
+  };
+  if (holds(0, "Extended Module: ")) return "xm";
+  if (holds(0, "IMPM")) return "it";
+  if (holds(44, "SCRM")) return "s3m";
+  return "mod";  // ProTracker's mark at byte 1080 takes many forms, and older modules have none
+}
 
 // The file and declaration of one chunk, or why the show language cannot declare it.
 std::optional<ChunkFile> plan_chunk(const FileChunk& chunk, std::string& why_not) {
@@ -62,6 +78,10 @@ std::optional<ChunkFile> plan_chunk(const FileChunk& chunk, std::string& why_not
       }
       break;
     }
+    case ChunkKind::MUSIC:
+      file.file = file.name + "." + module_extension(file.contents);
+      file.declaration = "music \"" + file.file + "\"";
+      return file;
     case ChunkKind::SCRIPT:
       break;
   }
@@ -177,10 +197,22 @@ Disassembly disassemble(const Container& container) {
 
   std::vector<std::string> names(container.chunks.size());
   std::string declarations;
+  bool music = false;
   for (const FileChunk& chunk : container.chunks) {
     if (chunk.number == 0) continue;
     std::string why_not;
-    std::optional<ChunkFile> file = plan_chunk(chunk, why_not);
+    std::optional<ChunkFile> file;
+    if (chunk.kind == ChunkKind::MUSIC && music)
+      why_not = "it is a second music chunk, and a show has one music statement";
+    else
+      file = plan_chunk(chunk, why_not);
+    if (file && chunk.kind == ChunkKind::MUSIC) {
+      music = true;
+      if (static_cast<size_t>(chunk.number) + 1 != container.chunks.size())
+        cannot(chunk.where() +
+               " is declared, but the compiler writes the music after every "
+               "other chunk");
+    }
     if (!file) {
       cannot(chunk.where() + " is left out: " + why_not);
       declarations += "# " + chunk.where() + " is left out: " + why_not + "\n";
@@ -188,7 +220,8 @@ Disassembly disassemble(const Container& container) {
     }
     if (chunk.fault == ChunkFault::UNUSABLE)
       cannot(chunk.where() + " is declared, but the compiler refuses it: " + problem_text(chunk));
-    names[chunk.number] = file->name;
+    // The music statement names nothing: the script reaches that chunk by its number.
+    if (chunk.kind != ChunkKind::MUSIC) names[chunk.number] = file->name;
     declarations += file->declaration + "\n";
     out.files.push_back(std::move(*file));
   }

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "engine/fatal.h"
+#include "sound/music.h"
 #include "tools/dat/checker.h"
 #include "tools/dat/disassembler.h"
 #include "tools/dat/files.h"
@@ -50,6 +51,13 @@ std::string summary(const Container& container, const FileChunk& chunk,
       return format_text("%d instructions, %lld frames (%s)", script.instructions,
                          static_cast<long long>(script.end_frame),
                          format_time(script.end_frame).c_str());
+    case ChunkKind::MUSIC: {
+      sound::OpenedMusic opened = sound::open_music(chunk.payload);
+      if (!opened.music) return "cannot be played: " + opened.error;
+      const int32_t lasts = opened.music->duration_frames();
+      return format_text("module \"%s\", %d frames (%s)", opened.music->title().c_str(), lasts,
+                         format_seconds(lasts).c_str());
+    }
   }
   return "";
 }
