@@ -30,8 +30,8 @@ bool ours(const struct sigaction& action) {
 
 volatile sig_atomic_t stop_requested = 0;
 volatile sig_atomic_t continued = 0;
-struct sigaction previous_tstp {
-}, previous_cont{};
+struct sigaction previous_tstp {};  // the handlers the job-control watch found
+struct sigaction previous_cont {};
 bool watching_job_control = false;
 
 void on_tstp(int) {
@@ -152,18 +152,18 @@ void Terminal::suspend() {
   const int input_fd = keyboard_fd_, output_fd = output_fd_;
   const bool had_screen = screen_open_;
   close();
-  struct sigaction ours {
-  }, stop{};
+  struct sigaction watched {};
+  struct sigaction stop {};
   stop.sa_handler = SIG_DFL;
   sigemptyset(&stop.sa_mask);
-  sigaction(SIGTSTP, &stop, &ours);
+  sigaction(SIGTSTP, &stop, &watched);
   sigset_t tstp, previous;
   sigemptyset(&tstp);
   sigaddset(&tstp, SIGTSTP);
   sigprocmask(SIG_UNBLOCK, &tstp, &previous);
   raise(SIGTSTP);  // returns once continued
   sigprocmask(SIG_SETMASK, &previous, nullptr);
-  sigaction(SIGTSTP, &ours, nullptr);
+  sigaction(SIGTSTP, &watched, nullptr);
   take_continued();
   if (had_screen) open_screen(output_fd);
   if (input_fd >= 0) open_keyboard(input_fd);
