@@ -19,6 +19,7 @@
 #include "fx/fx_info.h"
 #include "support/datafile_builder.h"
 #include "support/process.h"
+#include "support/square_wave_module.h"
 
 namespace {
 
@@ -107,7 +108,9 @@ void write_generated(const fs::path& out) {
             .text("hello")
             .image(support::make_png(4, 4, pattern, PngKind::PALETTE))
             .font(font)
+            .music(support::square_wave_module())
             .bytes);
+  write(out / "open_music", "square-wave", support::square_wave_module());
   write(out / "load_data_file", "script-only",
         DataFileBuilder().script(ScriptBuilder().end()).bytes);
 }
@@ -142,6 +145,7 @@ void write_parts(const fs::path& out, const std::string& name, const Bytes& file
     std::string part = name + "-chunk" + std::to_string(i);
     if (chunks[i].tag == "PING") write(out / "read_ping", part, chunks[i].payload);
     if (chunks[i].tag == "FONT") write(out / "read_font", part, chunks[i].payload);
+    if (chunks[i].tag == "TUNE") write(out / "open_music", part, chunks[i].payload);
     if (chunks[i].tag == "DEMO" && script_fits_target)
       write(out / "run_engine", name, chunks[i].payload);
   }

@@ -41,5 +41,8 @@ TEST(FuzzRegressions, FontInputs) {
 TEST(FuzzRegressions, EngineInputs) {
   replay("run_engine", fuzz::run_engine);
 }
+TEST(FuzzRegressions, MusicInputs) {
+  replay("open_music", fuzz::open_music);
+}
 
 }  // namespace

@@ -19,6 +19,7 @@ using support::ShowDir;
 
 // Every instruction, every effect class and every kind of chunk, and a clean check.
 const char* const EVERYTHING =
+    "music \"tune.mod\"  # written after every other chunk, wherever it stands\n"
     "image white \"white.png\"\n"
     "image texture \"texture.png\"\n"
     "image pages \"pages.png\"\n"
@@ -26,7 +27,6 @@ const char* const EVERYTHING =
     "text bare \"hello.txt\" raw\n"
     "font abc \"abc.txt\"\n"
     "font old \"old.font\" raw\n"
-    "music \"tune.mod\"\n"
     "\n"
     "buffer 0 as screen at 0,0 size 160x50\n"
     "view 1 as mirror at 0,0 of screen\n"

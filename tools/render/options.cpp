@@ -105,6 +105,10 @@ constexpr Option<RenderOptions> option_rows[] = {
      "a web page that plays the recording with asciinema's web\n"
      "player, inlined: it needs no server and no network",
      store_path<&RenderOptions::html_path>},
+    {"--wav", "FILE",
+     "the show's music as a WAV file, 16-bit stereo at 44,100 Hz:\n"
+     "1,323 samples a frame, silence when the show has none",
+     store_path<&RenderOptions::wav_path>},
     {"--display", "VIEW",
      "the view --cast and --html record: ascii (AA-lib's\n"
      "characters, the default) or colour (24-bit colour cells)",
@@ -151,14 +155,15 @@ std::vector<std::pair<const char*, const std::string*>> file_outputs(const Rende
           {"--sheet", &options.sheet_path},
           {"--gif", &options.gif_path},
           {"--cast", &options.cast_path},
-          {"--html", &options.html_path}};
+          {"--html", &options.html_path},
+          {"--wav", &options.wav_path}};
 }
 
 bool RenderOptions::writes_anything() const {
   return stats || !raw_path.empty() || !grey_path.empty() || !ascii_path.empty() ||
          !png_dir.empty() || !ascii_png_dir.empty() || !sheet_path.empty() || !gif_path.empty() ||
          !ansi_path.empty() || !colour_sheet_path.empty() || !cast_path.empty() ||
-         !html_path.empty();
+         !html_path.empty() || !wav_path.empty();
 }
 
 bool RenderOptions::uses_standard_output() const {

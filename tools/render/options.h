@@ -36,6 +36,7 @@ struct RenderOptions {
   std::string colour_sheet_path;            // --colour-sheet: thumbnails of the colour view
   std::string cast_path;                    // --cast: an asciicast recording of the terminal
   std::string html_path;                    // --html: a web page that plays the recording
+  std::string wav_path;                     // --wav: the show's sound, 16-bit stereo PCM
   ShareView share_view = ShareView::ASCII;  // --display: the view --cast and --html record
   std::string title;                        // --title: the recording's title, else the file's name
   bool farewell = true;                     // --no-farewell: recordings end with the show

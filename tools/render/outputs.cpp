@@ -1,7 +1,12 @@
 // The table of the renderer's outputs, the sinks that are its rows, and the files they write.
 #include "tools/render/outputs.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
+
+#include "sound/show_music.h"
+#include "sound/wav.h"
 
 #include "tools/render/colour_output.h"
 #include "tools/render/contact_sheet.h"
@@ -207,6 +212,72 @@ class GifSink : public Sink {
   bool started_ = false;
 };
 
+// --wav: the show's music, one frame's samples for each frame rendered, so that frame n begins
+// at sample n x 1323 and the file lasts as many 30 ms as frames were rendered. A show without
+// music, or with a module that cannot be played, gives silence of that length and a line on
+// standard error.
+class WavSink : public Sink {
+ public:
+  explicit WavSink(const RenderOptions& options) : options_(options) {}
+
+  std::string open(OutputFiles& files) override {
+    std::string error;
+    file_ = files.create(options_.wav_path, error);
+    if (file_ == nullptr) return error;
+    data_path_ = files.input_path();
+    writer_.emplace(file_->stream());
+    return written();
+  }
+  std::string add(FrameViews& views) override {
+    if (!opened_) open_music(views.frame.show);
+    sound::PcmFrame samples{};
+    if (music_.music) {
+      // Every frame is presented, from 0; should one be missed, the music still plays the
+      // frame it is given.
+      if (music_.music->next_frame() != static_cast<int32_t>(views.frame.number))
+        music_.music->seek(static_cast<int32_t>(views.frame.number));
+      music_.music->render(samples);
+    }
+    writer_->write(samples);
+    return written();
+  }
+  std::string finish(const aa_font*) override {
+    writer_->finish();
+    return written();
+  }
+
+ private:
+  void open_music(const engine::Show* show) {
+    opened_ = true;
+    const datafile::MusicChunk* chunk = show != nullptr ? show->music() : nullptr;
+    std::optional<std::span<const uint8_t>> module;
+    int number = 0;
+    if (chunk != nullptr) {
+      module = chunk->bytes;
+      const auto& chunks = show->engine().chunks;
+      number =
+          static_cast<int>(std::find_if(chunks.begin(), chunks.end(),
+                                        [&](const auto& entry) { return entry.get() == chunk; }) -
+                           chunks.begin());
+    }
+    music_ = sound::open_show_music(module, data_path_, number);
+    if (!music_.why_silent.empty())
+      std::fprintf(stderr, "tundra-render: --wav: %s\n", music_.why_silent.c_str());
+  }
+  // The writer's first failure, as the file's.
+  std::string written() {
+    if (writer_->error().empty()) return {};
+    return file_->fail(file_->name() + ": " + writer_->error());
+  }
+
+  const RenderOptions& options_;
+  OutputFile* file_ = nullptr;
+  std::string data_path_;
+  std::optional<sound::WavWriter> writer_;
+  sound::ShowMusic music_;
+  bool opened_ = false;
+};
+
 Image colour_picture(FrameViews& views, const RenderOptions& options) {
   return colour_image(views.frame.picture, options.scale, options.scale);
 }
@@ -251,6 +322,7 @@ constexpr SinkRow sink_rows[] = {
      pictures<&Options::ascii_png_dir, ascii_screen>},
     {"--sheet", given<&Options::sheet_path>, make<SheetSink>},
     {"--gif", given<&Options::gif_path>, make<GifSink>},
+    {"--wav", given<&Options::wav_path>, make<WavSink>},
 };
 
 }  // namespace

@@ -37,7 +37,11 @@ class FrameViews {
 // name, and all are put in place together once every one is complete.
 class OutputFiles {
  public:
-  explicit OutputFiles(const std::string& input_path) : input_(input_path) {}
+  explicit OutputFiles(const std::string& input_path)
+      : input_path_(input_path), input_(input_path) {}
+
+  // The data file being rendered, as named on the command line.
+  const std::string& input_path() const { return input_path_; }
 
   // An error text when `path` is the data file; refusing is all this does to it.
   std::string refuse_input(const std::string& option, const std::string& path) const;
@@ -51,6 +55,7 @@ class OutputFiles {
   std::string put_all_in_place();
 
  private:
+  std::string input_path_;
   InputIdentity input_;
   std::vector<std::unique_ptr<OutputFile>> files_;
 };

@@ -80,7 +80,8 @@ void present(engine::DisplayDriver& display) {
                          std::string_view(text, size_t{TEXT_COLUMNS} * TEXT_ROWS),
                          *aa_currentfont(state.context),
                          render_began - state.engine_began,
-                         render_ended - render_began};
+                         render_ended - render_began,
+                         state.control->show};
   if (state.control->on_frame && !state.control->on_frame(rendered)) state.stop = true;
   state.engine_began = Clock::now();
 }

@@ -28,6 +28,7 @@ struct RenderedFrame {
   const aa_font& font;                   // the font AA-lib measured its characters with
   std::chrono::nanoseconds engine_time;  // script, effects and blits since the previous frame
   std::chrono::nanoseconds render_time;  // aa_render alone
+  const engine::Show* show = nullptr;    // the show being rendered, for what it carries (music)
 };
 
 // What the owner of the driver tells it, and what the driver tells back.
