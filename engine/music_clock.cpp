@@ -2,11 +2,11 @@
 // played pace the frames.
 #include "engine/music_clock.h"
 
-#include "engine/fatal.h"
 #include "engine/show.h"
 #include "engine/show_file.h"
 #include "sound/audio_device.h"
 #include "sound/music.h"
+#include "sound/show_music.h"
 
 namespace engine {
 namespace {
@@ -28,11 +28,10 @@ std::unique_ptr<MusicClock> MusicClock::open(const Show& show, const char* data_
   if (chunk == nullptr) return nullptr;
   size_t index = 0;
   while (show.engine().chunks[index].get() != chunk) ++index;
-  sound::OpenedMusic opened = sound::open_music(chunk->bytes);
+  sound::ShowMusic opened = sound::open_show_music(
+      std::span<const uint8_t>(chunk->bytes), printable_name(data_path), static_cast<int>(index));
   if (!opened.music) {
-    say(console, format_text("engine  : %s: chunk %zu (TUNE): the music cannot be played: %s; "
-                             "the show plays silent\n",
-                             printable_name(data_path).c_str(), index, opened.error.c_str()));
+    say(console, "engine  : " + opened.why_silent + "\n");
     return nullptr;
   }
   std::unique_ptr<MusicClock> clock(new MusicClock());

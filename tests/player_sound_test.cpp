@@ -112,7 +112,7 @@ TEST(PlayerSound, WithoutMusicOrDeviceTheTimerKeepsTimeAndTheReasonIsSaid) {
       {"-nosync", music, "disk", "-nosync", ""},
       {"no such driver", music, "no-such-driver", "", "engine  : no sound: "},
       {"a broken module", broken, "disk", "",
-       "engine  : show.dat: chunk 2 (TUNE): the music cannot be played: libxmp: "},
+       "engine  : show.dat: chunk 2 (music) cannot be played: libxmp: "},
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.what);
