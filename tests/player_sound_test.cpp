@@ -6,7 +6,10 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <thread>
 
+#include "engine/music_clock.h"
+#include "engine/show.h"
 #include "sound/music.h"
 #include "support/process.h"
 #include "support/show_harness.h"
@@ -126,6 +129,38 @@ TEST(PlayerSound, WithoutMusicOrDeviceTheTimerKeepsTimeAndTheReasonIsSaid) {
     else
       EXPECT_NE(played.err.find(test.note), std::string::npos) << played.err;
   }
+}
+
+// A display that takes two frames' time to present: the picture falls behind the sound.
+TEST(PlayerSound, ASlowDisplaySkipsFramesToShowTheSoundsFrame) {
+  setenv("SDL_AUDIODRIVER", "disk", 1);
+  setenv("SDL_DISKAUDIOFILE", "/dev/null", 1);
+  engine::Show show(support::load_bytes(show_with_music(60, support::square_wave_module())));
+  auto nothing = [](engine::DisplayDriver&) {};
+  engine::DisplayDriver slow{
+      nothing,
+      [](engine::DisplayDriver&, int, int, int) {},
+      [](engine::DisplayDriver&, void*) {},
+      [](engine::DisplayDriver&, const engine::Buffer&) {},
+      [](engine::DisplayDriver&) { std::this_thread::sleep_for(std::chrono::milliseconds(60)); },
+      nothing,
+      [](engine::DisplayDriver&) { return 0; },
+      nullptr};
+  show.start();
+  auto clock = engine::MusicClock::open(show, "show.dat", {stdout, stderr});
+  unsetenv("SDL_AUDIODRIVER");
+  unsetenv("SDL_DISKAUDIOFILE");
+  ASSERT_NE(clock, nullptr);
+  clock->start();
+  std::vector<std::pair<uint32_t, uint32_t>> presented;  // the frame and the sound's then
+  engine::play_with_sound(show, slow, *clock, {}, [&](uint32_t shown, uint32_t heard) {
+    presented.emplace_back(shown, heard);
+  });
+  EXPECT_EQ(show.frame(), 60u);
+  EXPECT_LT(presented.size(), 40u);  // a present for every second or third frame
+  // Each frame presented is the one the sound had reached when its present began.
+  for (size_t i = 1; i < presented.size(); ++i)
+    EXPECT_GE(presented[i].first, presented[i - 1].second) << i;
 }
 
 }  // namespace
