@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/fatal.h"
+#include "engine/music_clock.h"
 #include "engine/show.h"
 
 namespace engine {
@@ -31,6 +32,9 @@ constexpr FarewellLine farewell_table[] = {
     {"ps:\n", 10},
     {"loaderbars suck\n", 10},
 };
+
+// How long the music takes to fall silent once the show has ended.
+constexpr int32_t FADE_MS = 1000;
 
 // --- Work that does not look at the quit flag ----------------------------------------------
 // Loading a large show, the effects' start-up and a slow frame look at no signal, and a quit
@@ -206,14 +210,19 @@ void print_farewell(const ShowSetup& setup) {
   }
 }
 
-// A frame a tick until the script ends, the display asks to quit, a signal comes or the frame
-// limit is reached.
-void play(Show& show, DisplayDriver& display, const ShowSetup& setup) {
+// A frame a tick, or as the music reaches it, until the script ends, the display asks to quit,
+// a signal comes or the frame limit is reached.
+void play(Show& show, DisplayDriver& display, const ShowSetup& setup, MusicClock* music) {
   const FrameClock& clock = *setup.clock;
   auto stop = [&] {
     return (setup.frame_limit && show.frame() >= *setup.frame_limit) || quit_signal() != 0 ||
            out_failed(setup.console.out);
   };
+  if (music != nullptr) {
+    music->start();
+    play_with_sound(show, display, *music, stop);
+    return;
+  }
   while (show.step(display, stop) == Step::SHOWN) {
     if (!setup.nosync) clock.wait_tick();
     clock.clear_tick();
@@ -236,12 +245,14 @@ int run_show(const ShowSetup& setup) {
   std::unique_ptr<DisplayDriver> display;
   bool display_open = false;
   std::vector<unsigned char> framebuffer;  // handed to the driver, never used by the engine
+  std::unique_ptr<MusicClock> music;       // null: the timer keeps time
   QuitWatch watch(clock);                  // after the display: it ends first
   int status = 0;
   try {
     say(console.err, "engine  : loading...\n");
     show = load_show(setup.data_path, console);
     if (setup.on_show) setup.on_show(*show);
+    if (setup.sound && !setup.nosync) music = MusicClock::open(*show, setup.data_path, console);
     display = setup.make_display(show->engine().frame_counter);
     if (!display) fail_with(Stream::OUT, "couldn't initialise libDisplay<XXX>.so\n");
     display = guard_display(std::move(display));
@@ -254,7 +265,7 @@ int run_show(const ShowSetup& setup) {
     show->start();
     say(console.err, "engine  : Starting\n");
     display->start(*display);
-    play(*show, *display, setup);
+    play(*show, *display, setup, music.get());
   } catch (const FatalError& error) {
     if (display_open) display->close(*display);
     clock.stop();
@@ -283,7 +294,10 @@ int run_show(const ShowSetup& setup) {
   } else {
     say(console.err, "engine  : Stopping\n");
     display->close(*display);
+    // The music fades over the farewell's first second rather than stop mid-note.
+    if (music && setup.farewell) music->fade_out(FADE_MS);
     if (setup.farewell) print_farewell(setup);
+    music.reset();
     if (quit_signal() != 0) {
       status = 128 + quit_signal();
     } else if (out_failed(console.out)) {

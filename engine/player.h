@@ -22,6 +22,8 @@ struct ShowSetup {
   const FrameClock* clock = &real_clock;
   bool nosync = false;   // run the frames without waiting for the tick
   bool farewell = true;  // print the farewell text after the show
+  // Play the show's music, if it has some and a sound device opens, and keep time by it.
+  bool sound = false;
   Console console;
   // Stops the show before this frame, as a key would (the renderer's --frames).
   std::optional<uint32_t> frame_limit;

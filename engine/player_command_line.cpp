@@ -58,6 +58,11 @@ constexpr Option<PlayerCommand> option_rows[] = {
        command.farewell = false;
        return std::string();
      }},
+    {"--mute", "", "play without sound: the show's music stays silent",
+     [](PlayerCommand& command, std::string_view) {
+       command.mute = true;
+       return std::string();
+     }},
     {"--display", "NAME",
      "where the picture goes: ascii (AA-lib, the default) or\ncolour (libchafa, on this terminal)",
      [](PlayerCommand& command, std::string_view value) {
@@ -148,6 +153,13 @@ std::string player_help() {
          "once. ^Z stops the colour display (fg resumes it); the ASCII display takes ^Z\n"
          "as a key.\n"
          "\n"
+         "Sound: a show that carries music plays it through SDL2's audio output (no\n"
+         "window), and the picture keeps time with the sound, skipping frames when the\n"
+         "display falls behind; a key fades the music over the farewell's first\n"
+         "second. --mute and -nosync play silent on the 30 ms timer, and so does a\n"
+         "machine where no sound device opens (\"engine  : no sound: ...\" on stderr).\n"
+         "SDL_AUDIODRIVER chooses SDL's driver (pulseaudio, alsa, disk, dummy, ...).\n"
+         "\n"
          "Where the ASCII display's picture goes: AA-lib decides, an X window when\n"
          "DISPLAY is set, else this terminal. The AAOPTS environment variable chooses\n"
          "for it:\n"
@@ -209,6 +221,7 @@ int play_command_line(int argc, char** argv, std::span<const DisplayChoice> disp
     setup.data_path = path.c_str();
     setup.nosync = command.nosync;
     setup.farewell = command.farewell;
+    setup.sound = !command.mute;
     return run_show(setup);
   });
 }

@@ -1,4 +1,4 @@
-// The player's command line: tundra [-nosync] [--no-farewell] [--display NAME]
+// The player's command line: tundra [-nosync] [--no-farewell] [--mute] [--display NAME]
 // [--colour-mode MODE] [--pixel-mode MODE] [DATAFILE].
 #pragma once
 
@@ -13,6 +13,7 @@ namespace engine {
 struct PlayerCommand {
   bool nosync = false;   // -nosync: no wait for the 30 ms tick between frames
   bool farewell = true;  // --no-farewell clears it
+  bool mute = false;     // --mute: the music stays silent and the timer keeps time
   std::string display;   // --display: a name from the display table; empty for the first row
   DisplayOptions display_options;  // --colour-mode, --pixel-mode
 };

@@ -58,8 +58,8 @@ TEST(PlayerCommandLine, HelpAndVersionExitZeroWithoutPlaying) {
     EXPECT_EQ(run.status, 0) << help;
     EXPECT_EQ(run.err, "") << help;
     EXPECT_TRUE(run.out.starts_with(
-        "usage: tundra [-nosync] [--no-farewell] [--display NAME] [--colour-mode MODE]\n"
-        "              [--pixel-mode MODE] [DATAFILE]\n"))
+        "usage: tundra [-nosync] [--no-farewell] [--mute] [--display NAME]\n"
+        "              [--colour-mode MODE] [--pixel-mode MODE] [DATAFILE]\n"))
         << run.out;
     for (const engine::OptionText& option : engine::option_texts(engine::player_options))
       EXPECT_NE(run.out.find("  " + std::string(option.name) + " "), std::string::npos)
@@ -77,8 +77,8 @@ TEST(PlayerCommandLine, MistakesAreNamedWithTheUsageAndStatusTwo) {
   TempDir dir;
   dir.write("data/mote-tundra-2003.dat", short_show(3));  // would play if a mistake were ignored
   const std::string usage =
-      "usage: tundra [-nosync] [--no-farewell] [--display NAME] [--colour-mode MODE]\n"
-      "              [--pixel-mode MODE] [DATAFILE]";
+      "usage: tundra [-nosync] [--no-farewell] [--mute] [--display NAME]\n"
+      "              [--colour-mode MODE] [--pixel-mode MODE] [DATAFILE]";
   expect_usage_error(run_in(dir.path, PLAYER + " -nosnyc"), "tundra: unknown option '-nosnyc'",
                      usage);
   expect_usage_error(run_in(dir.path, PLAYER + " -NOSYNC"), "tundra: unknown option '-NOSYNC'",

@@ -10,7 +10,9 @@
 #include <regex>
 #include <sstream>
 
+#include "sound/music.h"
 #include "support/process.h"
+#include "support/square_wave_module.h"
 #include "support/tool_harness.h"
 #include "tools/preview/keys.h"
 #include "tools/preview/play.h"
@@ -386,6 +388,60 @@ support::ToolRun play(const std::string& dir, const std::string& arguments) {
                                  &run.status);
   run.err = support::read_file(err);
   return run;
+}
+
+// The stretches of sound between SDL's buffers of silence (1,024 stereo samples each, written
+// while the device is paused) in what the disk driver recorded.
+std::vector<std::vector<int16_t>> sounded(const std::string& bytes) {
+  std::vector<int16_t> samples(bytes.size() / 2);
+  std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+  std::vector<std::vector<int16_t>> stretches(1);
+  for (size_t at = 0; at + 2048 <= samples.size(); at += 2048) {
+    const auto begin = samples.begin() + long(at), end = begin + 2048;
+    if (std::any_of(begin, end, [](int16_t sample) { return sample != 0; }))
+      stretches.back().insert(stretches.back().end(), begin, end);
+    else if (!stretches.back().empty())
+      stretches.emplace_back();
+  }
+  if (stretches.back().empty()) stretches.pop_back();
+  return stretches;
+}
+
+TEST(PreviewInTerminal, TheMusicPlaysWithThePictureStopsWithItsPauseAndFollowsASeek) {
+  ShowDir show;
+  show.dir.write("tune.mod", support::square_wave_module());  // 64 frames
+  show.write("show.tds", "music \"tune.mod\"\nwait 1000\nend\n");
+  setenv("SDL_AUDIODRIVER", "disk", 1);  // the pane's tmux server starts with this environment
+  setenv("SDL_DISKAUDIOFILE", show.path("sound.raw").c_str(), 1);
+  PanePreview preview(show, 80, 25);
+  unsetenv("SDL_AUDIODRIVER");
+  unsetenv("SDL_DISKAUDIOFILE");
+
+  ASSERT_GE(preview.frame_when([](long frame) { return frame >= 30; }), 30);
+  preview.pane.key("Space");
+  ASSERT_TRUE(preview.status_has("paused"));
+  const long paused_at = preview.frame();
+  preview.pane.key("Home");
+  ASSERT_EQ(preview.frame_when([](long frame) { return frame == 0; }), 0);
+  preview.pane.key("Space");
+  ASSERT_GE(preview.frame_when([](long frame) { return frame >= 20; }), 20);
+  preview.pane.key("q");
+  ASSERT_TRUE(preview.shell_back());
+
+  // The music up to the pause, where the picture paused; then from its start again.
+  const auto stretches = sounded(support::read_file(show.path("sound.raw")));
+  ASSERT_EQ(stretches.size(), 2u);
+  EXPECT_NEAR(double(stretches[0].size()) / 2 / 1323, double(paused_at), 2.0);
+  for (const std::vector<int16_t>& stretch : stretches) {
+    auto music = sound::open_music(support::square_wave_module()).music;
+    std::vector<int16_t> decoded;
+    for (sound::PcmFrame frame; decoded.size() < stretch.size();) {
+      music->render(frame);
+      decoded.insert(decoded.end(), frame.begin(), frame.end());
+    }
+    decoded.resize(stretch.size());
+    EXPECT_TRUE(decoded == stretch);
+  }
 }
 
 TEST(PreviewCommandLine, ASourceThatDoesNotCompileAtTheStartIsNamedWithItsLine) {

@@ -19,6 +19,7 @@
 #include "engine/player.h"
 #include "tools/preview/file_watcher.h"
 #include "tools/preview/play_options.h"
+#include "tools/preview/preview_sound.h"
 #include "tools/preview/status_line.h"
 
 namespace preview {
@@ -32,6 +33,9 @@ constexpr milliseconds FRAME{engine::TICK_MICROSECONDS / 1000};
 // While nothing plays the loop still wakes now and then: a lone Escape is told from the start
 // of a key's sequence only by the quiet after it.
 constexpr milliseconds IDLE_WAKE{100};
+// While the sound keeps time the loop looks at it this often: a frame is presented within this
+// long of the sound reaching it.
+constexpr milliseconds SOUND_WAKE{10};
 
 struct CharacterKey {
   char32_t character;
@@ -191,7 +195,8 @@ enum class Ending : uint8_t { QUIT_KEY, SIGNAL, HANG_UP };
 
 class Preview {
  public:
-  Preview(Session& session, TakenTerminal& terminal) : session_(session), terminal_(terminal) {
+  Preview(Session& session, TakenTerminal& terminal, PreviewSound& sound)
+      : session_(session), terminal_(terminal), sound_(sound) {
     session_.set_hooks({[this] { return interrupted(); },
                         // What a rebuild writes is the reload's own, and so is any save made
                         // while it ran: the compile that follows reads them all.
@@ -235,8 +240,13 @@ class Preview {
       const std::vector<std::string> changed = watcher_.poll(milliseconds(0));
       if (!changed.empty()) session_.reload(changed);
       after_reloads();
+      sound_.follow(session_);
       const Clock::time_point now = Clock::now();
-      if (session_.state() == PlayState::PLAYING && now >= next) {
+      if (sound_.keeps_time()) {
+        sound_.keep_time(session_);
+        sound_.follow(session_);  // the show's end pauses the sound
+        next = now + SOUND_WAKE;
+      } else if (session_.state() == PlayState::PLAYING && now >= next) {
         session_.tick();
         // A frame late is made up for; more than that is lost rather than rushed through.
         next = now - next > FRAME ? now + FRAME : next + FRAME;
@@ -365,6 +375,7 @@ class Preview {
 
   Session& session_;
   TakenTerminal& terminal_;
+  PreviewSound& sound_;
   HeldSignals held_;
   FileWatcher watcher_;
   std::deque<display::Key> typed_;
@@ -389,6 +400,9 @@ int play(const PlayOptions& options, const std::string& source, FILE* err) {
                  PROGRAM);
     return engine::FATAL_STATUS;
   }
+  PreviewSound sound(options.mute);
+  const std::string sound_problem = sound.follow(session);
+  if (!sound_problem.empty()) std::fprintf(err, "%s: play: %s\n", PROGRAM, sound_problem.c_str());
   catch_signals();
   TakenTerminal terminal;
   terminal.choice = display::find_display(options.display);
@@ -397,7 +411,7 @@ int play(const PlayOptions& options, const std::string& source, FILE* err) {
   Ending ending = Ending::SIGNAL;
   try {
     terminal.open();
-    Preview preview(session, terminal);
+    Preview preview(session, terminal, sound);
     ending = preview.run();
   } catch (const engine::FatalError& error) {
     failure = error.message;

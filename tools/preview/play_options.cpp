@@ -26,6 +26,11 @@ constexpr engine::Option<PlayOptions> rows[] = {
        options.start_frame = time.frames;
        return std::string();
      }},
+    {"--mute", "", "play: without sound; the timer keeps time",
+     [](PlayOptions& options, std::string_view) {
+       options.mute = true;
+       return std::string();
+     }},
     {"--rebuild", "COMMAND",
      "play: run COMMAND with /bin/sh before reloading when a file\n"
      "under a --watch path changes, and at every r",

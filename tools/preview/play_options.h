@@ -17,6 +17,7 @@ struct PlayOptions {
   int64_t start_frame = 0;         // --at: as a time of the show language, in frames
   std::string rebuild;             // --rebuild
   std::vector<std::string> watch;  // --watch, any number of times
+  bool mute = false;               // --mute: the show's music stays silent
 
   // The session these options ask for, on the show `source`.
   SessionOptions session(const std::string& source) const;
