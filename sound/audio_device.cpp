@@ -2,10 +2,13 @@
 #include "sound/audio_device.h"
 
 #include <SDL.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 
 namespace sound {
@@ -14,6 +17,34 @@ namespace {
 // The device's buffer, in samples: 23.2 ms, less than a frame, so that the clock, which moves a
 // buffer at a time, never jumps a frame; and the delay before a sample is heard stays short.
 constexpr uint16_t BUFFER_SAMPLES = 1024;
+
+// Standard error sent to /dev/null until restore() or the end of the scope.
+class QuietStandardError {
+ public:
+  QuietStandardError() : saved_(dup(STDERR_FILENO)) {
+    const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (saved_ < 0 || null < 0) {
+      if (null >= 0) close(null);
+      return;
+    }
+    std::fflush(stderr);
+    dup2(null, STDERR_FILENO);
+    close(null);
+  }
+  QuietStandardError(const QuietStandardError&) = delete;
+  QuietStandardError& operator=(const QuietStandardError&) = delete;
+  ~QuietStandardError() { restore(); }
+  void restore() const {
+    if (saved_ < 0) return;
+    std::fflush(stderr);
+    dup2(saved_, STDERR_FILENO);
+    close(saved_);
+    saved_ = -1;
+  }
+
+ private:
+  mutable int saved_;
+};
 
 }  // namespace
 
@@ -26,6 +57,10 @@ OpenedDevice open_audio_device(Music& music) {
   sigset_t all, previous;
   sigfillset(&all);
   pthread_sigmask(SIG_BLOCK, &all, &previous);
+  // On a machine without a sound card libasound writes its own lines to standard error while SDL
+  // looks for a device, before the terminal is taken; SDL's reason, which the program says, is
+  // all a user needs of them.
+  const QuietStandardError quiet;
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
     opened.error = std::string("SDL cannot start its audio: ") + SDL_GetError();
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
@@ -42,9 +77,10 @@ OpenedDevice open_audio_device(Music& music) {
   // No changes allowed: SDL converts to whatever the hardware takes, so the callback always
   // works in the show's format.
   device->id_ = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+  quiet.restore();
   pthread_sigmask(SIG_SETMASK, &previous, nullptr);
   if (device->id_ == 0) {
-    opened.error = std::string("no sound device opens: ") + SDL_GetError();
+    opened.error = std::string("SDL: ") + SDL_GetError();
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     return opened;
   }
