@@ -161,7 +161,7 @@ TEST(RenderVideo, AFailedVideoSaysWhyAndLeavesNothing) {
       {"--video full.webm", 1, "cannot write full.webm: No space left on device"},
       {"--video gone/x.mp4", 1, "cannot create gone/x.mp4"},
       {"--video x.avi", 2, "names a .webm or .mp4 file"},
-      {"--video x.webm nothing.dat", 255, "no video written to x.webm"},
+      {"--video x.webm nothing.dat", 255, "cannot open data file nothing.dat"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.arguments);
