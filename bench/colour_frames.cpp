@@ -17,13 +17,13 @@
 #include <string>
 #include <vector>
 
-#include "bench/scenes.h"
+#include "base/fatal.h"
 #include "display/cell_grid.h"
 #include "display/colour_view.h"
 #include "display/flash.h"
-#include "engine/fatal.h"
-#include "engine/player.h"
 #include "engine/show.h"
+#include "fixtures/scenes.h"
+#include "player/player.h"
 #include "tools/render/render_display.h"
 
 using bench::read_scenes;

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "bench/scenes.h"
-#include "engine/fatal.h"
-#include "engine/player.h"
+#include "base/fatal.h"
 #include "engine/show.h"
+#include "fixtures/scenes.h"
+#include "player/player.h"
 #include "tools/render/render_display.h"
 
 using bench::read_scenes;

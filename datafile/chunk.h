@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/buffer.h"
-#include "engine/console.h"
+#include "base/buffer.h"
+#include "base/console.h"
 
 namespace datafile {
 

@@ -5,7 +5,7 @@
 #include <cctype>
 #include <cstring>
 
-#include "engine/fatal.h"
+#include "base/fatal.h"
 
 namespace datafile {
 namespace {

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <string>
 
+#include "base/fatal.h"
 #include "datafile/chunk.h"
 #include "datafile/container.h"
-#include "engine/fatal.h"
 
 namespace datafile {
 namespace {

@@ -8,10 +8,10 @@
 #include <initializer_list>
 #include <string>
 
+#include "base/fatal.h"
 #include "display/flash.h"
 #include "display/terminal.h"
 #include "display/text_band.h"
-#include "engine/fatal.h"
 
 namespace display {
 namespace {

@@ -1,7 +1,7 @@
 // The recording display driver.
 #include "display/recording_display.h"
 
-#include "engine/fatal.h"
+#include "base/fatal.h"
 
 namespace display {
 namespace {

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string_view>
 
-#include "engine/buffer.h"
+#include "base/buffer.h"
 
 namespace engine {
 

@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "engine/opcodes.h"
+#include "fixtures/datafile_builder.h"
+#include "fixtures/process.h"
 #include "fx/fx_info.h"
-#include "support/datafile_builder.h"
-#include "support/process.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include <thread>
 
 #include "engine/opcodes.h"
+#include "fixtures/process.h"
 #include "fx/fx_info.h"
-#include "support/process.h"
 #include "support/show_harness.h"
 
 namespace {

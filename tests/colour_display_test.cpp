@@ -12,7 +12,7 @@
 #include "display/colour_display.h"
 #include "display/picture.h"
 #include "engine/show.h"
-#include "support/process.h"
+#include "fixtures/process.h"
 #include "support/show_harness.h"
 
 namespace {

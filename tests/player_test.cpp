@@ -4,7 +4,7 @@
 #include <chrono>
 #include <csignal>
 
-#include "engine/player.h"
+#include "player/player.h"
 #include "support/show_harness.h"
 
 namespace {

@@ -10,9 +10,9 @@
 #include <regex>
 #include <sstream>
 
-#include "support/process.h"
+#include "fixtures/process.h"
 #include "support/tool_harness.h"
-#include "tools/preview/keys.h"
+#include "tools/preview/key_actions.h"
 #include "tools/preview/play.h"
 #include "tools/preview/play_options.h"
 

@@ -10,9 +10,9 @@
 
 #include "display/flash.h"
 #include "display/recording_display.h"
-#include "support/process.h"
+#include "fixtures/process.h"
 #include "support/tool_harness.h"
-#include "tools/preview/keys.h"
+#include "tools/preview/key_actions.h"
 #include "tools/preview/rebuild.h"
 #include "tools/preview/session.h"
 #include "tools/preview/status_line.h"

@@ -9,9 +9,9 @@
 
 #include "display/colour_view.h"
 #include "display/flash.h"
-#include "engine/player.h"
+#include "fixtures/process.h"
+#include "player/player.h"
 #include "support/json.h"
-#include "support/process.h"
 #include "support/render_harness.h"
 
 namespace {

@@ -3,8 +3,8 @@
 
 #include <algorithm>
 
+#include "fixtures/square_wave_module.h"
 #include "sound/music.h"
-#include "support/square_wave_module.h"
 
 namespace {
 

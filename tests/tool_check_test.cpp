@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "engine/fatal.h"
+#include "base/fatal.h"
 #include "support/tool_harness.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "support/datafile_builder.h"
-#include "support/process.h"
+#include "fixtures/datafile_builder.h"
+#include "fixtures/process.h"
 #include "support/show_harness.h"
 #include "tools/dat/assembler.h"
 #include "tools/dat/checker.h"

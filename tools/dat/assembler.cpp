@@ -10,7 +10,7 @@
 #include <optional>
 #include <set>
 
-#include "engine/fatal.h"
+#include "base/fatal.h"
 #include "fx/fx_info.h"
 #include "tools/dat/files.h"
 #include "tools/dat/font_art.h"

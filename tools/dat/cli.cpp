@@ -5,12 +5,12 @@
 #include <filesystem>
 #include <optional>
 
-#include "engine/fatal.h"
+#include "base/fatal.h"
 #include "fx/fx_info.h"
 #include "tools/dat/assembler.h"
 #include "tools/dat/build_show.h"
 #include "tools/dat/checker.h"
-#include "tools/dat/container.h"
+#include "tools/dat/data_file.h"
 #include "tools/dat/disassembler.h"
 #include "tools/dat/files.h"
 #include "tools/dat/font_art.h"

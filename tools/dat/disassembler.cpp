@@ -5,7 +5,7 @@
 #include <array>
 #include <optional>
 
-#include "engine/fatal.h"
+#include "base/fatal.h"
 #include "engine/opcodes.h"
 #include "fx/fx_info.h"
 #include "tools/dat/checker.h"

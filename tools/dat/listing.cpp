@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "engine/fatal.h"
+#include "base/fatal.h"
 #include "tools/dat/checker.h"
 #include "tools/dat/disassembler.h"
 #include "tools/dat/files.h"

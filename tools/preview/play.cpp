@@ -11,12 +11,12 @@
 #include <memory>
 #include <new>
 
+#include "base/fatal.h"
 #include "display/displays.h"
 #include "display/terminal.h"
 #include "display/text_band.h"
-#include "engine/clock.h"
-#include "engine/fatal.h"
-#include "engine/player.h"
+#include "player/clock.h"
+#include "player/player.h"
 #include "tools/preview/file_watcher.h"
 #include "tools/preview/play_options.h"
 #include "tools/preview/status_line.h"

@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "base/fatal.h"
 #include "datafile/chunk.h"
 #include "datafile/container.h"
-#include "engine/fatal.h"
 #include "tools/dat/files.h"
 #include "tools/dat/timecode.h"
 #include "tools/preview/rebuild.h"

@@ -4,7 +4,7 @@
 #include <cinttypes>
 #include <cstdio>
 
-#include "engine/clock.h"
+#include "player/clock.h"
 
 namespace tools::render {
 namespace {

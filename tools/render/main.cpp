@@ -8,10 +8,10 @@
 #include <optional>
 #include <string>
 
-#include "engine/clock.h"
-#include "engine/player.h"
 #include "engine/show.h"
-#include "engine/show_file.h"
+#include "player/clock.h"
+#include "player/player.h"
+#include "player/show_file.h"
 #include "tools/render/options.h"
 #include "tools/render/outputs.h"
 #include "tools/render/render_display.h"

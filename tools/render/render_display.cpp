@@ -1,8 +1,8 @@
 // The renderer's display driver over AA-lib's memory driver.
 #include "tools/render/render_display.h"
 
+#include "base/fatal.h"
 #include "display/ascii_display.h"
-#include "engine/fatal.h"
 
 namespace tools::render {
 namespace {

@@ -3,9 +3,9 @@
 
 #include <cstdio>
 
+#include "command_line/command_line.h"
 #include "display/flash.h"
-#include "engine/command_line.h"
-#include "engine/player.h"
+#include "player/player.h"
 
 namespace tools::render {
 namespace {

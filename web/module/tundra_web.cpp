@@ -9,11 +9,11 @@
 #include <memory>
 #include <string>
 
+#include "base/fatal.h"
 #include "display/cell_grid.h"
 #include "display/colour_view.h"
 #include "display/flash.h"
 #include "display/picture.h"
-#include "engine/fatal.h"
 #include "engine/show.h"
 #include "sound/music.h"
 #include "web_console.h"

@@ -1,5 +1,5 @@
 // Reading command lines against a table of options, and the texts every program prints alike.
-#include "engine/command_line.h"
+#include "command_line/command_line.h"
 
 #include <cerrno>
 #include <cstdlib>

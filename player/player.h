@@ -5,9 +5,9 @@
 #include <optional>
 #include <span>
 
-#include "engine/clock.h"
-#include "engine/console.h"
+#include "base/console.h"
 #include "engine/display_driver.h"
+#include "player/clock.h"
 
 namespace engine {
 

@@ -1,7 +1,7 @@
 // The tools' view of a data file, from the engine's container reader, and what they say about it.
-#include "tools/dat/container.h"
+#include "tools/dat/data_file.h"
 
-#include "engine/fatal.h"
+#include "base/fatal.h"
 
 namespace tools {
 namespace {

@@ -1,12 +1,12 @@
 // The player's options, its --help text, and the way from a command line to a show.
-#include "engine/player_command_line.h"
+#include "player/player_command_line.h"
 
 #include <cstdio>
 #include <optional>
 #include <utility>
 
-#include "engine/player.h"
-#include "engine/show_file.h"
+#include "player/player.h"
+#include "player/show_file.h"
 
 namespace engine {
 namespace {

@@ -5,7 +5,7 @@
 #include <span>
 #include <string>
 
-#include "engine/command_line.h"
+#include "command_line/command_line.h"
 #include "engine/display_driver.h"
 
 namespace engine {

@@ -1,10 +1,10 @@
 // Start-up, the frame loop and the end sequence with its farewell text.
-#include "engine/player.h"
+#include "player/player.h"
 
 #include <new>
 #include <vector>
 
-#include "engine/fatal.h"
+#include "base/fatal.h"
 #include "engine/show.h"
 
 namespace engine {

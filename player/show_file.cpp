@@ -1,11 +1,11 @@
 // Finding the data file to play, and recognising a show's source given in its place.
-#include "engine/show_file.h"
+#include "player/show_file.h"
 
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 
-#include "engine/player.h"
+#include "player/player.h"
 
 namespace engine {
 namespace {
