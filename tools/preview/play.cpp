@@ -420,6 +420,17 @@ int play(const PlayOptions& options, const std::string& source, FILE* err) {
   return 128 + quit_number;
 }
 
+// play's run, once its command line asks for no help and holds no mistake.
+int play_arguments(const engine::Arguments& arguments, const PlayOptions& options, FILE* err) {
+  if (arguments.operands.size() != 1)
+    return engine::report_usage_error(
+        err, PROGRAM,
+        arguments.operands.empty() ? "play needs SHOW.tds"
+                                   : "play: unexpected argument '" + arguments.operands[1] + "'",
+        usage());
+  return play(options, arguments.operands[0], err);
+}
+
 }  // namespace
 
 std::optional<Key> preview_key(const display::Key& key) {
@@ -436,25 +447,8 @@ std::optional<Key> preview_key(const display::Key& key) {
 int run_play(const std::vector<std::string>& args, FILE* out, FILE* err) {
   PlayOptions options;
   engine::Arguments arguments = engine::parse_arguments(play_options, args, options);
-  switch (arguments.request) {
-    case engine::Request::HELP:
-      std::fputs(help_text().c_str(), out);
-      return 0;
-    case engine::Request::VERSION:
-      engine::print_version(out, PROGRAM);
-      return 0;
-    case engine::Request::USAGE_ERROR:
-      return engine::report_usage_error(err, PROGRAM, "play: " + arguments.error, usage());
-    case engine::Request::RUN:
-      break;
-  }
-  if (arguments.operands.size() != 1)
-    return engine::report_usage_error(
-        err, PROGRAM,
-        arguments.operands.empty() ? "play needs SHOW.tds"
-                                   : "play: unexpected argument '" + arguments.operands[1] + "'",
-        usage());
-  return play(options, arguments.operands[0], err);
+  return engine::run(arguments, {PROGRAM, help_text, usage(), "play: "}, out, err,
+                     [&] { return play_arguments(arguments, options, err); });
 }
 
 }  // namespace preview
