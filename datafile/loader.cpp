@@ -1,6 +1,8 @@
 // The chunk loader: reads the data file and fills the chunk table, saying what the container
 // reader found on the way, as the engine's messages.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -9,6 +11,7 @@
 #include "base/fatal.h"
 #include "datafile/chunk.h"
 #include "datafile/container.h"
+#include "player/show_file.h"
 
 namespace datafile {
 namespace {
@@ -79,22 +82,35 @@ const char* kind_with_article(ChunkKind kind) {
 }
 
 ChunkTable load_data_file(const char* path, const engine::Console& console) {
-  std::fprintf(console.out, "loader  : loading %s\n", path);
+  const std::string shown = engine::printable_name(path);
+  std::fprintf(console.out, "loader  : loading %s\n", shown.c_str());
   std::fflush(console.out);
-  std::unique_ptr<FILE, FileCloser> file(std::fopen(path, "rb"));
-  if (!file) fail("loader  : cannot open data file %s: %s", path, std::strerror(errno));
+  // Opened without waiting, since a FIFO or a device would keep an ordinary open waiting for a
+  // writer forever; what is no regular file is refused before anything is read.
+  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) fail("loader  : cannot open data file %s: %s", shown.c_str(), std::strerror(errno));
   struct stat status {};
-  if (fstat(fileno(file.get()), &status) != 0 || !S_ISREG(status.st_mode))
-    fail("loader  : cannot read data file %s: it is not a regular file", path);
+  if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    ::close(fd);
+    fail("loader  : cannot read data file %s: it is not a regular file", shown.c_str());
+  }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  std::unique_ptr<FILE, FileCloser> file(fdopen(fd, "rb"));
+  if (!file) {
+    ::close(fd);
+    fail("loader  : cannot open data file %s: %s", shown.c_str(), std::strerror(errno));
+  }
   std::vector<uint8_t> bytes(static_cast<size_t>(status.st_size));
   if (!bytes.empty() && std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size())
-    fail("loader  : cannot read data file %s: %s", path,
+    fail("loader  : cannot read data file %s: %s", shown.c_str(),
          std::ferror(file.get()) ? std::strerror(errno) : "it is shorter than it was");
   return load_chunks(bytes, path, console);
 }
 
-ChunkTable load_chunks(std::span<const uint8_t> bytes, const char* name,
+ChunkTable load_chunks(std::span<const uint8_t> bytes, const char* given_name,
                        const engine::Console& console) {
+  const std::string shown = engine::printable_name(given_name);
+  const char* name = shown.c_str();
   ContainerRead read = read_container(bytes, Walk::AS_THE_ENGINE);
   if (const FileChunk* chunk = read.stopper())
     report_stop(*chunk, name, console.err);

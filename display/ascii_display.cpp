@@ -1,12 +1,16 @@
 // The ASCII-art display over AA-lib.
 #include "display/ascii_display.h"
 
+#include <X11/Xlib.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "base/fatal.h"
 #include "display/flash.h"
@@ -16,13 +20,20 @@
 namespace display {
 namespace {
 
+class WindowNamer;
+
 struct AsciiState : TextBandState {
+  ~AsciiState() override;
   const uint32_t* frame_counter = nullptr;
   aa_context* context = nullptr;
   int picture_width = 0;
   int picture_height = 0;
   bool keyboard = false;
   int resize_echo_polls = 0;
+  // Why TERM cannot show the picture, if it cannot: AA-lib's terminal keyboards are not opened.
+  std::optional<std::string> terminal_problem;
+  aa_renderparams start_params{};      // the show's, with AAOPTS's in their place
+  std::unique_ptr<WindowNamer> namer;  // until AA-lib's X window has been named
 };
 
 AsciiState& of(engine::DisplayDriver& display) {
@@ -72,16 +83,141 @@ bool image_in_bounds(aa_context* context) {
          height <= 2 * MAX_SCREEN;
 }
 
+bool draws_on_terminal(const aa_driver& driver) {
+  return std::strcmp(driver.shortname, "slang") == 0 ||
+         std::strcmp(driver.shortname, "curses") == 0;
+}
+
+bool writes_stream(const aa_driver& driver) {
+  return std::strcmp(driver.shortname, "stdout") == 0 ||
+         std::strcmp(driver.shortname, "stderr") == 0;
+}
+
+// aa_autoinit's order, the drivers AAOPTS recommends and then all of AA-lib's, for a terminal
+// whose type cannot show the picture: it is not handed to the terminal drivers, since S-Lang
+// would end the whole process with words of its own, and AA-lib's own order would go on to fill
+// it with frames of text. A stream driver AAOPTS names still works.
+aa_context* open_without_terminal(const aa_hardware_params& params) {
+  std::vector<std::string> recommended;
+  while (char* name = aa_getfirst(&aa_displayrecommended)) {
+    recommended.emplace_back(name);
+    std::free(name);
+  }
+  for (const std::string& name : recommended)
+    for (int i = 0; aa_drivers[i] != nullptr; ++i) {
+      const aa_driver& driver = *aa_drivers[i];
+      if (name != driver.shortname && name != driver.name) continue;
+      if (draws_on_terminal(driver)) break;
+      if (aa_context* context = aa_init(&driver, &params, nullptr)) return context;
+      break;
+    }
+  for (int i = 0; aa_drivers[i] != nullptr; ++i) {
+    const aa_driver& driver = *aa_drivers[i];
+    if (draws_on_terminal(driver) || writes_stream(driver)) continue;
+    if (aa_context* context = aa_init(&driver, &params, nullptr)) return context;
+  }
+  return nullptr;
+}
+
+// --- The X window's name ------------------------------------------------------------------
+// AA-lib calls its X window "aa for X" and has no way to name it otherwise. The player renames
+// it from a connection of its own: the window of that name that was not there before the
+// context was made is ours.
+
+constexpr const char* AA_WINDOW_NAME = "aa for X";
+constexpr const char* WINDOW_NAME = "tundra";
+
+// The windows named "aa for X" among the root's children and theirs (a window manager puts
+// each client window in a frame of its own).
+std::vector<Window> aa_windows(Display* x, Window parent, int depth) {
+  std::vector<Window> found;
+  Window root = 0, parent_of = 0, *children = nullptr;
+  unsigned int count = 0;
+  if (XQueryTree(x, parent, &root, &parent_of, &children, &count) == 0) return found;
+  for (unsigned int i = 0; i < count; ++i) {
+    char* name = nullptr;
+    if (XFetchName(x, children[i], &name) != 0 && name != nullptr) {
+      if (std::strcmp(name, AA_WINDOW_NAME) == 0) found.push_back(children[i]);
+      XFree(name);
+    }
+    if (depth > 1)
+      for (Window inner : aa_windows(x, children[i], depth - 1)) found.push_back(inner);
+  }
+  if (children != nullptr) XFree(children);
+  return found;
+}
+
+// Windows of other programs may go while the tree is read: Xlib's own handler would end the
+// player over the error. Ours ignores it, for the length of one look at the tree.
+int ignore_x_error(Display*, XErrorEvent*) {
+  return 0;
+}
+
+class WindowNamer {
+ public:
+  // Notes AA-lib's windows before the context is made, when an X display is named at all.
+  WindowNamer() {
+    if (std::getenv("DISPLAY") == nullptr) return;
+    x_ = XOpenDisplay(nullptr);
+    if (x_ == nullptr) return;
+    XErrorHandler previous = XSetErrorHandler(ignore_x_error);
+    before_ = aa_windows(x_, DefaultRootWindow(x_), 2);
+    XSetErrorHandler(previous);
+  }
+  ~WindowNamer() { forget(); }
+  WindowNamer(const WindowNamer&) = delete;
+  WindowNamer& operator=(const WindowNamer&) = delete;
+
+  // AA-lib's requests reach the server when its connection flushes them, so the window may show
+  // only after a frame or two: each call looks again, a few frames long.
+  void name_new_window() {
+    if (x_ == nullptr) return;
+    XErrorHandler previous = XSetErrorHandler(ignore_x_error);
+    bool named = false;
+    for (Window window : aa_windows(x_, DefaultRootWindow(x_), 2))
+      if (std::find(before_.begin(), before_.end(), window) == before_.end()) {
+        XStoreName(x_, window, WINDOW_NAME);
+        named = true;
+      }
+    XSync(x_, False);
+    XSetErrorHandler(previous);
+    if (named || --tries_ == 0) forget();
+  }
+  void forget() {
+    if (x_ != nullptr) XCloseDisplay(x_);
+    x_ = nullptr;
+  }
+
+ private:
+  Display* x_ = nullptr;
+  std::vector<Window> before_;
+  int tries_ = 30;
+};
+
+AsciiState::~AsciiState() = default;
+
 void init(engine::DisplayDriver& display, int width, int height, int) {
   AsciiState& state = of(display);
   state.picture_width = width;
   state.picture_height = height;
-  // AAOPTS may choose the driver, the size and the font; the render parameters stay ours.
+  // AAOPTS may choose the driver, the size and the font; its render parameters are read apart.
   aa_renderparams scratch = aa_defrenderparams;
   aa_parseoptions(&aa_defparams, &scratch, nullptr, nullptr);
   limit_screen_size(aa_defparams);
-  state.context = aa_autoinit(&aa_defparams);
+  state.start_params = starting_render_params();
+  state.terminal_problem = terminfo_problem(std::getenv("TERM"));
+  state.namer = std::make_unique<WindowNamer>();
+  state.context =
+      state.terminal_problem ? open_without_terminal(aa_defparams) : aa_autoinit(&aa_defparams);
+  if (state.context == nullptr || std::strcmp(state.context->driver->shortname, "X11") != 0)
+    state.namer.reset();
   if (state.context != nullptr && !image_in_bounds(state.context)) close(display);
+  if (state.context == nullptr && state.terminal_problem)
+    engine::fail(
+        "engine  : the terminal cannot show the picture: %s. Set TERM to the "
+        "terminal's type (TERM=xterm-256color, TERM=linux, ...), or write the frames "
+        "as text with AAOPTS=\"-driver stdout\"",
+        state.terminal_problem->c_str());
   if (state.context == nullptr)
     engine::fail_with(engine::Stream::OUT, "couldn't initialise libDisplay<XXX>.so\n");
 }
@@ -118,7 +254,7 @@ void put_band(AsciiState& state) {
 
 void present(engine::DisplayDriver& display) {
   AsciiState& state = of(display);
-  aa_renderparams params = render_params_at(*state.frame_counter);
+  aa_renderparams params = render_params_at(*state.frame_counter, state.start_params);
   if (state.band.empty()) {
     aa_render(state.context, &params, 0, 0, aa_scrwidth(state.context),
               aa_scrheight(state.context));
@@ -127,6 +263,7 @@ void present(engine::DisplayDriver& display) {
     put_band(state);
   }
   aa_flush(state.context);
+  if (state.namer) state.namer->name_new_window();
 }
 
 // AA-lib's terminal keyboards need standard input to be a terminal: without one, its slang
@@ -135,7 +272,7 @@ void start(engine::DisplayDriver& display) {
   AsciiState& state = of(display);
   bool x_window = std::strcmp(state.context->driver->shortname, "X11") == 0;
   if (!x_window) watch_resizes();  // an X window's resizes come as AA_RESIZE keys
-  if (!x_window && isatty(STDIN_FILENO) == 0) return;
+  if (!x_window && (isatty(STDIN_FILENO) == 0 || state.terminal_problem)) return;
   state.keyboard = aa_autoinitkbd(state.context, 0) != 0;
   if (!x_window) watch_resizes();  // again: the keyboard may have put a handler of its own first
 }
@@ -183,16 +320,56 @@ int image_position(int picture_position, int image_size, int picture_size) {
 
 }  // namespace
 
-aa_renderparams render_params_at(uint32_t frame) {
-  const Flash flash = flash_at(frame);
+namespace {
+
+aa_renderparams show_render_params() {
   aa_renderparams params{};
-  params.bright = flash.bright;
+  params.bright = CALM.bright;
   params.contrast = 94;
   params.gamma = 0.9f;
   params.dither = AA_FLOYD_S;
   params.inversion = 0;
-  params.randomval = flash.noise;
+  params.randomval = CALM.noise;
   return params;
+}
+
+}  // namespace
+
+// aa_parseoptions writes only what AAOPTS gives, over whatever the record held. It runs twice,
+// over records that differ in every field: a field that comes out the same in both was given.
+aa_renderparams starting_render_params() {
+  aa_renderparams start = show_render_params();
+  aa_renderparams other = start;
+  other.bright += 1;
+  other.contrast += 1;
+  other.gamma += 1;
+  other.dither = start.dither == AA_NONE ? AA_FLOYD_S : AA_NONE;
+  other.inversion = !start.inversion;
+  other.randomval += 1;
+  aa_renderparams given = start;
+  aa_hardware_params scratch = aa_defparams;
+  aa_parseoptions(&scratch, &given, nullptr, nullptr);
+  scratch = aa_defparams;
+  aa_parseoptions(&scratch, &other, nullptr, nullptr);
+  if (given.bright == other.bright) start.bright = given.bright;
+  if (given.contrast == other.contrast) start.contrast = given.contrast;
+  if (given.gamma == other.gamma) start.gamma = given.gamma;
+  if (given.dither == other.dither) start.dither = given.dither;
+  if (given.inversion == other.inversion) start.inversion = given.inversion;
+  if (given.randomval == other.randomval) start.randomval = given.randomval;
+  return start;
+}
+
+aa_renderparams render_params_at(uint32_t frame, const aa_renderparams& start) {
+  const Flash flash = flash_at(frame);
+  aa_renderparams params = start;
+  params.bright = std::min(start.bright + flash.bright - CALM.bright, 255);
+  params.randomval = start.randomval + flash.noise - CALM.noise;
+  return params;
+}
+
+aa_renderparams render_params_at(uint32_t frame) {
+  return render_params_at(frame, show_render_params());
 }
 
 void blit_to_image(unsigned char* image, int image_width, int image_height, int picture_width,

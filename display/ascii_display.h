@@ -12,8 +12,15 @@
 
 namespace display {
 
-// The render parameters frame `frame` is rendered with: bright 10, contrast 94, gamma 0.9,
-// Floyd-Steinberg dither, and the flash's brightness and noise.
+// The render parameters the show starts from: bright 10, contrast 94, gamma 0.9,
+// Floyd-Steinberg dither, no inversion and no random dither; each of them that AAOPTS gives
+// (-bright, -contrast, -gamma, -inverse, -nodither, -random, ...) takes the show's value's place.
+aa_renderparams starting_render_params();
+
+// The render parameters frame `frame` is rendered with: `start`, with the flash's brightness and
+// noise above the calm ones added on top.
+aa_renderparams render_params_at(uint32_t frame, const aa_renderparams& start);
+// ... from the show's own starting values, whatever AAOPTS says.
 aa_renderparams render_params_at(uint32_t frame);
 
 // Copies `buffer` into an AA-lib image of image_width x image_height grey bytes, for a picture of

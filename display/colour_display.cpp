@@ -4,14 +4,19 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "base/fatal.h"
 #include "display/colour_view.h"
 #include "display/flash.h"
 #include "display/picture.h"
 #include "display/terminal.h"
 #include "display/text_band.h"
+#include "player/player.h"
 
 extern char** environ;
 
@@ -59,20 +64,41 @@ bool pixel_modes(const ColourState& state) {
   return state.view->modes().pixels != PixelMode::SYMBOLS;
 }
 
+// The value of `name` in `environment`, or null.
+const char* variable(char** environment, std::string_view name) {
+  for (char** entry = environment; *entry != nullptr; ++entry) {
+    std::string_view text(*entry);
+    if (text.size() > name.size() && text.starts_with(name) && text[name.size()] == '=')
+      return *entry + name.size() + 1;
+  }
+  return nullptr;
+}
+
 void close(engine::DisplayDriver& display) {
   ColourState& state = of(display);
   if (state.terminal.has_screen() && state.view && state.view->modes().pixels == PixelMode::KITTY)
     state.terminal.write(KITTY_DELETE_IMAGES);
   state.terminal.close();
   stop_watching_resizes();
+  stop_watching_job_control();
 }
 
 void init(engine::DisplayDriver& display, int, int, int) {
   ColourState& state = of(display);
   char** environment = state.setup.environment != nullptr ? state.setup.environment : environ;
   state.view = std::make_unique<ColourView>(detect_modes(state.options, environment));
+  if (isatty(state.setup.output_fd) != 0)
+    if (std::optional<std::string> problem = terminal_type_problem(variable(environment, "TERM")))
+      engine::fail(
+          "engine  : the terminal cannot show the picture: %s. Set TERM to the "
+          "terminal's type (TERM=xterm-256color, ...), or send the frames to a file "
+          "as text",
+          problem->c_str());
   state.terminal.open_screen(state.setup.output_fd);
-  if (state.terminal.has_screen()) watch_resizes();
+  if (state.terminal.has_screen()) {
+    watch_resizes();
+    watch_job_control();
+  }
 }
 
 void set_framebuffer(engine::DisplayDriver&, void*) {}
@@ -170,17 +196,31 @@ void present(engine::DisplayDriver& display) {
     present_on_screen(state, flash);
   else
     present_as_text(state, flash);
-  state.terminal.write(state.out);
+  // A reader that closed its pipe sent SIGPIPE with the failure, which ends the show on its own.
+  if (!state.terminal.write(state.out) && state.terminal.write_error() != 0 &&
+      state.terminal.write_error() != EPIPE)
+    throw engine::OutputFailed{"engine  : cannot write the picture: " +
+                               std::string(std::strerror(state.terminal.write_error())) + "\n"};
 }
 
 void start(engine::DisplayDriver& display) {
   ColourState& state = of(display);
   state.terminal.open_keyboard(state.setup.input_fd);
+  if (state.terminal.has_keyboard()) watch_job_control();
 }
 
 // Any key ends the show. Without a keyboard nobody can press one: only a signal ends it then.
+// After ^Z and `fg`, or any stop, the picture is drawn whole again.
 int poll_quit(engine::DisplayDriver& display) {
-  return of(display).terminal.read_keys().empty() ? 0 : 1;
+  ColourState& state = of(display);
+  if (take_stop_request()) {
+    state.terminal.suspend();
+    state.fitted = false;
+  } else if (take_continued()) {
+    state.terminal.take_back();
+    state.fitted = false;
+  }
+  return state.terminal.read_keys().empty() ? 0 : 1;
 }
 
 }  // namespace

@@ -28,7 +28,53 @@ bool ours(const struct sigaction& action) {
   return (action.sa_flags & SA_SIGINFO) != 0 && action.sa_sigaction == on_winch;
 }
 
+volatile sig_atomic_t stop_requested = 0;
+volatile sig_atomic_t continued = 0;
+struct sigaction previous_tstp {};  // the handlers the job-control watch found
+struct sigaction previous_cont {};
+bool watching_job_control = false;
+
+void on_tstp(int) {
+  stop_requested = 1;
+}
+void on_cont(int) {
+  continued = 1;
+}
+
 }  // namespace
+
+void watch_job_control() {
+  if (watching_job_control) return;
+  struct sigaction action {};
+  action.sa_flags = SA_RESTART;
+  sigemptyset(&action.sa_mask);
+  action.sa_handler = on_tstp;
+  sigaction(SIGTSTP, &action, &previous_tstp);
+  action.sa_handler = on_cont;
+  sigaction(SIGCONT, &action, &previous_cont);
+  watching_job_control = true;
+}
+
+void stop_watching_job_control() {
+  if (!watching_job_control) return;
+  sigaction(SIGTSTP, &previous_tstp, nullptr);
+  sigaction(SIGCONT, &previous_cont, nullptr);
+  watching_job_control = false;
+  stop_requested = 0;
+  continued = 0;
+}
+
+bool take_stop_request() {
+  if (stop_requested == 0) return false;
+  stop_requested = 0;
+  return true;
+}
+
+bool take_continued() {
+  if (continued == 0) return false;
+  continued = 0;
+  return true;
+}
 
 void watch_resizes() {
   struct sigaction current {};
@@ -70,6 +116,13 @@ std::optional<TerminalSize> terminal_size(int fd) {
   return TerminalSize{size.ws_col, size.ws_row, size.ws_xpixel, size.ws_ypixel};
 }
 
+std::optional<std::string> terminal_type_problem(const char* term) {
+  if (term == nullptr || *term == '\0') return "TERM is not set";
+  if (std::string_view(term) == "dumb")
+    return "TERM=dumb names a terminal that cannot clear the screen or place the cursor";
+  return std::nullopt;
+}
+
 void Terminal::open_screen(int output_fd) {
   if (screen_open_ || isatty(output_fd) == 0) {
     if (!screen_open_) output_fd_ = output_fd;
@@ -89,7 +142,36 @@ void Terminal::open_keyboard(int input_fd) {
   raw.c_cc[VMIN] = 0;  // a read returns at once with what has been typed, maybe nothing
   raw.c_cc[VTIME] = 0;
   if (tcsetattr(input_fd, TCSANOW, &raw) != 0) return;
+  raw_modes_ = raw;
   keyboard_fd_ = input_fd;
+}
+
+// SIGTSTP's own action, with the handler put back once the program is continued. SIGCONT's
+// handler sees the continuation, which is this stop's: its flag is cleared.
+void Terminal::suspend() {
+  const int input_fd = keyboard_fd_, output_fd = output_fd_;
+  const bool had_screen = screen_open_;
+  close();
+  struct sigaction watched {};
+  struct sigaction stop {};
+  stop.sa_handler = SIG_DFL;
+  sigemptyset(&stop.sa_mask);
+  sigaction(SIGTSTP, &stop, &watched);
+  sigset_t tstp, previous;
+  sigemptyset(&tstp);
+  sigaddset(&tstp, SIGTSTP);
+  sigprocmask(SIG_UNBLOCK, &tstp, &previous);
+  raise(SIGTSTP);  // returns once continued
+  sigprocmask(SIG_SETMASK, &previous, nullptr);
+  sigaction(SIGTSTP, &watched, nullptr);
+  take_continued();
+  if (had_screen) open_screen(output_fd);
+  if (input_fd >= 0) open_keyboard(input_fd);
+}
+
+void Terminal::take_back() {
+  if (keyboard_fd_ >= 0) tcsetattr(keyboard_fd_, TCSANOW, &raw_modes_);
+  if (screen_open_) write(ENTER_SCREEN);
 }
 
 void Terminal::close() {
@@ -110,6 +192,10 @@ std::vector<Key> Terminal::read_keys() {
   char bytes[256];
   bool got_any = false;
   for (;;) {
+    // Asked first, so that a terminal whose modes someone else changed (a shell after a stop)
+    // cannot make the read wait for a whole line.
+    pollfd ready{keyboard_fd_, POLLIN, 0};
+    if (poll(&ready, 1, 0) <= 0 || (ready.revents & POLLIN) == 0) break;
     ssize_t got = ::read(keyboard_fd_, bytes, sizeof bytes);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) break;
@@ -137,6 +223,7 @@ bool Terminal::write(std::string_view bytes) {
       continue;
     }
     output_failed_ = true;
+    write_error_ = errno;
     return false;
   }
   return true;

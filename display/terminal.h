@@ -29,6 +29,20 @@ void clear_resize();
 // Whether a resize is pending; clears it.
 bool take_resize();
 
+// --- Job control ----------------------------------------------------------------------------
+// ^Z sends SIGTSTP, whose default action would stop the program with the terminal still taken
+// over (alternate screen, no cursor, raw keys); after SIGSTOP and `fg` the shell may have put its
+// own modes back. While watched, both only leave a flag for the display's next poll. One watch
+// per process.
+
+void watch_job_control();
+// Gives SIGTSTP and SIGCONT back to the handlers the watch found, and forgets what was pending.
+void stop_watching_job_control();
+// Whether ^Z (SIGTSTP) asked the program to stop since the last call; clears it.
+bool take_stop_request();
+// Whether the program was continued (SIGCONT) since the last call; clears it.
+bool take_continued();
+
 // --- Size -----------------------------------------------------------------------------------
 
 struct TerminalSize {
@@ -40,6 +54,15 @@ struct TerminalSize {
 
 // The size of the terminal on `fd`, or nothing when `fd` is no terminal or reports no cells.
 std::optional<TerminalSize> terminal_size(int fd);
+
+// --- Type -----------------------------------------------------------------------------------
+
+// What keeps the terminal type `term` (TERM's value, null when unset) from showing a picture
+// (no clearing of the screen, no moving of the cursor), or nothing when it can.
+std::optional<std::string> terminal_type_problem(const char* term);
+// The same, and what keeps the terminfo database from telling curses and S-Lang how to do so:
+// a type it does not know, or one without those abilities.
+std::optional<std::string> terminfo_problem(const char* term);
 
 // --- Keyboard and screen --------------------------------------------------------------------
 
@@ -68,6 +91,13 @@ class Terminal {
   bool has_keyboard() const { return keyboard_fd_ >= 0; }
   int output_fd() const { return output_fd_; }
 
+  // Gives the terminal back as close() does, stops the program as SIGTSTP would, and once it is
+  // continued takes the terminal over again (the screen cleared): the caller draws it anew.
+  void suspend();
+  // After a stop the program did not see (SIGSTOP): the keyboard's modes and the alternate
+  // screen set again, the screen cleared, for the caller to draw anew.
+  void take_back();
+
   // The keys typed since the last call, decoded; never waits. Empty without a keyboard.
   std::vector<Key> read_keys();
 
@@ -75,13 +105,17 @@ class Terminal {
   // reader of a pipe has gone, the terminal hung up) every later write is dropped and false is
   // returned: the player notices the signal that came with it and ends the show.
   bool write(std::string_view bytes);
+  // The errno of the write that failed, or 0.
+  int write_error() const { return write_error_; }
 
  private:
   int output_fd_ = -1;
   bool screen_open_ = false;
   bool output_failed_ = false;
+  int write_error_ = 0;
   int keyboard_fd_ = -1;
   termios saved_modes_{};
+  termios raw_modes_{};
   KeyDecoder decoder_;
 };
 

@@ -1,7 +1,11 @@
 // The frame clock: a 30 ms interval timer whose handler only sets the tick flag.
 #include "player/clock.h"
 
+#include <fcntl.h>
 #include <sys/time.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 
@@ -9,17 +13,30 @@ namespace engine {
 namespace {
 
 // A closed pipe on standard output counts as a request to stop, like the keyboard's signals:
-// the terminal is restored instead of the process dying in the middle of a write.
-constexpr int quit_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+// the terminal is restored instead of the process dying in the middle of a write. SIGQUIT gives
+// up its core dump for the same reason.
+constexpr int quit_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
 
 volatile sig_atomic_t tick_flag = 0;
 volatile sig_atomic_t quit_signal_number = 0;
+// The quit handler's byte goes in here, for a thread that waits on the other end. Both ends
+// never block: a full pipe already says what a further byte would.
+int quit_pipe[2] = {-1, -1};
 
 void on_tick(int) {
   tick_flag = 1;
 }
 void on_quit(int signal_number) {
   quit_signal_number = signal_number;
+  const int saved_errno = errno;
+  if (quit_pipe[1] >= 0) (void)!write(quit_pipe[1], "q", 1);
+  errno = saved_errno;
+}
+
+void drain_quit_pipe() {
+  char bytes[64];
+  while (read(quit_pipe[0], bytes, sizeof bytes) > 0) {
+  }
 }
 
 void arm_timer(long interval_us, long first_us) {
@@ -72,6 +89,8 @@ const FrameClock real_clock = {start_real, wait_real, clear_real, stop_real};
 const FrameClock instant_clock = {nothing, no_wait, no_clear, no_stop};
 
 void catch_quit_signals() {
+  if (quit_pipe[0] < 0 && pipe2(quit_pipe, O_CLOEXEC | O_NONBLOCK) != 0) quit_pipe[0] = -1;
+  if (quit_pipe[0] >= 0) drain_quit_pipe();
   quit_signal_number = 0;
   struct sigaction action {};
   action.sa_handler = on_quit;
@@ -82,6 +101,14 @@ void catch_quit_signals() {
 
 int quit_signal() {
   return quit_signal_number;
+}
+
+int quit_signal_fd() {
+  return quit_pipe[0];
+}
+
+void clear_quit_signal_fd() {
+  if (quit_pipe[0] >= 0) drain_quit_pipe();
 }
 
 }  // namespace engine

@@ -22,9 +22,14 @@ extern const FrameClock real_clock;
 // Every tick has already arrived: a show paced by it runs as fast as the machine allows.
 extern const FrameClock instant_clock;
 
-// SIGINT, SIGTERM, SIGHUP and SIGPIPE only record that they came; the show then ends at the next
-// point where it can restore the terminal. `quit_signal` is the signal's number, or 0.
+// SIGINT, SIGTERM, SIGHUP, SIGQUIT and SIGPIPE only record that they came; the show then ends at
+// the next point where it can restore the terminal. `quit_signal` is the signal's number, or 0.
 void catch_quit_signals();
 int quit_signal();
+
+// A descriptor that becomes readable when a quit signal comes (after catch_quit_signals), for a
+// thread that waits for one; -1 when none could be made. clear_quit_signal_fd empties it.
+int quit_signal_fd();
+void clear_quit_signal_fd();
 
 }  // namespace engine

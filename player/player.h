@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 
 #include "base/console.h"
 #include "engine/display_driver.h"
@@ -40,8 +41,18 @@ std::span<const FarewellLine> farewell_lines();
 // The status of a show that a fatal error ended.
 inline constexpr int FATAL_STATUS = 255;
 
+// The status of a show whose picture or text could not be written (a full disk, a terminal
+// gone); a pipe closed by its reader is SIGPIPE's instead.
+inline constexpr int OUTPUT_FAILED_STATUS = 1;
+
+// Thrown by a display whose output failed; the player closes it and prints `message`.
+struct OutputFailed {
+  std::string message;  // the complete text, final newline included
+};
+
 // Plays the show. Returns 0 after the farewell, FATAL_STATUS after a fatal error (reported once
-// the display is closed), or 128 + the signal's number when SIGINT, SIGTERM, SIGHUP or SIGPIPE
+// the display is closed), OUTPUT_FAILED_STATUS once the display or the console's `out` could not
+// be written, or 128 + the signal's number when SIGINT, SIGTERM, SIGHUP, SIGQUIT or SIGPIPE
 // ended it.
 int run_show(const ShowSetup& setup);
 

@@ -2,6 +2,7 @@
 #include "player/player_command_line.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <utility>
 
@@ -43,7 +44,7 @@ std::string store_mode(Mode& mode, const ModeNames<Mode> (&names)[N], std::strin
       mode = named_mode;
       return {};
     }
-  return "takes " + listed(names) + ", not '" + std::string(value) + "'";
+  return "takes " + listed(names) + ", not '" + printable_name(value) + "'";
 }
 
 constexpr Option<PlayerCommand> option_rows[] = {
@@ -95,7 +96,7 @@ const DisplayChoice* chosen_display(const PlayerCommand& command,
       names += std::string(displays[i].name);
     }
     if (choice == nullptr) {
-      error = "--display takes " + names + ", not '" + command.display + "'";
+      error = "--display takes " + names + ", not '" + printable_name(command.display) + "'";
       return nullptr;
     }
   }
@@ -115,6 +116,17 @@ constexpr const char* PROGRAM = "tundra";
 // The player plays one file at a time.
 constexpr size_t MAX_DATA_FILES = 1;
 
+// Where the installed show is looked for, as this program finds it: a program run from a build
+// tree looks beside it too, where nothing was installed.
+std::string installed_show_text() {
+  std::string installed = installed_show_path();
+  if (installed.empty()) return "the installed show, PREFIX/share/tundra/mote-tundra-2003.dat";
+  std::error_code ignored;
+  if (std::filesystem::exists(installed, ignored)) return "the installed show, " + installed;
+  return "the show installed with this program, which it looks for in\n" + installed +
+         " (none there now)";
+}
+
 }  // namespace
 
 const std::span<const Option<PlayerCommand>> player_options = option_rows;
@@ -124,19 +136,17 @@ std::string player_usage_line() {
 }
 
 std::string player_help() {
-  std::string installed = installed_show_path();
-  if (installed.empty()) installed = "PREFIX/share/tundra/mote-tundra-2003.dat";
   return player_usage_line() +
          "\n"
          "Plays a Tundra show as ASCII art through AA-lib, or in colour through\n"
          "libchafa (--display colour), then prints a farewell text.\n"
          "DATAFILE is the data file to play. Without it the player plays\n"
-         "data/mote-tundra-2003.dat from the working directory, or else the installed\n"
-         "show, " +
-         installed + ".\n\nOptions:\n" + format_options(option_texts(player_options)) +
+         "data/mote-tundra-2003.dat from the working directory, or else\n" +
+         installed_show_text() + ".\n\nOptions:\n" + format_options(option_texts(player_options)) +
          "\n"
          "Keys: any key ends the show, and the farewell follows; ^C ends the player at\n"
-         "once.\n"
+         "once. ^Z stops the colour display (fg resumes it); the ASCII display takes ^Z\n"
+         "as a key.\n"
          "\n"
          "Where the ASCII display's picture goes: AA-lib decides, an X window when\n"
          "DISPLAY is set, else this terminal. The AAOPTS environment variable chooses\n"
@@ -147,7 +157,8 @@ std::string player_help() {
          "  AAOPTS=\"-driver stdout -width 80 -height 25\"\n"
          "                             every frame as 80 x 25 characters on stdout\n"
          "AA-lib's other options (-font, -dim, -bold, -extended, ...) are listed in\n"
-         "aa_parseoptions(3).\n"
+         "aa_parseoptions(3); its render options (-bright, -contrast, -gamma, -inverse,\n"
+         "-nodither, -random) take the place of the show's own.\n"
          "\n"
          "The colour display draws on this terminal, in the alternate screen, the\n"
          "picture centred at the largest size of its shape that fits. Its colours and\n"
@@ -156,10 +167,10 @@ std::string player_help() {
          "--colour-mode or --pixel-mode says. Standard output that is no terminal gets\n"
          "every frame as 80 x 25 cells of ANSI text, each followed by a form feed line.\n"
          "\n"
-         "Exit status: 0 after the show and its farewell; 2 a bad command line; 255 a\n"
-         "data file that cannot be played (with a message naming it) or a display that\n"
-         "cannot be opened; 128 + N after signal N (SIGINT, SIGTERM, SIGHUP, SIGPIPE),\n"
-         "without the farewell.\n";
+         "Exit status: 0 after the show and its farewell; 1 an output that could not be\n"
+         "written; 2 a bad command line; 255 a data file that cannot be played (with a\n"
+         "message naming it) or a display that cannot be opened; 128 + N after signal N\n"
+         "(SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE), without the farewell.\n";
 }
 
 // The player's run on a command line that asks for no help and holds no mistake.
@@ -167,7 +178,8 @@ static int play_arguments(const Arguments& arguments, const PlayerCommand& comma
                           std::span<const DisplayChoice> displays) {
   if (arguments.operands.size() > MAX_DATA_FILES)
     return report_usage_error(stderr, PROGRAM,
-                              "a second data file '" + arguments.operands[MAX_DATA_FILES] +
+                              "a second data file '" +
+                                  printable_name(arguments.operands[MAX_DATA_FILES]) +
                                   "': the player plays one file at a time",
                               player_usage_line());
 

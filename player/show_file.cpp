@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "base/fatal.h"
 #include "player/player.h"
 
 namespace engine {
@@ -23,6 +24,23 @@ std::string folder_of(const std::string& path) {
 }
 
 }  // namespace
+
+std::string printable_name(std::string_view name) {
+  std::string text;
+  for (size_t i = 0; i < name.size(); ++i) {
+    const auto byte = static_cast<uint8_t>(name[i]);
+    // U+0080 to U+009F are 0xC2 0x80 to 0xC2 0x9F in UTF-8; a terminal may take them as controls.
+    const bool c1 = byte == 0xC2 && i + 1 < name.size() && uint8_t(name[i + 1]) >= 0x80 &&
+                    uint8_t(name[i + 1]) <= 0x9F;
+    if (byte < 0x20 || byte == 0x7F || c1) {
+      text += format_text("\\x%02X", byte);
+      if (c1) text += format_text("\\x%02X", uint8_t(name[++i]));
+    } else {
+      text += name[i];
+    }
+  }
+  return text;
+}
 
 std::string installed_show_path() {
   std::error_code error;
@@ -54,21 +72,22 @@ std::string show_source_message(std::string_view program, const std::string& pat
     std::fclose(file);
     if (got == sizeof start && std::memcmp(start, "DEMO", 4) == 0) return {};
   }
-  std::string data_file = fs::path(path).replace_extension(".dat").string();
-  return std::string(program) + ": " + path +
-         " is a show's source, not a data file: compile it first with 'tundra-dat build " + path +
+  const std::string shown = printable_name(path);
+  std::string data_file = printable_name(fs::path(path).replace_extension(".dat").string());
+  return std::string(program) + ": " + shown +
+         " is a show's source, not a data file: compile it first with 'tundra-dat build " + shown +
          "', which writes " + data_file + "\n";
 }
 
 std::string nothing_found_note() {
   std::error_code error;
   fs::path here = fs::current_path(error);
-  std::string looked_in =
-      error ? std::string("the working directory's data folder")
-            : folder_of((here / DATA_FILE).string()) + " (the working directory's data folder)";
+  std::string looked_in = error ? std::string("the working directory's data folder")
+                                : printable_name(folder_of((here / DATA_FILE).string())) +
+                                      " (the working directory's data folder)";
   std::string installed = installed_show_path();
   if (!installed.empty())
-    looked_in += " nor in " + folder_of(installed) + " (the installed show's)";
+    looked_in += " nor in " + printable_name(folder_of(installed)) + " (the installed show's)";
   return "loader  : no " + fs::path(DATA_FILE).filename().string() + " in " + looked_in +
          "; name the data file to play on the command line\n";
 }

@@ -13,6 +13,7 @@
 #include "display/picture.h"
 #include "engine/show.h"
 #include "fixtures/process.h"
+#include "player/player.h"
 #include "support/show_harness.h"
 
 namespace {
@@ -109,6 +110,23 @@ TEST(ColourDisplay, TheEngineMakesTheSamePicturesWhicheverDisplayShowsThem) {
     const std::string frames = support::read_file(path);
     EXPECT_EQ(size_t(std::count(frames.begin(), frames.end(), '\f')), shown.size());
   }
+}
+
+TEST(ColourDisplay, AnOutputThatFailsEndsTheShowWithItsReason) {
+  const uint32_t frame = 1;
+  const int full = ::open("/dev/full", O_WRONLY);
+  ASSERT_GE(full, 0);
+  char* environment[] = {nullptr};
+  auto colour = display::create_colour_display(frame, {}, {-1, full, environment});
+  colour->init(*colour, engine::PICTURE_WIDTH, engine::PICTURE_HEIGHT, 0);
+  try {
+    colour->present(*colour);
+    ADD_FAILURE() << "no error";
+  } catch (const engine::OutputFailed& failure) {
+    EXPECT_EQ(failure.message, "engine  : cannot write the picture: No space left on device\n");
+  }
+  colour->close(*colour);
+  ::close(full);
 }
 
 }  // namespace

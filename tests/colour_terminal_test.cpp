@@ -143,7 +143,7 @@ TEST(ColourTerminal, AResizeRefitsThePictureAtTheNextFrame) {
 }
 
 TEST(ColourTerminal, QuitSignalsEndTheShowWith128PlusTheSignalOnARestoredTerminal) {
-  for (int signal_number : {SIGTERM, SIGHUP}) {
+  for (int signal_number : {SIGTERM, SIGHUP, SIGQUIT}) {
     SCOPED_TRACE(strsignal(signal_number));
     HalvesShow show(3000);
     support::TmuxPane pane(80, 25);
@@ -161,15 +161,35 @@ TEST(ColourTerminal, QuitSignalsEndTheShowWith128PlusTheSignalOnARestoredTermina
   }
 }
 
-TEST(ColourTerminal, TerminalsOfOneCellOrOfThousandsOrWithoutANamePlayAndEndOnAKey) {
-  // The size the player reads is the kernel's, which `stty` sets whatever tmux shows; TERM
-  // unset leaves chafa's database nothing to go by.
+TEST(ColourTerminal, ControlZGivesTheTerminalBackAndFgDrawsThePictureAgain) {
+  HalvesShow show(6000);
+  support::TmuxPane pane(80, 25);
+  ColourRun run(show, pane, "--colour-mode truecolor --no-farewell");
+  ASSERT_EQ(coloured(run.showing(80 * 25)), 80 * 25);
+  // The shell goes on with its list once the job has stopped.
+  pane.key("C-z");
+  ASSERT_TRUE(run.shell_back()) << pane.screen();
+  EXPECT_EQ(run.status(), "148\n");
+  EXPECT_TRUE(run.modes_restored());
+  EXPECT_NE(pane.screen().find("stty -g > modes-before"), std::string::npos) << pane.screen();
+  EXPECT_EQ(coloured(run.screen()), 0);
+
+  pane.type("fg; echo back-$((0 + $?))-here");
+  EXPECT_EQ(coloured(run.showing(80 * 25)), 80 * 25) << run.capture;
+  pane.key("q");
+  ASSERT_TRUE(support::wait_until(
+      [&] { return pane.screen().find("back-0-here") != std::string::npos; }, 30))
+      << pane.screen();
+  EXPECT_EQ(coloured(run.screen()), 0);
+}
+
+TEST(ColourTerminal, TerminalsOfOneCellOrOfThousandsPlayAndEndOnAKey) {
+  // The size the player reads is the kernel's, which `stty` sets whatever tmux shows.
   const std::pair<std::string, std::string> cases[] = {
       {"stty rows 1 cols 1 &&", "--no-farewell"},
       {"stty rows 4096 cols 4096 &&", "--no-farewell --pixel-mode sixels"},
       {"stty rows 4096 cols 4096 &&", "--no-farewell"},
       {"stty rows 1 cols 1 &&", "--no-farewell --pixel-mode kitty"},
-      {"unset TERM &&", "--no-farewell"},
   };
   for (const auto& [before, options] : cases) {
     SCOPED_TRACE(before + " " + options);

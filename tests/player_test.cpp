@@ -177,7 +177,7 @@ TEST(Player, ADataFileThatDoesNotBeginWithItsScriptIsRefused) {
 }
 
 TEST(Player, AQuitSignalClosesTheDisplayAndEndsWith128PlusItsNumber) {
-  for (int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+  for (int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) {
     ShowOptions options;
     options.clock = &counting_clock;
     options.farewell = true;

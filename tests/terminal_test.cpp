@@ -310,8 +310,8 @@ TEST(XWindow, ShowsThePictureUnderXvfbAndAKeyInTheWindowEndsTheShow) {
   std::string window;
   support::wait_until(
       [&] {
-        window =
-            support::run_command(env + "xwininfo -root -tree | grep 'aa for X' | awk '{print $1}'");
+        window = support::run_command(
+            env + "xwininfo -root -tree | grep '\"tundra\"' | awk '{print $1}'");
         return !window.empty() || ended();
       },
       20);

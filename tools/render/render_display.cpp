@@ -18,6 +18,7 @@ struct RenderState : engine::DisplayState {
   int picture_height = 0;
   bool stop = false;               // the owner's answer to the last frame
   Clock::time_point engine_began;  // when the engine began the frame about to be presented
+  aa_renderparams start_params{};  // the show's, with those AAOPTS gives in their place
 };
 
 RenderState& of(engine::DisplayDriver& display) {
@@ -35,8 +36,8 @@ void close(engine::DisplayDriver& display) {
 
 // The player's context on AAOPTS="-driver stdout -width 80 -height 25": an 80 x 25 screen, AA-lib's
 // default font, and normal characters only, since the stdout driver shows no dim or bold ones. The
-// memory driver could show them; were they allowed, AA-lib would choose other characters. AAOPTS
-// is not read: the renderer's output does not depend on the environment.
+// memory driver could show them; were they allowed, AA-lib would choose other characters. Of
+// AAOPTS only the render parameters are read, as the player reads them.
 void init(engine::DisplayDriver& display, int width, int height, int) {
   RenderState& state = of(display);
   state.picture_width = width;
@@ -49,6 +50,7 @@ void init(engine::DisplayDriver& display, int width, int height, int) {
   if (state.context == nullptr)
     engine::fail_with(engine::Stream::OUT, "couldn't initialise libDisplay<XXX>.so\n");
   state.control->font = aa_currentfont(state.context);
+  state.start_params = display::starting_render_params();
 }
 
 void set_framebuffer(engine::DisplayDriver&, void*) {}
@@ -67,7 +69,7 @@ void present(engine::DisplayDriver& display) {
   RenderState& state = of(display);
   Clock::time_point render_began = Clock::now();
   const uint32_t frame = *state.frame_counter;
-  aa_renderparams params = display::render_params_at(frame);
+  aa_renderparams params = display::render_params_at(frame, state.start_params);
   aa_render(state.context, &params, 0, 0, aa_scrwidth(state.context), aa_scrheight(state.context));
   aa_flush(state.context);
   Clock::time_point render_ended = Clock::now();
