@@ -9,9 +9,9 @@
 #include <string>
 
 #include "base/fatal.h"
+#include "base/printable.h"
 #include "datafile/chunk.h"
 #include "datafile/container.h"
-#include "player/show_file.h"
 
 namespace datafile {
 namespace {

@@ -16,7 +16,6 @@
 #include "display/picture.h"
 #include "display/terminal.h"
 #include "display/text_band.h"
-#include "player/player.h"
 
 extern char** environ;
 

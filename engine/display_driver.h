@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "base/buffer.h"
@@ -25,6 +26,11 @@ struct DisplayDriver {
   void (*start)(DisplayDriver& display);
   int (*poll_quit)(DisplayDriver& display);  // nonzero asks the engine to end the show
   std::unique_ptr<DisplayState> state;
+};
+
+// Thrown by a display whose output failed; the player closes it and prints `message`.
+struct OutputFailed {
+  std::string message;  // the complete text, final newline included
 };
 
 // What a command line may ask of a display beyond choosing it; a display reads what concerns it

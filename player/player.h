@@ -45,11 +45,6 @@ inline constexpr int FATAL_STATUS = 255;
 // gone); a pipe closed by its reader is SIGPIPE's instead.
 inline constexpr int OUTPUT_FAILED_STATUS = 1;
 
-// Thrown by a display whose output failed; the player closes it and prints `message`.
-struct OutputFailed {
-  std::string message;  // the complete text, final newline included
-};
-
 // Plays the show. Returns 0 after the farewell, FATAL_STATUS after a fatal error (reported once
 // the display is closed), OUTPUT_FAILED_STATUS once the display or the console's `out` could not
 // be written, or 128 + the signal's number when SIGINT, SIGTERM, SIGHUP, SIGQUIT or SIGPIPE

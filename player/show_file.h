@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/printable.h"
+
 namespace engine {
 
 struct ShowFile {
@@ -14,11 +16,6 @@ struct ShowFile {
   // No file was named and neither default exists: when loading fails, say where we looked.
   bool nothing_found = false;
 };
-
-// `name` (a path, a word from a command line) as it may be printed on a terminal: the control
-// characters, which could move the cursor or change the terminal's modes (C0, DEL, and C1 as
-// UTF-8 writes them), as \xNN; everything else as it is.
-std::string printable_name(std::string_view name);
 
 // `given`, else the working directory's data/mote-tundra-2003.dat when anything is there (so
 // that the loader reports what is wrong with it), else the installed show when it exists, else
