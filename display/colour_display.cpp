@@ -82,7 +82,7 @@ void close(engine::DisplayDriver& display) {
   stop_watching_job_control();
 }
 
-void init(engine::DisplayDriver& display, int, int, int) {
+void init(engine::DisplayDriver& display) {
   ColourState& state = of(display);
   char** environment = state.setup.environment != nullptr ? state.setup.environment : environ;
   state.view = std::make_unique<ColourView>(detect_modes(state.options, environment));
@@ -99,8 +99,6 @@ void init(engine::DisplayDriver& display, int, int, int) {
     watch_job_control();
   }
 }
-
-void set_framebuffer(engine::DisplayDriver&, void*) {}
 
 void blit(engine::DisplayDriver& display, const engine::Buffer& buffer) {
   of(display).picture.blit(buffer);
@@ -236,8 +234,8 @@ std::unique_ptr<engine::DisplayDriver> create_colour_display(const uint32_t& fra
   state->frame_counter = &frame_counter;
   state->options = options;
   state->setup = setup;
-  return std::make_unique<engine::DisplayDriver>(engine::DisplayDriver{
-      close, init, set_framebuffer, blit, present, start, poll_quit, std::move(state)});
+  return std::make_unique<engine::DisplayDriver>(
+      engine::DisplayDriver{close, init, blit, present, start, poll_quit, std::move(state)});
 }
 
 }  // namespace display

@@ -19,8 +19,7 @@ struct DisplayState {
 
 struct DisplayDriver {
   void (*close)(DisplayDriver& display);
-  void (*init)(DisplayDriver& display, int width, int height, int flags);
-  void (*set_framebuffer)(DisplayDriver& display, void* block);
+  void (*init)(DisplayDriver& display);  // opens it for a PICTURE_WIDTH x PICTURE_HEIGHT picture
   void (*blit)(DisplayDriver& display, const Buffer& buffer);
   void (*present)(DisplayDriver& display);
   void (*start)(DisplayDriver& display);
@@ -62,6 +61,5 @@ struct DisplayChoice {
 // The picture the engine composes, in pixels.
 inline constexpr int PICTURE_WIDTH = 160;
 inline constexpr int PICTURE_HEIGHT = 50;
-inline constexpr int FRAMEBUFFER_BYTES = 307200;
 
 }  // namespace engine

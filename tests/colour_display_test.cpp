@@ -43,12 +43,7 @@ std::unique_ptr<engine::DisplayDriver> witnessed(std::unique_ptr<engine::Display
   state->inner = std::move(inner);
   return std::make_unique<engine::DisplayDriver>(engine::DisplayDriver{
       [](engine::DisplayDriver& d) { witness(d).inner->close(*witness(d).inner); },
-      [](engine::DisplayDriver& d, int width, int height, int flags) {
-        witness(d).inner->init(*witness(d).inner, width, height, flags);
-      },
-      [](engine::DisplayDriver& d, void* block) {
-        witness(d).inner->set_framebuffer(*witness(d).inner, block);
-      },
+      [](engine::DisplayDriver& d) { witness(d).inner->init(*witness(d).inner); },
       [](engine::DisplayDriver& d, const engine::Buffer& buffer) {
         witness(d).picture.blit(buffer);
         witness(d).inner->blit(*witness(d).inner, buffer);
@@ -67,7 +62,7 @@ constexpr uint32_t FRAMES = 1400;
 
 std::vector<uint64_t> play(engine::Show& show, engine::DisplayDriver& display) {
   show.reset();
-  display.init(display, engine::PICTURE_WIDTH, engine::PICTURE_HEIGHT, 0);
+  display.init(display);
   display.start(display);
   while (show.frame() < FRAMES && show.step(display) == engine::Step::SHOWN) {
   }
@@ -118,7 +113,7 @@ TEST(ColourDisplay, AnOutputThatFailsEndsTheShowWithItsReason) {
   ASSERT_GE(full, 0);
   char* environment[] = {nullptr};
   auto colour = display::create_colour_display(frame, {}, {-1, full, environment});
-  colour->init(*colour, engine::PICTURE_WIDTH, engine::PICTURE_HEIGHT, 0);
+  colour->init(*colour);
   try {
     colour->present(*colour);
     ADD_FAILURE() << "no error";

@@ -162,17 +162,14 @@ struct TakenTerminal {
   const display::DisplayChoice* choice = nullptr;
   const uint32_t* frame_counter = nullptr;
   std::unique_ptr<engine::DisplayDriver> display;
-  std::vector<unsigned char> framebuffer;
   bool display_open = false;
   display::Terminal keyboard;
 
   void open() {
     if (!display) display = choice->create(*frame_counter, engine::DisplayOptions{});
     if (!display) engine::fail_with(engine::Stream::ERR, "cannot open the display\n");
-    display->init(*display, engine::PICTURE_WIDTH, engine::PICTURE_HEIGHT, 0);
+    display->init(*display);
     display_open = true;
-    framebuffer.resize(engine::FRAMEBUFFER_BYTES);
-    display->set_framebuffer(*display, framebuffer.data());
     // The keys are the preview's, not the display's: the display's own keyboard is never
     // started, and resizes are watched here instead.
     display::watch_resizes();
