@@ -32,8 +32,8 @@ using bench::scene_of;
 namespace {
 
 using Nanoseconds = std::chrono::nanoseconds;
-using engine::ColourMode;
-using engine::PixelMode;
+using display::ColourMode;
+using display::PixelMode;
 
 struct Shown {
   display::Picture picture;

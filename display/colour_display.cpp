@@ -22,8 +22,6 @@ extern char** environ;
 namespace display {
 namespace {
 
-using engine::PixelMode;
-
 // Frames that go to a file or a pipe are drawn at the picture's own size in cells.
 constexpr int TEXT_COLUMNS = 80;
 constexpr int TEXT_ROWS = 25;
@@ -34,7 +32,7 @@ constexpr std::string_view KITTY_DELETE_IMAGES = "\x1b_Ga=d\x1b\\";
 
 struct ColourState : TextBandState {
   const uint32_t* frame_counter = nullptr;
-  engine::DisplayOptions options;
+  DisplayOptions options;
   ColourDisplaySetup setup;
   std::unique_ptr<ColourView> view;
   Terminal terminal;
@@ -222,13 +220,13 @@ int poll_quit(engine::DisplayDriver& display) {
 
 }  // namespace
 
-std::unique_ptr<engine::DisplayDriver> create_colour_display(
-    const uint32_t& frame_counter, const engine::DisplayOptions& options) {
+std::unique_ptr<engine::DisplayDriver> create_colour_display(const uint32_t& frame_counter,
+                                                             const DisplayOptions& options) {
   return create_colour_display(frame_counter, options, ColourDisplaySetup{});
 }
 
 std::unique_ptr<engine::DisplayDriver> create_colour_display(const uint32_t& frame_counter,
-                                                             const engine::DisplayOptions& options,
+                                                             const DisplayOptions& options,
                                                              const ColourDisplaySetup& setup) {
   auto state = std::make_unique<ColourState>();
   state->frame_counter = &frame_counter;

@@ -32,31 +32,10 @@ struct OutputFailed {
   std::string message;  // the complete text, final newline included
 };
 
-// What a command line may ask of a display beyond choosing it; a display reads what concerns it
-// (the ASCII display takes its settings from AAOPTS instead). DETECT leaves the choice to what
-// the display finds out about the terminal from the environment.
-enum class ColourMode : uint8_t { DETECT, TRUECOLOR, INDEXED_256, INDEXED_16 };
-enum class PixelMode : uint8_t { DETECT, SYMBOLS, SIXELS, KITTY };
-
-struct DisplayOptions {
-  ColourMode colours = ColourMode::DETECT;
-  PixelMode pixels = PixelMode::DETECT;
-};
-
 // Makes a driver, or returns null when none can be made. The driver may read the frame counter
 // through the reference for as long as it lives (the display flash is timed by it).
 using DisplayConstructor =
     std::function<std::unique_ptr<DisplayDriver>(const uint32_t& frame_counter)>;
-
-// A display a player can choose by name. The driver may read the frame counter through the
-// reference for as long as it lives.
-struct DisplayChoice {
-  std::string_view name;     // as a command line names it
-  std::string_view summary;  // what it shows, and where
-  std::unique_ptr<DisplayDriver> (*create)(const uint32_t& frame_counter,
-                                           const DisplayOptions& options);
-  bool takes_options;  // whether the colour and pixel modes of DisplayOptions mean anything to it
-};
 
 // The picture the engine composes, in pixels.
 inline constexpr int PICTURE_WIDTH = 160;

@@ -6,9 +6,15 @@
 #include <string>
 
 #include "command_line/command_line.h"
+#include "display/displays.h"
 #include "engine/display_driver.h"
 
 namespace engine {
+
+using display::ColourMode;
+using display::DisplayChoice;
+using display::DisplayOptions;
+using display::PixelMode;
 
 struct PlayerCommand {
   bool nosync = false;   // -nosync: no wait for the 30 ms tick between frames

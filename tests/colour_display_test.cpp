@@ -18,8 +18,8 @@
 
 namespace {
 
-using engine::ColourMode;
-using engine::PixelMode;
+using display::ColourMode;
+using display::PixelMode;
 
 uint64_t digest(const display::Picture& picture) {
   uint64_t hash = 0xCBF29CE484222325u;
@@ -87,9 +87,9 @@ TEST(ColourDisplay, TheEngineMakesTheSamePicturesWhicheverDisplayShowsThem) {
   std::string terminal_names[] = {"TERM=xterm-256color", "COLORTERM=truecolor"};
   char* environment[] = {terminal_names[0].data(), terminal_names[1].data(), nullptr};
   // In 24-bit colour the flash is laid on the cells, in palette colours into the pixels.
-  const engine::DisplayOptions modes[] = {{ColourMode::TRUECOLOR, PixelMode::SYMBOLS},
-                                          {ColourMode::INDEXED_256, PixelMode::SYMBOLS}};
-  for (const engine::DisplayOptions& options : modes) {
+  const display::DisplayOptions modes[] = {{ColourMode::TRUECOLOR, PixelMode::SYMBOLS},
+                                           {ColourMode::INDEXED_256, PixelMode::SYMBOLS}};
+  for (const display::DisplayOptions& options : modes) {
     SCOPED_TRACE(int(options.colours));
     const std::string path = dir.path + "/frames";
     const int out = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);

@@ -166,7 +166,7 @@ struct TakenTerminal {
   display::Terminal keyboard;
 
   void open() {
-    if (!display) display = choice->create(*frame_counter, engine::DisplayOptions{});
+    if (!display) display = choice->create(*frame_counter, display::DisplayOptions{});
     if (!display) engine::fail_with(engine::Stream::ERR, "cannot open the display\n");
     display->init(*display);
     display_open = true;

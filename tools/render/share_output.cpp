@@ -58,7 +58,7 @@ std::string ShareOutput::open(OutputFiles& files) {
   }
   if (options_.share_view == ShareView::COLOUR)
     colour_ = std::make_unique<display::ColourView>(
-        display::ColourModes{engine::ColourMode::TRUECOLOR, engine::PixelMode::SYMBOLS});
+        display::ColourModes{display::ColourMode::TRUECOLOR, display::PixelMode::SYMBOLS});
   return {};
 }
 

@@ -111,7 +111,7 @@ void restart_views() {
   aa_noise_state = 0;
   page.picture = {};
   page.colour = std::make_unique<display::ColourView>(
-      display::ColourModes{engine::ColourMode::TRUECOLOR, engine::PixelMode::SYMBOLS});
+      display::ColourModes{display::ColourMode::TRUECOLOR, display::PixelMode::SYMBOLS});
   page.shown = -1;
 }
 
