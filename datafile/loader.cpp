@@ -53,34 +53,6 @@ void report_stop(const FileChunk& chunk, const char* name, FILE* err) {
 
 }  // namespace
 
-const char* kind_name(ChunkKind kind) {
-  switch (kind) {
-    case ChunkKind::IMAGE:
-      return "image";
-    case ChunkKind::TEXT:
-      return "text";
-    case ChunkKind::FONT:
-      return "font";
-    case ChunkKind::SCRIPT:
-      return "script";
-  }
-  return "unknown";
-}
-
-const char* kind_with_article(ChunkKind kind) {
-  switch (kind) {
-    case ChunkKind::IMAGE:
-      return "an image chunk";
-    case ChunkKind::TEXT:
-      return "a text chunk";
-    case ChunkKind::FONT:
-      return "a font chunk";
-    case ChunkKind::SCRIPT:
-      return "a script chunk";
-  }
-  return "an unknown chunk";
-}
-
 ChunkTable load_data_file(const char* path, const engine::Console& console) {
   const std::string shown = engine::printable_name(path);
   std::fprintf(console.out, "loader  : loading %s\n", shown.c_str());

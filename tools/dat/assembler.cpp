@@ -441,9 +441,9 @@ class Assembler {
   static std::optional<ChunkKind> declared_kind(const Line& line) {
     if (!line.error.empty() || line.tokens[0].kind != TokenKind::WORD) return std::nullopt;
     const std::string& word = line.tokens[0].text;
-    if (word == "image") return ChunkKind::IMAGE;
-    if (word == "text") return ChunkKind::TEXT;
-    if (word == "font") return ChunkKind::FONT;
+    // A script is the file's first chunk, written by the show itself, never declared.
+    for (const datafile::ChunkKindNames& row : datafile::chunk_kinds)
+      if (row.kind != ChunkKind::SCRIPT && word == row.name) return row.kind;
     return std::nullopt;
   }
 
