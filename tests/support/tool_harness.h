@@ -76,7 +76,7 @@ struct ShowDir {
     tools::Diagnostics all = show.diagnostics;
     if (!all.has_errors())
       all.append(
-          tools::check_show(tools::read_container(show.data_file, "show.dat"), &show.source_map)
+          tools::check_show(tools::read_data_file(show.data_file, "show.dat"), &show.source_map)
               .diagnostics);
     return lines(all);
   }

@@ -91,7 +91,7 @@ std::optional<Container> load(const std::string& path, FILE* err) {
     std::fprintf(err, "%s: error: cannot read: %s\n", printable(path).c_str(), error.c_str());
     return std::nullopt;
   }
-  return read_container(std::move(*bytes), path);
+  return read_data_file(std::move(*bytes), path);
 }
 
 // Writes `bytes` to `path`, or to `out` when the path is '-'.
@@ -111,7 +111,7 @@ int write_output(const std::string& path, const Bytes& bytes, FILE* out, FILE* e
 // "intro.dat: 5 chunks, 20480 bytes, END at frame 4990 (2:29.70)"
 std::string build_summary(const std::string& path, const Bytes& data_file,
                           const ScriptSummary& script) {
-  size_t chunks = read_container(data_file, path).chunks.size();
+  size_t chunks = read_data_file(data_file, path).chunks.size();
   std::string end =
       script.ends ? format_text("END at frame %lld (%s)", static_cast<long long>(script.end_frame),
                                 format_time(script.end_frame).c_str())

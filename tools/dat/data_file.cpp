@@ -126,7 +126,7 @@ std::unique_ptr<datafile::ImageChunk> decode_png(std::span<const uint8_t> png,
   return std::move(read.image);
 }
 
-Container read_container(Bytes bytes, const std::string& name) {
+Container read_data_file(Bytes bytes, const std::string& name) {
   Container container;
   container.name = name;
   container.bytes = std::move(bytes);
