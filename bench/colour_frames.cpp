@@ -17,13 +17,13 @@
 #include <string>
 #include <vector>
 
-#include "bench/scenes.h"
+#include "base/fatal.h"
 #include "display/cell_grid.h"
 #include "display/colour_view.h"
 #include "display/flash.h"
-#include "engine/fatal.h"
-#include "engine/player.h"
 #include "engine/show.h"
+#include "fixtures/scenes.h"
+#include "player/player.h"
 #include "tools/render/render_display.h"
 
 using bench::read_scenes;
@@ -32,8 +32,8 @@ using bench::scene_of;
 namespace {
 
 using Nanoseconds = std::chrono::nanoseconds;
-using engine::ColourMode;
-using engine::PixelMode;
+using display::ColourMode;
+using display::PixelMode;
 
 struct Shown {
   display::Picture picture;
@@ -50,7 +50,7 @@ std::vector<Shown> record(const char* path) {
   std::unique_ptr<FILE, int (*)(FILE*)> quiet(std::fopen("/dev/null", "w"), std::fclose);
   std::unique_ptr<engine::Show> show = engine::load_show(path, {quiet.get(), quiet.get()});
   auto display = tools::render::render_display(control)(show->engine().frame_counter);
-  display->init(*display, engine::PICTURE_WIDTH, engine::PICTURE_HEIGHT, 0);
+  display->init(*display);
   show->start();
   display->start(*display);
   while (show->step(*display) == engine::Step::SHOWN) {

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "bench/scenes.h"
-#include "engine/fatal.h"
-#include "engine/player.h"
+#include "base/fatal.h"
 #include "engine/show.h"
+#include "fixtures/scenes.h"
+#include "player/player.h"
 #include "tools/render/render_display.h"
 
 using bench::read_scenes;
@@ -54,7 +54,7 @@ bool play_once(const char* path, std::vector<FrameTime>& frames, std::vector<boo
   try {
     std::unique_ptr<engine::Show> show = engine::load_show(path, {quiet.get(), quiet.get()});
     auto display = tools::render::render_display(control)(show->engine().frame_counter);
-    display->init(*display, engine::PICTURE_WIDTH, engine::PICTURE_HEIGHT, 0);
+    display->init(*display);
     show->start();
     display->start(*display);
     for (auto held = instances(*show); show->step(*display) == engine::Step::SHOWN;) {

@@ -2,8 +2,8 @@
 // that renders the module again from its start.
 #include <benchmark/benchmark.h>
 
+#include "fixtures/square_wave_module.h"
 #include "sound/music.h"
-#include "tests/support/square_wave_module.h"
 
 namespace {
 

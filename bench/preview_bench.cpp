@@ -15,7 +15,7 @@ const char* const show_source = TUNDRA_SHOW_SOURCE;
 struct ShownSession {
   ShownSession() : session(preview::SessionOptions{show_source, {}, {}}) {
     display = tools::render::render_display(control)(session.frame_counter());
-    display->init(*display, engine::PICTURE_WIDTH, engine::PICTURE_HEIGHT, 0);
+    display->init(*display);
     session.attach(display.get());
   }
   ~ShownSession() { display->close(*display); }

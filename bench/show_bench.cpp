@@ -20,7 +20,7 @@ engine::Console quiet() {
 struct ShowPlayback {
   ShowPlayback() : show(engine::load_show(show_path, quiet())) {
     display = tools::render::render_display(control)(show->engine().frame_counter);
-    display->init(*display, engine::PICTURE_WIDTH, engine::PICTURE_HEIGHT, 0);
+    display->init(*display);
     show->start();
     display->start(*display);
   }

@@ -12,10 +12,10 @@
 #include <string>
 #include <thread>
 
-#include "engine/clock.h"
-#include "engine/fatal.h"
-#include "engine/music_clock.h"
+#include "base/fatal.h"
 #include "engine/show.h"
+#include "player/clock.h"
+#include "player/music_clock.h"
 #include "tools/render/render_display.h"
 
 namespace {
@@ -42,7 +42,7 @@ Run play(const char* path, uint32_t frames, bool with_sound) {
   tools::render::RenderControl control;
   std::unique_ptr<engine::Show> show = engine::load_show(path, console);
   auto display = tools::render::render_display(control)(show->engine().frame_counter);
-  display->init(*display, engine::PICTURE_WIDTH, engine::PICTURE_HEIGHT, 0);
+  display->init(*display);
   show->start();
   display->start(*display);
   std::unique_ptr<engine::MusicClock> music;

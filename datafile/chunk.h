@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/buffer.h"
-#include "engine/console.h"
+#include "base/buffer.h"
+#include "base/console.h"
 
 namespace datafile {
 
@@ -77,8 +77,40 @@ inline constexpr int MAX_CHUNKS = CHUNK_TABLE_SIZE - 1;
 // Chunks in file order; chunk number = index. The vector's end is the table's end marker.
 using ChunkTable = std::vector<std::unique_ptr<Chunk>>;
 
-const char* kind_name(ChunkKind kind);          // "image", "text", "font", "script", "music"
-const char* kind_with_article(ChunkKind kind);  // "an image chunk", "a text chunk", ...
+// What each chunk kind is called, in the file and in messages: one row a kind, in ChunkKind's
+// order, so that the loader, the engine's messages and the tools cannot name a kind apart.
+struct ChunkKindNames {
+  ChunkKind kind;
+  const char* tag;           // in the file: "PING"
+  const char* name;          // in a show's source and the tools' listings: "image"
+  const char* with_article;  // in messages: "an image chunk"
+};
+
+inline constexpr std::array<ChunkKindNames, 5> chunk_kinds = {{
+    {ChunkKind::IMAGE, "PING", "image", "an image chunk"},
+    {ChunkKind::TEXT, "TEXT", "text", "a text chunk"},
+    {ChunkKind::FONT, "FONT", "font", "a font chunk"},
+    {ChunkKind::SCRIPT, "DEMO", "script", "a script chunk"},
+    {ChunkKind::MUSIC, "TUNE", "music", "a music chunk"},
+}};
+static_assert(static_cast<size_t>(chunk_kinds.back().kind) == chunk_kinds.size());
+
+// The row of `kind`; a value outside the enumeration (a corrupt byte) gets a row of its own.
+inline const ChunkKindNames& names_of(ChunkKind kind) {
+  static constexpr ChunkKindNames UNKNOWN{ChunkKind{}, "????", "unknown", "an unknown chunk"};
+  const size_t row = static_cast<size_t>(kind) - 1;  // the enumeration begins at 1
+  return row < chunk_kinds.size() ? chunk_kinds[row] : UNKNOWN;
+}
+
+inline const char* tag_of(ChunkKind kind) {
+  return names_of(kind).tag;
+}  // "PING", ...
+inline const char* kind_name(ChunkKind kind) {
+  return names_of(kind).name;
+}  // "image", ...
+inline const char* kind_with_article(ChunkKind kind) {
+  return names_of(kind).with_article;
+}
 
 // Loads the whole data file. Prints "loader  : loading <path>" on the console's `out`.
 // Files that cannot be opened, negative or truncated lengths, more than 127 chunks: fatal.

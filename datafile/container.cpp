@@ -5,19 +5,16 @@
 #include <cctype>
 #include <cstring>
 
-#include "engine/fatal.h"
+#include "base/fatal.h"
 
 namespace datafile {
 namespace {
 
 using engine::format_text;
 
-constexpr ChunkKind KNOWN_KINDS[] = {ChunkKind::IMAGE, ChunkKind::TEXT, ChunkKind::FONT,
-                                     ChunkKind::SCRIPT, ChunkKind::MUSIC};
-
 std::optional<ChunkKind> kind_of_tag(const std::array<uint8_t, 4>& tag) {
-  for (ChunkKind kind : KNOWN_KINDS)
-    if (std::memcmp(tag.data(), tag_of(kind), tag.size()) == 0) return kind;
+  for (const ChunkKindNames& row : chunk_kinds)
+    if (std::memcmp(tag.data(), row.tag, tag.size()) == 0) return row.kind;
   return std::nullopt;
 }
 
@@ -58,22 +55,6 @@ void decode(FileChunk& chunk, std::span<const uint8_t> rest) {
 }
 
 }  // namespace
-
-const char* tag_of(ChunkKind kind) {
-  switch (kind) {
-    case ChunkKind::IMAGE:
-      return "PING";
-    case ChunkKind::TEXT:
-      return "TEXT";
-    case ChunkKind::FONT:
-      return "FONT";
-    case ChunkKind::SCRIPT:
-      return "DEMO";
-    case ChunkKind::MUSIC:
-      return "TUNE";
-  }
-  return "????";
-}
 
 std::string FileChunk::tag_text() const {
   std::string text;

@@ -66,7 +66,4 @@ struct ContainerRead {
 // `bytes` must outlive the result: payloads point into them.
 ContainerRead read_container(std::span<const uint8_t> bytes, Walk walk);
 
-// The tag of each chunk kind: "PING", "TEXT", "FONT", "DEMO", "TUNE".
-const char* tag_of(ChunkKind kind);
-
 }  // namespace datafile

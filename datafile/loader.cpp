@@ -8,10 +8,10 @@
 #include <cstring>
 #include <string>
 
+#include "base/fatal.h"
+#include "base/printable.h"
 #include "datafile/chunk.h"
 #include "datafile/container.h"
-#include "engine/fatal.h"
-#include "engine/printable.h"
 
 namespace datafile {
 namespace {
@@ -52,38 +52,6 @@ void report_stop(const FileChunk& chunk, const char* name, FILE* err) {
 }
 
 }  // namespace
-
-const char* kind_name(ChunkKind kind) {
-  switch (kind) {
-    case ChunkKind::IMAGE:
-      return "image";
-    case ChunkKind::TEXT:
-      return "text";
-    case ChunkKind::FONT:
-      return "font";
-    case ChunkKind::SCRIPT:
-      return "script";
-    case ChunkKind::MUSIC:
-      return "music";
-  }
-  return "unknown";
-}
-
-const char* kind_with_article(ChunkKind kind) {
-  switch (kind) {
-    case ChunkKind::IMAGE:
-      return "an image chunk";
-    case ChunkKind::TEXT:
-      return "a text chunk";
-    case ChunkKind::FONT:
-      return "a font chunk";
-    case ChunkKind::SCRIPT:
-      return "a script chunk";
-    case ChunkKind::MUSIC:
-      return "a music chunk";
-  }
-  return "an unknown chunk";
-}
 
 ChunkTable load_data_file(const char* path, const engine::Console& console) {
   const std::string shown = engine::printable_name(path);

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "base/fatal.h"
 #include "datafile/chunk.h"
-#include "engine/fatal.h"
 
 namespace datafile {
 namespace {

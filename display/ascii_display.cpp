@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "base/fatal.h"
 #include "display/flash.h"
 #include "display/terminal.h"
 #include "display/text_band.h"
-#include "engine/fatal.h"
 
 namespace display {
 namespace {
@@ -196,10 +196,10 @@ class WindowNamer {
 
 AsciiState::~AsciiState() = default;
 
-void init(engine::DisplayDriver& display, int width, int height, int) {
+void init(engine::DisplayDriver& display) {
   AsciiState& state = of(display);
-  state.picture_width = width;
-  state.picture_height = height;
+  state.picture_width = engine::PICTURE_WIDTH;
+  state.picture_height = engine::PICTURE_HEIGHT;
   // AAOPTS may choose the driver, the size and the font; its render parameters are read apart.
   aa_renderparams scratch = aa_defrenderparams;
   aa_parseoptions(&aa_defparams, &scratch, nullptr, nullptr);
@@ -221,8 +221,6 @@ void init(engine::DisplayDriver& display, int width, int height, int) {
   if (state.context == nullptr)
     engine::fail_with(engine::Stream::OUT, "couldn't initialise libDisplay<XXX>.so\n");
 }
-
-void set_framebuffer(engine::DisplayDriver&, void*) {}
 
 // The text rows the picture is rendered on: all of them, unless a band of text lies below.
 int picture_text_rows(const AsciiState& state) {
@@ -392,8 +390,8 @@ void blit_to_image(unsigned char* image, int image_width, int image_height, int 
 std::unique_ptr<engine::DisplayDriver> create_ascii_display(const uint32_t& frame_counter) {
   auto state = std::make_unique<AsciiState>();
   state->frame_counter = &frame_counter;
-  return std::make_unique<engine::DisplayDriver>(engine::DisplayDriver{
-      close, init, set_framebuffer, blit, present, start, poll_quit, std::move(state)});
+  return std::make_unique<engine::DisplayDriver>(
+      engine::DisplayDriver{close, init, blit, present, start, poll_quit, std::move(state)});
 }
 
 }  // namespace display

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "engine/buffer.h"
+#include "base/buffer.h"
 #include "engine/display_driver.h"
 
 namespace display {

@@ -10,20 +10,17 @@
 #include <string>
 #include <vector>
 
+#include "base/fatal.h"
 #include "display/colour_view.h"
 #include "display/flash.h"
 #include "display/picture.h"
 #include "display/terminal.h"
 #include "display/text_band.h"
-#include "engine/fatal.h"
-#include "engine/player.h"
 
 extern char** environ;
 
 namespace display {
 namespace {
-
-using engine::PixelMode;
 
 // Frames that go to a file or a pipe are drawn at the picture's own size in cells.
 constexpr int TEXT_COLUMNS = 80;
@@ -35,7 +32,7 @@ constexpr std::string_view KITTY_DELETE_IMAGES = "\x1b_Ga=d\x1b\\";
 
 struct ColourState : TextBandState {
   const uint32_t* frame_counter = nullptr;
-  engine::DisplayOptions options;
+  DisplayOptions options;
   ColourDisplaySetup setup;
   std::unique_ptr<ColourView> view;
   Terminal terminal;
@@ -83,7 +80,7 @@ void close(engine::DisplayDriver& display) {
   stop_watching_job_control();
 }
 
-void init(engine::DisplayDriver& display, int, int, int) {
+void init(engine::DisplayDriver& display) {
   ColourState& state = of(display);
   char** environment = state.setup.environment != nullptr ? state.setup.environment : environ;
   state.view = std::make_unique<ColourView>(detect_modes(state.options, environment));
@@ -100,8 +97,6 @@ void init(engine::DisplayDriver& display, int, int, int) {
     watch_job_control();
   }
 }
-
-void set_framebuffer(engine::DisplayDriver&, void*) {}
 
 void blit(engine::DisplayDriver& display, const engine::Buffer& buffer) {
   of(display).picture.blit(buffer);
@@ -225,20 +220,20 @@ int poll_quit(engine::DisplayDriver& display) {
 
 }  // namespace
 
-std::unique_ptr<engine::DisplayDriver> create_colour_display(
-    const uint32_t& frame_counter, const engine::DisplayOptions& options) {
+std::unique_ptr<engine::DisplayDriver> create_colour_display(const uint32_t& frame_counter,
+                                                             const DisplayOptions& options) {
   return create_colour_display(frame_counter, options, ColourDisplaySetup{});
 }
 
 std::unique_ptr<engine::DisplayDriver> create_colour_display(const uint32_t& frame_counter,
-                                                             const engine::DisplayOptions& options,
+                                                             const DisplayOptions& options,
                                                              const ColourDisplaySetup& setup) {
   auto state = std::make_unique<ColourState>();
   state->frame_counter = &frame_counter;
   state->options = options;
   state->setup = setup;
-  return std::make_unique<engine::DisplayDriver>(engine::DisplayDriver{
-      close, init, set_framebuffer, blit, present, start, poll_quit, std::move(state)});
+  return std::make_unique<engine::DisplayDriver>(
+      engine::DisplayDriver{close, init, blit, present, start, poll_quit, std::move(state)});
 }
 
 }  // namespace display

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "display/colour_modes.h"
 #include "engine/display_driver.h"
 
 namespace display {
@@ -17,7 +18,7 @@ namespace display {
 // the show. `close` gives the terminal back as it was. Standard output that is no terminal gets
 // every frame as 80 x 25 cells of ANSI text, each frame followed by a line holding a form feed.
 std::unique_ptr<engine::DisplayDriver> create_colour_display(const uint32_t& frame_counter,
-                                                             const engine::DisplayOptions& options);
+                                                             const DisplayOptions& options);
 
 // Where a colour display reads keys and draws, and the environment its modes are detected from;
 // the player's are standard input, standard output and its own environment.
@@ -28,7 +29,7 @@ struct ColourDisplaySetup {
 };
 
 std::unique_ptr<engine::DisplayDriver> create_colour_display(const uint32_t& frame_counter,
-                                                             const engine::DisplayOptions& options,
+                                                             const DisplayOptions& options,
                                                              const ColourDisplaySetup& setup);
 
 }  // namespace display

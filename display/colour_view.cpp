@@ -11,10 +11,8 @@
 namespace display {
 namespace {
 
-using engine::ColourMode;
 using engine::PICTURE_HEIGHT;
 using engine::PICTURE_WIDTH;
-using engine::PixelMode;
 
 // chafa works on cells of 8 x 8 pixels whatever the font: a cell's symbol is chosen by the
 // 64 pixels the picture is scaled to under it.
@@ -181,7 +179,7 @@ Cell quadrant_cell(const uint32_t (&colours)[4]) {
 
 }  // namespace
 
-ColourModes detect_modes(const engine::DisplayOptions& asked, char** environment) {
+ColourModes detect_modes(const DisplayOptions& asked, char** environment) {
   ChafaTermInfo* info = chafa_term_db_detect(chafa_term_db_get_default(), environment);
   ColourModes modes;
   auto has = [&](ChafaTermSeq seq) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "display/cell_grid.h"
+#include "display/colour_modes.h"
 #include "display/flash.h"
 #include "display/picture.h"
 #include "display/terminal.h"
@@ -17,15 +18,15 @@ namespace display {
 
 // The modes a view draws in, worked out: neither is DETECT.
 struct ColourModes {
-  engine::ColourMode colours = engine::ColourMode::TRUECOLOR;
-  engine::PixelMode pixels = engine::PixelMode::SYMBOLS;
+  ColourMode colours = ColourMode::TRUECOLOR;
+  PixelMode pixels = PixelMode::SYMBOLS;
   friend bool operator==(const ColourModes&, const ColourModes&) = default;
 };
 
 // What `asked` leaves to detection comes from chafa's terminal database for `environment`
 // (TERM, COLORTERM, the variables terminals set of their own): the richest colours and the
 // pixels the terminal is known for (kitty's, else sixels, else symbols).
-ColourModes detect_modes(const engine::DisplayOptions& asked, char** environment);
+ColourModes detect_modes(const DisplayOptions& asked, char** environment);
 
 // The largest cell grid of the picture's shape, 16 columns to 5 rows as 80 x 25 cells show it
 // (2 x 2 pixels a cell), that fits a terminal, and where it goes to be centred. Grids stay
@@ -58,7 +59,7 @@ struct PixelFit {
 inline constexpr int MAX_PIXEL_SCALE = 8;
 inline constexpr int FALLBACK_CELL_WIDTH = 10;
 inline constexpr int FALLBACK_CELL_HEIGHT = 20;
-PixelFit fit_pixels(const TerminalSize& terminal, engine::PixelMode mode);
+PixelFit fit_pixels(const TerminalSize& terminal, PixelMode mode);
 
 class ColourView {
  public:

@@ -8,13 +8,13 @@ namespace display {
 namespace {
 
 std::unique_ptr<engine::DisplayDriver> create_colour(const uint32_t& frame_counter,
-                                                     const engine::DisplayOptions& options) {
+                                                     const DisplayOptions& options) {
   return create_colour_display(frame_counter, options);
 }
 
 // AA-lib takes its settings from AAOPTS, not from the command line.
 std::unique_ptr<engine::DisplayDriver> create_ascii(const uint32_t& frame_counter,
-                                                    const engine::DisplayOptions&) {
+                                                    const DisplayOptions&) {
   return create_ascii_display(frame_counter);
 }
 

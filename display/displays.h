@@ -5,11 +5,20 @@
 #include <span>
 #include <string_view>
 
+#include "display/colour_modes.h"
 #include "engine/display_driver.h"
 
 namespace display {
 
-using engine::DisplayChoice;
+// A display a player can choose by name. The driver may read the frame counter through the
+// reference for as long as it lives.
+struct DisplayChoice {
+  std::string_view name;     // as a command line names it
+  std::string_view summary;  // what it shows, and where
+  std::unique_ptr<engine::DisplayDriver> (*create)(const uint32_t& frame_counter,
+                                                   const DisplayOptions& options);
+  bool takes_options;  // whether the colour and pixel modes of DisplayOptions mean anything to it
+};
 
 // The first row is the default.
 extern const std::span<const DisplayChoice> displays;

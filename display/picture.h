@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdint>
 
-#include "engine/buffer.h"
+#include "base/buffer.h"
 #include "engine/display_driver.h"
 
 namespace display {

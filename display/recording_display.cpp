@@ -1,7 +1,7 @@
 // The recording display driver.
 #include "display/recording_display.h"
 
-#include "engine/fatal.h"
+#include "base/fatal.h"
 
 namespace display {
 namespace {
@@ -18,12 +18,8 @@ void close(engine::DisplayDriver& display) {
   of(display).calls.push_back("close");
 }
 
-void init(engine::DisplayDriver& display, int width, int height, int flags) {
-  of(display).calls.push_back(engine::format_text("init %d %d %d", width, height, flags));
-}
-
-void set_framebuffer(engine::DisplayDriver& display, void*) {
-  of(display).calls.push_back("set_framebuffer");
+void init(engine::DisplayDriver& display) {
+  of(display).calls.push_back("init");
 }
 
 void blit(engine::DisplayDriver& display, const engine::Buffer& buffer) {
@@ -57,8 +53,8 @@ engine::DisplayConstructor recording_display(std::shared_ptr<Recording> recordin
     recording->frame_counter = &frame_counter;
     auto state = std::make_unique<RecordingState>();
     state->recording = recording;
-    return std::make_unique<engine::DisplayDriver>(engine::DisplayDriver{
-        close, init, set_framebuffer, blit, present, start, poll_quit, std::move(state)});
+    return std::make_unique<engine::DisplayDriver>(
+        engine::DisplayDriver{close, init, blit, present, start, poll_quit, std::move(state)});
   };
 }
 

@@ -13,7 +13,7 @@
 namespace display {
 
 struct Recording {
-  std::vector<std::string> calls;  // "init 160 50 0", "blit 3 0 160 50", "present", ...
+  std::vector<std::string> calls;  // "init", "blit 3 0 160 50", "present", ...
   Picture picture;
   std::vector<Picture> frames;  // the picture at every present, when keep_frames is set
   bool keep_frames = false;

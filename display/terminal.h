@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "display/keys.h"
+#include "display/terminal_keys.h"
 
 namespace display {
 

@@ -5,9 +5,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 
-#include "engine/buffer.h"
+#include "base/buffer.h"
 
 namespace engine {
 
@@ -18,8 +19,7 @@ struct DisplayState {
 
 struct DisplayDriver {
   void (*close)(DisplayDriver& display);
-  void (*init)(DisplayDriver& display, int width, int height, int flags);
-  void (*set_framebuffer)(DisplayDriver& display, void* block);
+  void (*init)(DisplayDriver& display);  // opens it for a PICTURE_WIDTH x PICTURE_HEIGHT picture
   void (*blit)(DisplayDriver& display, const Buffer& buffer);
   void (*present)(DisplayDriver& display);
   void (*start)(DisplayDriver& display);
@@ -27,15 +27,9 @@ struct DisplayDriver {
   std::unique_ptr<DisplayState> state;
 };
 
-// What a command line may ask of a display beyond choosing it; a display reads what concerns it
-// (the ASCII display takes its settings from AAOPTS instead). DETECT leaves the choice to what
-// the display finds out about the terminal from the environment.
-enum class ColourMode : uint8_t { DETECT, TRUECOLOR, INDEXED_256, INDEXED_16 };
-enum class PixelMode : uint8_t { DETECT, SYMBOLS, SIXELS, KITTY };
-
-struct DisplayOptions {
-  ColourMode colours = ColourMode::DETECT;
-  PixelMode pixels = PixelMode::DETECT;
+// Thrown by a display whose output failed; the player closes it and prints `message`.
+struct OutputFailed {
+  std::string message;  // the complete text, final newline included
 };
 
 // Makes a driver, or returns null when none can be made. The driver may read the frame counter
@@ -43,19 +37,8 @@ struct DisplayOptions {
 using DisplayConstructor =
     std::function<std::unique_ptr<DisplayDriver>(const uint32_t& frame_counter)>;
 
-// A display a player can choose by name. The driver may read the frame counter through the
-// reference for as long as it lives.
-struct DisplayChoice {
-  std::string_view name;     // as a command line names it
-  std::string_view summary;  // what it shows, and where
-  std::unique_ptr<DisplayDriver> (*create)(const uint32_t& frame_counter,
-                                           const DisplayOptions& options);
-  bool takes_options;  // whether the colour and pixel modes of DisplayOptions mean anything to it
-};
-
 // The picture the engine composes, in pixels.
 inline constexpr int PICTURE_WIDTH = 160;
 inline constexpr int PICTURE_HEIGHT = 50;
-inline constexpr int FRAMEBUFFER_BYTES = 307200;
 
 }  // namespace engine

@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 
-#include "engine/fatal.h"
+#include "base/fatal.h"
 #include "fx/fx_table.h"
 
 namespace engine {

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "base/buffer.h"
 #include "datafile/chunk.h"
-#include "engine/buffer.h"
 #include "engine/display_driver.h"
 #include "fx/fx_class.h"
 #include "fx/random.h"

@@ -2,8 +2,8 @@
 // against the engine's tables, so that no script can reach outside them.
 #include <string>
 
+#include "base/fatal.h"
 #include "engine/engine.h"
-#include "engine/fatal.h"
 #include "engine/opcodes.h"
 #include "fx/fx_info.h"
 #include "fx/fx_table.h"

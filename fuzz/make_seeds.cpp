@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "engine/opcodes.h"
+#include "fixtures/datafile_builder.h"
+#include "fixtures/process.h"
+#include "fixtures/square_wave_module.h"
 #include "fx/fx_info.h"
-#include "support/datafile_builder.h"
-#include "support/process.h"
-#include "support/square_wave_module.h"
 
 namespace {
 

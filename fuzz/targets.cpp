@@ -7,11 +7,11 @@
 #include <cstdlib>
 #include <memory>
 
+#include "base/fatal.h"
 #include "datafile/chunk.h"
 #include "datafile/container.h"
 #include "display/recording_display.h"
 #include "engine/engine.h"
-#include "engine/fatal.h"
 #include "engine/opcodes.h"
 #include "engine/show.h"
 #include "fx/fx_info.h"

@@ -8,8 +8,8 @@
 #include <span>
 #include <string_view>
 
+#include "base/buffer.h"
 #include "datafile/chunk.h"
-#include "engine/buffer.h"
 #include "fx/random.h"
 
 namespace fx {

@@ -1,7 +1,7 @@
 // Lookups in the FX class table, and its limits put into words.
 #include "fx/fx_info.h"
 
-#include "engine/fatal.h"
+#include "base/fatal.h"
 
 namespace fx {
 namespace {

@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/buffer.h"
 #include "datafile/chunk.h"
-#include "engine/buffer.h"
 
 namespace fx {
 

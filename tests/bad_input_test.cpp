@@ -12,10 +12,10 @@
 #include <thread>
 
 #include "engine/opcodes.h"
+#include "fixtures/process.h"
+#include "fixtures/square_wave_module.h"
 #include "fx/fx_info.h"
-#include "support/process.h"
 #include "support/show_harness.h"
-#include "support/square_wave_module.h"
 
 namespace {
 

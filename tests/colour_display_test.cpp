@@ -11,15 +11,15 @@
 
 #include "display/colour_display.h"
 #include "display/picture.h"
-#include "engine/player.h"
 #include "engine/show.h"
-#include "support/process.h"
+#include "fixtures/process.h"
+#include "player/player.h"
 #include "support/show_harness.h"
 
 namespace {
 
-using engine::ColourMode;
-using engine::PixelMode;
+using display::ColourMode;
+using display::PixelMode;
 
 uint64_t digest(const display::Picture& picture) {
   uint64_t hash = 0xCBF29CE484222325u;
@@ -43,12 +43,7 @@ std::unique_ptr<engine::DisplayDriver> witnessed(std::unique_ptr<engine::Display
   state->inner = std::move(inner);
   return std::make_unique<engine::DisplayDriver>(engine::DisplayDriver{
       [](engine::DisplayDriver& d) { witness(d).inner->close(*witness(d).inner); },
-      [](engine::DisplayDriver& d, int width, int height, int flags) {
-        witness(d).inner->init(*witness(d).inner, width, height, flags);
-      },
-      [](engine::DisplayDriver& d, void* block) {
-        witness(d).inner->set_framebuffer(*witness(d).inner, block);
-      },
+      [](engine::DisplayDriver& d) { witness(d).inner->init(*witness(d).inner); },
       [](engine::DisplayDriver& d, const engine::Buffer& buffer) {
         witness(d).picture.blit(buffer);
         witness(d).inner->blit(*witness(d).inner, buffer);
@@ -67,7 +62,7 @@ constexpr uint32_t FRAMES = 1400;
 
 std::vector<uint64_t> play(engine::Show& show, engine::DisplayDriver& display) {
   show.reset();
-  display.init(display, engine::PICTURE_WIDTH, engine::PICTURE_HEIGHT, 0);
+  display.init(display);
   display.start(display);
   while (show.frame() < FRAMES && show.step(display) == engine::Step::SHOWN) {
   }
@@ -92,9 +87,9 @@ TEST(ColourDisplay, TheEngineMakesTheSamePicturesWhicheverDisplayShowsThem) {
   std::string terminal_names[] = {"TERM=xterm-256color", "COLORTERM=truecolor"};
   char* environment[] = {terminal_names[0].data(), terminal_names[1].data(), nullptr};
   // In 24-bit colour the flash is laid on the cells, in palette colours into the pixels.
-  const engine::DisplayOptions modes[] = {{ColourMode::TRUECOLOR, PixelMode::SYMBOLS},
-                                          {ColourMode::INDEXED_256, PixelMode::SYMBOLS}};
-  for (const engine::DisplayOptions& options : modes) {
+  const display::DisplayOptions modes[] = {{ColourMode::TRUECOLOR, PixelMode::SYMBOLS},
+                                           {ColourMode::INDEXED_256, PixelMode::SYMBOLS}};
+  for (const display::DisplayOptions& options : modes) {
     SCOPED_TRACE(int(options.colours));
     const std::string path = dir.path + "/frames";
     const int out = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -118,7 +113,7 @@ TEST(ColourDisplay, AnOutputThatFailsEndsTheShowWithItsReason) {
   ASSERT_GE(full, 0);
   char* environment[] = {nullptr};
   auto colour = display::create_colour_display(frame, {}, {-1, full, environment});
-  colour->init(*colour, engine::PICTURE_WIDTH, engine::PICTURE_HEIGHT, 0);
+  colour->init(*colour);
   try {
     colour->present(*colour);
     ADD_FAILURE() << "no error";

@@ -6,8 +6,8 @@
 #include <numeric>
 #include <sstream>
 
+#include "fixtures/process.h"
 #include "support/ansi_screen.h"
-#include "support/process.h"
 #include "support/show_harness.h"
 
 namespace {

@@ -13,14 +13,14 @@
 namespace {
 
 using display::CellFit;
+using display::ColourMode;
 using display::ColourModes;
 using display::ColourView;
 using display::Picture;
 using display::PixelFit;
-using engine::ColourMode;
-using engine::PixelMode;
+using display::PixelMode;
 
-ColourModes detect(std::vector<std::string> variables, engine::DisplayOptions asked = {}) {
+ColourModes detect(std::vector<std::string> variables, display::DisplayOptions asked = {}) {
   std::vector<char*> environment;
   for (std::string& variable : variables) environment.push_back(variable.data());
   environment.push_back(nullptr);

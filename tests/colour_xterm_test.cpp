@@ -2,7 +2,7 @@
 // Xvfb, whose screenshot must hold the picture's colours.
 #include <gtest/gtest.h>
 
-#include "support/process.h"
+#include "fixtures/process.h"
 #include "support/show_harness.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <filesystem>
 
-#include "engine/player_command_line.h"
-#include "support/process.h"
+#include "fixtures/process.h"
+#include "player/player_command_line.h"
 #include "support/render_harness.h"
 #include "tools/dat/cli.h"
 #include "tools/render/options.h"

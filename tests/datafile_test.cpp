@@ -1,8 +1,8 @@
 // The data file: the chunk container, PNG decoding to RGB565 and the bitmap font.
 #include <gtest/gtest.h>
 
+#include "base/fatal.h"
 #include "datafile/chunk.h"
-#include "engine/fatal.h"
 #include "support/show_harness.h"
 
 namespace {

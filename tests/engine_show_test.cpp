@@ -6,8 +6,8 @@
 
 #include "display/ascii_display.h"
 #include "display/displays.h"
+#include "fixtures/square_wave_module.h"
 #include "support/show_harness.h"
-#include "support/square_wave_module.h"
 
 namespace {
 

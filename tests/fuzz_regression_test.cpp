@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
+#include "fixtures/process.h"
 #include "fuzz/targets.h"
-#include "support/process.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "support/process.h"
+#include "fixtures/process.h"
 #include "support/render_harness.h"
 
 namespace {

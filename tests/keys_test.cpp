@@ -2,7 +2,7 @@
 // across reads as a terminal may split them, and what a lone ESC or a broken byte becomes.
 #include <gtest/gtest.h>
 
-#include "display/keys.h"
+#include "display/terminal_keys.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <sstream>
 
 #include "engine/opcodes.h"
-#include "engine/player_command_line.h"
+#include "fixtures/process.h"
 #include "fx/fx_info.h"
-#include "support/process.h"
+#include "player/player_command_line.h"
 #include "tools/dat/cli.h"
 #include "tools/preview/play_options.h"
 #include "tools/render/options.h"

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <csignal>
 
-#include "support/process.h"
+#include "fixtures/process.h"
 #include "support/show_harness.h"
 
 namespace {

@@ -8,12 +8,12 @@
 #include <filesystem>
 #include <thread>
 
-#include "engine/music_clock.h"
 #include "engine/show.h"
+#include "fixtures/process.h"
+#include "fixtures/square_wave_module.h"
+#include "player/music_clock.h"
 #include "sound/music.h"
-#include "support/process.h"
 #include "support/show_harness.h"
-#include "support/square_wave_module.h"
 
 namespace {
 
@@ -139,8 +139,7 @@ TEST(PlayerSound, ASlowDisplaySkipsFramesToShowTheSoundsFrame) {
   auto nothing = [](engine::DisplayDriver&) {};
   engine::DisplayDriver slow{
       nothing,
-      [](engine::DisplayDriver&, int, int, int) {},
-      [](engine::DisplayDriver&, void*) {},
+      nothing,
       [](engine::DisplayDriver&, const engine::Buffer&) {},
       [](engine::DisplayDriver&) { std::this_thread::sleep_for(std::chrono::milliseconds(60)); },
       nothing,

@@ -10,11 +10,11 @@
 #include <regex>
 #include <sstream>
 
+#include "fixtures/process.h"
+#include "fixtures/square_wave_module.h"
 #include "sound/music.h"
-#include "support/process.h"
-#include "support/square_wave_module.h"
 #include "support/tool_harness.h"
-#include "tools/preview/keys.h"
+#include "tools/preview/key_actions.h"
 #include "tools/preview/play.h"
 #include "tools/preview/play_options.h"
 

@@ -10,9 +10,9 @@
 
 #include "display/flash.h"
 #include "display/recording_display.h"
-#include "support/process.h"
+#include "fixtures/process.h"
 #include "support/tool_harness.h"
-#include "tools/preview/keys.h"
+#include "tools/preview/key_actions.h"
 #include "tools/preview/rebuild.h"
 #include "tools/preview/session.h"
 #include "tools/preview/status_line.h"
@@ -544,7 +544,7 @@ TEST(PreviewSession, SeekingTheShippedShowShowsTheRenderersFrameFlashesIncluded)
   Session session(playing(std::string(TUNDRA_BUILD_DIR) + "/show/src/show.tds"));
   std::unique_ptr<engine::DisplayDriver> display =
       tools::render::render_display(control)(session.frame_counter());
-  display->init(*display, engine::PICTURE_WIDTH, engine::PICTURE_HEIGHT, 0);
+  display->init(*display);
   session.attach(display.get());
   ASSERT_TRUE(session.open(0, preview::Start::PAUSED)) << session.outcome().error;
   EXPECT_EQ(session.last_frame(), 4989u);

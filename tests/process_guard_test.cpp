@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "support/process.h"
+#include "fixtures/process.h"
 #include "support/show_harness.h"
 
 namespace {

@@ -9,9 +9,9 @@
 
 #include "display/colour_view.h"
 #include "display/flash.h"
-#include "engine/player.h"
+#include "fixtures/process.h"
+#include "player/player.h"
 #include "support/json.h"
-#include "support/process.h"
 #include "support/render_harness.h"
 
 namespace {
@@ -248,7 +248,7 @@ TEST(RenderCast, TheColourViewReplaysToTheColourDisplaysCellsAndColours) {
   ASSERT_EQ(pictures.size(), SHOW_FRAMES);
   EXPECT_EQ(cast.header.member("env")->member("COLORTERM")->string(), "truecolor");
 
-  display::ColourView view({engine::ColourMode::TRUECOLOR, engine::PixelMode::SYMBOLS});
+  display::ColourView view({display::ColourMode::TRUECOLOR, display::PixelMode::SYMBOLS});
   Emulator terminal;
   size_t next = 0;
   for (uint32_t frame = 0; frame < SHOW_FRAMES; ++frame) {

@@ -4,8 +4,8 @@
 
 #include <sstream>
 
+#include "fixtures/process.h"
 #include "support/ansi_screen.h"
-#include "support/process.h"
 #include "support/render_harness.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "support/process.h"
+#include "fixtures/process.h"
 #include "support/render_harness.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // documented, --frames stops where asked, and --stats reports how the show went.
 #include <gtest/gtest.h>
 
-#include "support/process.h"
+#include "fixtures/process.h"
 #include "support/render_harness.h"
 
 namespace {

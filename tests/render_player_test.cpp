@@ -2,7 +2,7 @@
 // same messages and status for data files the engine rejects.
 #include <gtest/gtest.h>
 
-#include "support/process.h"
+#include "fixtures/process.h"
 #include "support/render_harness.h"
 
 namespace {

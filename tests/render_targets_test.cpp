@@ -8,7 +8,7 @@
 #include <fstream>
 #include <set>
 
-#include "support/process.h"
+#include "fixtures/process.h"
 #include "support/render_harness.h"
 
 namespace {

@@ -8,10 +8,10 @@
 #include <map>
 #include <sstream>
 
+#include "fixtures/process.h"
+#include "fixtures/square_wave_module.h"
 #include "sound/pcm.h"
-#include "support/process.h"
 #include "support/render_harness.h"
-#include "support/square_wave_module.h"
 #include "tools/render/video_encoder.h"
 
 namespace {

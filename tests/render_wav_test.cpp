@@ -4,11 +4,11 @@
 
 #include <algorithm>
 
+#include "fixtures/process.h"
+#include "fixtures/square_wave_module.h"
 #include "sound/music.h"
 #include "sound/wav.h"
-#include "support/process.h"
 #include "support/render_harness.h"
-#include "support/square_wave_module.h"
 
 namespace {
 

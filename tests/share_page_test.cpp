@@ -10,9 +10,9 @@
 
 #include <fstream>
 
-#include "engine/player.h"
+#include "fixtures/process.h"
+#include "player/player.h"
 #include "support/json.h"
-#include "support/process.h"
 #include "support/render_harness.h"
 #include "tools/render/html_page.h"
 

@@ -9,8 +9,8 @@
 #include <map>
 #include <set>
 
-#include "bench/scenes.h"
-#include "support/process.h"
+#include "fixtures/process.h"
+#include "fixtures/scenes.h"
 #include "support/show_harness.h"
 
 namespace {

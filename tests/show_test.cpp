@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "support/process.h"
+#include "fixtures/process.h"
 #include "support/render_harness.h"
 
 namespace {

@@ -7,9 +7,9 @@
 #include <chrono>
 #include <filesystem>
 
+#include "fixtures/process.h"
+#include "fixtures/square_wave_module.h"
 #include "sound/audio_device.h"
-#include "support/process.h"
-#include "support/square_wave_module.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <string>
 
+#include "fixtures/process.h"
+#include "fixtures/square_wave_module.h"
 #include "sound/music.h"
-#include "support/process.h"
-#include "support/square_wave_module.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <csignal>
 #include <sstream>
 
-#include "support/process.h"
+#include "fixtures/process.h"
 #include "support/show_harness.h"
 
 namespace {

@@ -56,7 +56,7 @@ TEST(GreyPicture, EveryKindOfPngBecomesPixelsWhoseLowByteIsItsBrightness) {
   source += "end\n";
   tools::CompiledShow compiled = show.compile(source);
   ASSERT_FALSE(compiled.diagnostics.has_errors()) << show.lines(compiled.diagnostics)[0];
-  tools::Container container = tools::read_container(compiled.data_file, "show.dat");
+  tools::Container container = tools::read_data_file(compiled.data_file, "show.dat");
   for (uint32_t chunk = 1; chunk <= kinds.size(); ++chunk) {
     const datafile::ImageChunk& image = image_chunk(container, chunk);
     ASSERT_EQ(image.width, 160);

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "engine/fatal.h"
-#include "support/square_wave_module.h"
+#include "base/fatal.h"
+#include "fixtures/square_wave_module.h"
 #include "support/tool_harness.h"
 
 namespace {
@@ -254,7 +254,7 @@ TEST(Check, ErrorsFailTheBuildAndWarningsDoNot) {
 
 // The check of a data file: positions are script bytes, and the container is judged first.
 std::vector<std::string> check_file(const Bytes& file) {
-  tools::Container container = tools::read_container(file, "show.dat");
+  tools::Container container = tools::read_data_file(file, "show.dat");
   std::vector<std::string> lines;
   for (const tools::Diagnostic& diagnostic : tools::check_show(container).diagnostics.items)
     lines.push_back(format(diagnostic));

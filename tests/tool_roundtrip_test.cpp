@@ -5,7 +5,7 @@
 #include <set>
 
 #include "engine/opcodes.h"
-#include "support/square_wave_module.h"
+#include "fixtures/square_wave_module.h"
 #include "support/tool_harness.h"
 #include "tools/dat/disassembler.h"
 #include "tools/dat/font_art.h"
@@ -99,7 +99,7 @@ TEST(RoundTrip, BuildDisasmAndExtractGiveTheSameBytes) {
   const Bytes built = show.read("a.dat");
 
   // The show does use every opcode, every class and every kind of chunk.
-  tools::Container container = tools::read_container(built, "a.dat");
+  tools::Container container = tools::read_data_file(built, "a.dat");
   std::set<int> opcodes, classes;
   std::set<std::string> tags;
   const std::span<const uint8_t> script = container.script()->payload;
@@ -205,7 +205,7 @@ TEST(RoundTrip, AnyScriptDisassemblesToAShowThatRebuildsIt) {
                      .text("hi")
                      .font(abc)
                      .bytes;
-    tools::Container container = tools::read_container(file, "random.dat");
+    tools::Container container = tools::read_data_file(file, "random.dat");
     std::string directory = show.path("round" + std::to_string(round));
     tools::Extraction extraction = tools::extract_chunks(container, directory);
     ASSERT_FALSE(extraction.diagnostics.has_errors()) << round;
@@ -218,7 +218,7 @@ TEST(RoundTrip, AnyScriptDisassemblesToAShowThatRebuildsIt) {
 
 // Runs every reader of outside bytes over `file`; the sanitizers see what they touch.
 void take_apart(const Bytes& file) {
-  tools::Container container = tools::read_container(file, "hostile.dat");
+  tools::Container container = tools::read_data_file(file, "hostile.dat");
   std::string listing = tools::list_chunks(container);
   EXPECT_EQ(std::count(listing.begin(), listing.end(), '\n'),
             static_cast<ptrdiff_t>(container.chunks.size()));

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-#include "engine/command_line.h"
+#include "command_line/command_line.h"
 #include "engine/opcodes.h"
 #include "fx/fx_info.h"
 

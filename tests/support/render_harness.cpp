@@ -7,7 +7,7 @@
 #include <cstring>
 #include <sstream>
 
-#include "support/process.h"
+#include "fixtures/process.h"
 
 namespace support {
 namespace {

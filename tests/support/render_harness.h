@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "support/datafile_builder.h"
+#include "fixtures/datafile_builder.h"
 #include "support/show_harness.h"
 
 namespace support {

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "engine/player.h"
+#include "player/player.h"
 
 namespace support {
 

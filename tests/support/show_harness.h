@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "display/recording_display.h"
-#include "engine/clock.h"
 #include "engine/engine.h"
 #include "engine/show.h"
-#include "support/datafile_builder.h"
+#include "fixtures/datafile_builder.h"
+#include "player/clock.h"
 
 namespace support {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "support/datafile_builder.h"
-#include "support/process.h"
+#include "fixtures/datafile_builder.h"
+#include "fixtures/process.h"
 #include "support/show_harness.h"
 #include "tools/dat/assembler.h"
 #include "tools/dat/checker.h"
@@ -76,7 +76,7 @@ struct ShowDir {
     tools::Diagnostics all = show.diagnostics;
     if (!all.has_errors())
       all.append(
-          tools::check_show(tools::read_container(show.data_file, "show.dat"), &show.source_map)
+          tools::check_show(tools::read_data_file(show.data_file, "show.dat"), &show.source_map)
               .diagnostics);
     return lines(all);
   }

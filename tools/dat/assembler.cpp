@@ -10,7 +10,7 @@
 #include <optional>
 #include <set>
 
-#include "engine/fatal.h"
+#include "base/fatal.h"
 #include "fx/fx_info.h"
 #include "tools/dat/files.h"
 #include "tools/dat/font_art.h"
@@ -451,9 +451,11 @@ class Assembler {
   static std::optional<ChunkKind> declared_kind(const Line& line) {
     if (!line.error.empty() || line.tokens[0].kind != TokenKind::WORD) return std::nullopt;
     const std::string& word = line.tokens[0].text;
-    if (word == "image") return ChunkKind::IMAGE;
-    if (word == "text") return ChunkKind::TEXT;
-    if (word == "font") return ChunkKind::FONT;
+    // A script is the file's first chunk, written by the show itself, never declared; the music
+    // has a statement of its own (`music "FILE"`: one a show, and no name).
+    for (const datafile::ChunkKindNames& row : datafile::chunk_kinds)
+      if (row.kind != ChunkKind::SCRIPT && row.kind != ChunkKind::MUSIC && word == row.name)
+        return row.kind;
     return std::nullopt;
   }
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "engine/opcodes.h"
-#include "tools/dat/container.h"
+#include "tools/dat/data_file.h"
 #include "tools/dat/diagnostics.h"
 
 namespace tools {

@@ -29,7 +29,7 @@ BuiltShow build_show(const std::string& source, const std::string& name, CheckPa
   if (built.diagnostics.has_errors()) return built;
   // The check models the whole script even when its findings are not wanted: the summary (the
   // show's length, its waits) comes from it.
-  CheckResult checked = check_show(read_container(compiled.data_file, name), &built.source_map);
+  CheckResult checked = check_show(read_data_file(compiled.data_file, name), &built.source_map);
   if (pass == CheckPass::RUN) built.diagnostics.append(checked.diagnostics);
   built.summary = std::move(checked.summary);
   built.data_file = std::move(compiled.data_file);

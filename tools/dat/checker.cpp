@@ -9,8 +9,8 @@
 #include <optional>
 #include <set>
 
+#include "base/fatal.h"
 #include "engine/engine.h"
-#include "engine/fatal.h"
 #include "fx/fx_info.h"
 #include "fx/noise.h"
 #include "sound/music.h"

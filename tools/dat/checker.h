@@ -10,7 +10,7 @@
 
 #include "engine/opcodes.h"
 #include "tools/dat/assembler.h"
-#include "tools/dat/container.h"
+#include "tools/dat/data_file.h"
 #include "tools/dat/diagnostics.h"
 
 namespace tools {

@@ -5,12 +5,12 @@
 #include <filesystem>
 #include <optional>
 
-#include "engine/fatal.h"
+#include "base/fatal.h"
 #include "fx/fx_info.h"
 #include "tools/dat/assembler.h"
 #include "tools/dat/build_show.h"
 #include "tools/dat/checker.h"
-#include "tools/dat/container.h"
+#include "tools/dat/data_file.h"
 #include "tools/dat/disassembler.h"
 #include "tools/dat/files.h"
 #include "tools/dat/font_art.h"
@@ -91,7 +91,7 @@ std::optional<Container> load(const std::string& path, FILE* err) {
     std::fprintf(err, "%s: error: cannot read: %s\n", printable(path).c_str(), error.c_str());
     return std::nullopt;
   }
-  return read_container(std::move(*bytes), path);
+  return read_data_file(std::move(*bytes), path);
 }
 
 // Writes `bytes` to `path`, or to `out` when the path is '-'.
@@ -111,7 +111,7 @@ int write_output(const std::string& path, const Bytes& bytes, FILE* out, FILE* e
 // "intro.dat: 5 chunks, 20480 bytes, END at frame 4990 (2:29.70)"
 std::string build_summary(const std::string& path, const Bytes& data_file,
                           const ScriptSummary& script) {
-  size_t chunks = read_container(data_file, path).chunks.size();
+  size_t chunks = read_data_file(data_file, path).chunks.size();
   std::string end =
       script.ends ? format_text("END at frame %lld (%s)", static_cast<long long>(script.end_frame),
                                 format_time(script.end_frame).c_str())
@@ -304,37 +304,9 @@ std::string help_text(std::span<const OuterCommand> outer) {
          "the input, or a file that cannot be read or written; 2 a bad command line.\n";
 }
 
-}  // namespace
-
-std::vector<engine::OptionText> dat_option_texts() {
-  return engine::option_texts(dat_options);
-}
-
-std::vector<std::string_view> command_names() {
-  std::vector<std::string_view> names;
-  for (const Command& command : commands) names.push_back(command.name);
-  return names;
-}
-
-int run_tool(const std::vector<std::string>& args, FILE* out, FILE* err,
-             std::span<const OuterCommand> outer) {
-  for (const OuterCommand& command : outer)
-    if (!args.empty() && args.front() == command.name)
-      return command.run(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
-  Arguments parsed;
-  engine::Arguments arguments = engine::parse_arguments(dat_options, args, parsed);
-  switch (arguments.request) {
-    case engine::Request::HELP:
-      std::fputs(help_text(outer).c_str(), out);
-      return finish_output(0, out, err);
-    case engine::Request::VERSION:
-      engine::print_version(out, PROGRAM);
-      return finish_output(0, out, err);
-    case engine::Request::USAGE_ERROR:
-      return engine::report_usage_error(err, PROGRAM, arguments.error, USAGE_LINE);
-    case engine::Request::RUN:
-      break;
-  }
+// The command a command line names, once it asks for no help and holds no mistake.
+int run_command(const engine::Arguments& arguments, Arguments& parsed,
+                std::span<const OuterCommand> outer, FILE* out, FILE* err) {
   if (arguments.operands.empty())
     return engine::report_usage_error(err, PROGRAM, "no command given", USAGE_LINE);
   const std::string& name = arguments.operands.front();
@@ -362,6 +334,30 @@ int run_tool(const std::vector<std::string>& args, FILE* out, FILE* err,
     return command.run(parsed, out, err);
   }
   return engine::report_usage_error(err, PROGRAM, "unknown command '" + name + "'", USAGE_LINE);
+}
+
+}  // namespace
+
+std::vector<engine::OptionText> dat_option_texts() {
+  return engine::option_texts(dat_options);
+}
+
+std::vector<std::string_view> command_names() {
+  std::vector<std::string_view> names;
+  for (const Command& command : commands) names.push_back(command.name);
+  return names;
+}
+
+int run_tool(const std::vector<std::string>& args, FILE* out, FILE* err,
+             std::span<const OuterCommand> outer) {
+  for (const OuterCommand& command : outer)
+    if (!args.empty() && args.front() == command.name)
+      return command.run(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
+  Arguments parsed;
+  engine::Arguments arguments = engine::parse_arguments(dat_options, args, parsed);
+  const engine::ProgramTexts program{PROGRAM, [&] { return help_text(outer); }, USAGE_LINE};
+  return engine::run(arguments, program, out, err,
+                     [&] { return run_command(arguments, parsed, outer, out, err); });
 }
 
 }  // namespace tools

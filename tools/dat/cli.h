@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/command_line.h"
+#include "command_line/command_line.h"
 
 namespace tools {
 

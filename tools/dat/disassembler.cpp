@@ -8,7 +8,7 @@
 #include <span>
 #include <string_view>
 
-#include "engine/fatal.h"
+#include "base/fatal.h"
 #include "engine/opcodes.h"
 #include "fx/fx_info.h"
 #include "tools/dat/checker.h"

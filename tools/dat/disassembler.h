@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/dat/container.h"
+#include "tools/dat/data_file.h"
 #include "tools/dat/diagnostics.h"
 
 namespace tools {

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "engine/fatal.h"
+#include "base/fatal.h"
 
 namespace tools {
 namespace {

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "tools/dat/container.h"
+#include "tools/dat/data_file.h"
 
 namespace tools {
 

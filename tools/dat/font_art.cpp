@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "engine/fatal.h"
+#include "base/fatal.h"
 #include "fx/fx_info.h"
 
 namespace tools {

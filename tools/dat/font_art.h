@@ -7,7 +7,7 @@
 #include <string>
 
 #include "engine/display_driver.h"
-#include "tools/dat/container.h"
+#include "tools/dat/data_file.h"
 #include "tools/dat/diagnostics.h"
 
 namespace tools {

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/fatal.h"
+#include "base/fatal.h"
 
 namespace tools {
 namespace {

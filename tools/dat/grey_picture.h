@@ -9,7 +9,7 @@
 #include <span>
 #include <string>
 
-#include "tools/dat/container.h"
+#include "tools/dat/data_file.h"
 
 namespace tools {
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "engine/fatal.h"
+#include "base/fatal.h"
 #include "sound/music.h"
 #include "tools/dat/checker.h"
 #include "tools/dat/disassembler.h"

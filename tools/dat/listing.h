@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "tools/dat/container.h"
+#include "tools/dat/data_file.h"
 #include "tools/dat/diagnostics.h"
 
 namespace tools {

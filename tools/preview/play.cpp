@@ -11,12 +11,12 @@
 #include <memory>
 #include <new>
 
+#include "base/fatal.h"
 #include "display/displays.h"
 #include "display/terminal.h"
 #include "display/text_band.h"
-#include "engine/clock.h"
-#include "engine/fatal.h"
-#include "engine/player.h"
+#include "player/clock.h"
+#include "player/player.h"
 #include "tools/preview/file_watcher.h"
 #include "tools/preview/play_options.h"
 #include "tools/preview/preview_sound.h"
@@ -166,17 +166,14 @@ struct TakenTerminal {
   const display::DisplayChoice* choice = nullptr;
   const uint32_t* frame_counter = nullptr;
   std::unique_ptr<engine::DisplayDriver> display;
-  std::vector<unsigned char> framebuffer;
   bool display_open = false;
   display::Terminal keyboard;
 
   void open() {
-    if (!display) display = choice->create(*frame_counter, engine::DisplayOptions{});
+    if (!display) display = choice->create(*frame_counter, display::DisplayOptions{});
     if (!display) engine::fail_with(engine::Stream::ERR, "cannot open the display\n");
-    display->init(*display, engine::PICTURE_WIDTH, engine::PICTURE_HEIGHT, 0);
+    display->init(*display);
     display_open = true;
-    framebuffer.resize(engine::FRAMEBUFFER_BYTES);
-    display->set_framebuffer(*display, framebuffer.data());
     // The keys are the preview's, not the display's: the display's own keyboard is never
     // started, and resizes are watched here instead.
     display::watch_resizes();
@@ -434,6 +431,17 @@ int play(const PlayOptions& options, const std::string& source, FILE* err) {
   return 128 + quit_number;
 }
 
+// play's run, once its command line asks for no help and holds no mistake.
+int play_arguments(const engine::Arguments& arguments, const PlayOptions& options, FILE* err) {
+  if (arguments.operands.size() != 1)
+    return engine::report_usage_error(
+        err, PROGRAM,
+        arguments.operands.empty() ? "play needs SHOW.tds"
+                                   : "play: unexpected argument '" + arguments.operands[1] + "'",
+        usage());
+  return play(options, arguments.operands[0], err);
+}
+
 }  // namespace
 
 std::optional<Key> preview_key(const display::Key& key) {
@@ -450,25 +458,8 @@ std::optional<Key> preview_key(const display::Key& key) {
 int run_play(const std::vector<std::string>& args, FILE* out, FILE* err) {
   PlayOptions options;
   engine::Arguments arguments = engine::parse_arguments(play_options, args, options);
-  switch (arguments.request) {
-    case engine::Request::HELP:
-      std::fputs(help_text().c_str(), out);
-      return 0;
-    case engine::Request::VERSION:
-      engine::print_version(out, PROGRAM);
-      return 0;
-    case engine::Request::USAGE_ERROR:
-      return engine::report_usage_error(err, PROGRAM, "play: " + arguments.error, usage());
-    case engine::Request::RUN:
-      break;
-  }
-  if (arguments.operands.size() != 1)
-    return engine::report_usage_error(
-        err, PROGRAM,
-        arguments.operands.empty() ? "play needs SHOW.tds"
-                                   : "play: unexpected argument '" + arguments.operands[1] + "'",
-        usage());
-  return play(options, arguments.operands[0], err);
+  return engine::run(arguments, {PROGRAM, help_text, usage(), "play: "}, out, err,
+                     [&] { return play_arguments(arguments, options, err); });
 }
 
 }  // namespace preview

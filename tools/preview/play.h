@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "display/keys.h"
-#include "tools/preview/keys.h"
+#include "display/terminal_keys.h"
+#include "tools/preview/key_actions.h"
 
 namespace preview {
 

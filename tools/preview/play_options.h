@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/command_line.h"
+#include "command_line/command_line.h"
 #include "tools/preview/session.h"
 
 namespace preview {

@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "base/fatal.h"
 #include "datafile/chunk.h"
 #include "datafile/container.h"
-#include "engine/fatal.h"
 #include "tools/dat/files.h"
 #include "tools/dat/timecode.h"
 #include "tools/preview/rebuild.h"
@@ -55,7 +55,7 @@ tools::BuiltShow build(const std::string& path) {
   if (!bytes || !is_data_file(*bytes)) return tools::build_show(path, name);
   tools::BuiltShow built;
   built.files = {path};
-  tools::CheckResult checked = tools::check_show(tools::read_container(*bytes, path));
+  tools::CheckResult checked = tools::check_show(tools::read_data_file(*bytes, path));
   built.diagnostics = std::move(checked.diagnostics);
   built.summary = std::move(checked.summary);
   built.data_file = std::move(*bytes);

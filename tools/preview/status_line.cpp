@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "engine/fatal.h"
+#include "base/fatal.h"
 #include "tools/dat/timecode.h"
 
 namespace preview {

@@ -4,15 +4,16 @@
 #include <cinttypes>
 #include <cstdio>
 
-#include "engine/clock.h"
+#include "display/terminal.h"
+#include "player/clock.h"
 
 namespace tools::render {
 namespace {
 
-// The alternate screen, cleared, with the cursor hidden; and the way back to the terminal's own
-// screen with its colours and cursor.
+// The alternate screen, cleared, with the cursor hidden. A replay begins on a fresh screen, so
+// the recording homes the cursor where the player's terminal resets the colours; it leaves the
+// screen as the player's terminal does (display::LEAVE_SCREEN).
 constexpr const char* ENTER_SCREEN = "\x1b[?1049h\x1b[?25l\x1b[H\x1b[2J";
-constexpr const char* LEAVE_SCREEN = "\x1b[0m\x1b[?25h\x1b[?1049l";
 
 int64_t frame_time(uint32_t frame) {
   return int64_t{frame} * engine::TICK_MICROSECONDS;
@@ -113,7 +114,7 @@ void ShowRecording::add_frame(uint32_t frame, const display::CellGrid& grid) {
 
 void ShowRecording::end(uint32_t frame, std::span<const engine::FarewellLine> farewell) {
   int64_t time = frame_time(frame);
-  std::string data = started_ ? LEAVE_SCREEN : "";
+  std::string data(started_ ? display::LEAVE_SCREEN : std::string_view());
   for (const engine::FarewellLine& line : farewell) {
     data += terminal_lines(line.text);
     events_.push_back({time, std::move(data)});

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "display/cell_grid.h"
-#include "engine/player.h"
+#include "player/player.h"
 
 namespace tools::render {
 

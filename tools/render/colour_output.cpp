@@ -22,7 +22,7 @@ constexpr uint8_t LABEL_GREY = 0xE0;
 }  // namespace
 
 ColourOutput::ColourOutput(const RenderOptions& options)
-    : options_(options), view_({engine::ColourMode::TRUECOLOR, engine::PixelMode::SYMBOLS}) {}
+    : options_(options), view_({display::ColourMode::TRUECOLOR, display::PixelMode::SYMBOLS}) {}
 
 bool ColourOutput::wanted(const RenderOptions& options) {
   return !options.ansi_path.empty() || !options.colour_sheet_path.empty();

@@ -5,7 +5,7 @@
 #include <cinttypes>
 #include <cstdio>
 
-#include "engine/clock.h"
+#include "player/clock.h"
 #include "tools/render/text_art.h"
 
 namespace tools::render {

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/player.h"
+#include "player/player.h"
 
 namespace tools::render {
 

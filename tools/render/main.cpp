@@ -8,10 +8,10 @@
 #include <optional>
 #include <string>
 
-#include "engine/clock.h"
-#include "engine/player.h"
 #include "engine/show.h"
-#include "engine/show_file.h"
+#include "player/clock.h"
+#include "player/player.h"
+#include "player/show_file.h"
 #include "tools/render/options.h"
 #include "tools/render/outputs.h"
 #include "tools/render/render_display.h"
@@ -99,20 +99,10 @@ int render(RenderOptions options, const std::string& data_path) {
 int main(int argc, char** argv) {
   RenderCommand command = read_render_command(argc, argv);
   const engine::Arguments& arguments = command.arguments;
-  switch (arguments.request) {
-    case engine::Request::HELP:
-      std::fputs(render_help().c_str(), stdout);
-      return 0;
-    case engine::Request::VERSION:
-      engine::print_version(stdout, PROGRAM);
-      return 0;
-    case engine::Request::USAGE_ERROR:
-      return engine::report_usage_error(stderr, PROGRAM, arguments.error, USAGE_LINE);
-    case engine::Request::RUN:
-      break;
-  }
-  std::optional<std::string> given;
-  if (!arguments.operands.empty()) given = arguments.operands.front();
-  return engine::play_chosen_file(
-      PROGRAM, given, [&](const std::string& path) { return render(command.options, path); });
+  return engine::run(arguments, {PROGRAM, render_help, USAGE_LINE}, stdout, stderr, [&] {
+    std::optional<std::string> given;
+    if (!arguments.operands.empty()) given = arguments.operands.front();
+    return engine::play_chosen_file(
+        PROGRAM, given, [&](const std::string& path) { return render(command.options, path); });
+  });
 }

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/command_line.h"
+#include "command_line/command_line.h"
 
 namespace tools::render {
 

@@ -1,8 +1,8 @@
 // The renderer's display driver over AA-lib's memory driver.
 #include "tools/render/render_display.h"
 
+#include "base/fatal.h"
 #include "display/ascii_display.h"
-#include "engine/fatal.h"
 
 namespace tools::render {
 namespace {
@@ -38,10 +38,10 @@ void close(engine::DisplayDriver& display) {
 // default font, and normal characters only, since the stdout driver shows no dim or bold ones. The
 // memory driver could show them; were they allowed, AA-lib would choose other characters. Of
 // AAOPTS only the render parameters are read, as the player reads them.
-void init(engine::DisplayDriver& display, int width, int height, int) {
+void init(engine::DisplayDriver& display) {
   RenderState& state = of(display);
-  state.picture_width = width;
-  state.picture_height = height;
+  state.picture_width = engine::PICTURE_WIDTH;
+  state.picture_height = engine::PICTURE_HEIGHT;
   aa_hardware_params params = aa_defparams;
   params.width = TEXT_COLUMNS;
   params.height = TEXT_ROWS;
@@ -52,8 +52,6 @@ void init(engine::DisplayDriver& display, int width, int height, int) {
   state.control->font = aa_currentfont(state.context);
   state.start_params = display::starting_render_params();
 }
-
-void set_framebuffer(engine::DisplayDriver&, void*) {}
 
 void blit(engine::DisplayDriver& display, const engine::Buffer& buffer) {
   RenderState& state = of(display);
@@ -102,8 +100,8 @@ engine::DisplayConstructor render_display(RenderControl& control) {
     auto state = std::make_unique<RenderState>();
     state->control = &control;
     state->frame_counter = &frame_counter;
-    return std::make_unique<engine::DisplayDriver>(engine::DisplayDriver{
-        close, init, set_framebuffer, blit, present, start, poll_quit, std::move(state)});
+    return std::make_unique<engine::DisplayDriver>(
+        engine::DisplayDriver{close, init, blit, present, start, poll_quit, std::move(state)});
   };
 }
 

@@ -6,10 +6,10 @@
 #include <fstream>
 #include <sstream>
 
+#include "command_line/command_line.h"
 #include "display/flash.h"
-#include "engine/command_line.h"
-#include "engine/player.h"
 #include "engine/show.h"
+#include "player/player.h"
 
 namespace tools::render {
 namespace {
@@ -81,7 +81,7 @@ std::string ShareOutput::open(OutputFiles& files) {
   }
   if (options_.share_view == ShareView::COLOUR)
     colour_ = std::make_unique<display::ColourView>(
-        display::ColourModes{engine::ColourMode::TRUECOLOR, engine::PixelMode::SYMBOLS});
+        display::ColourModes{display::ColourMode::TRUECOLOR, display::PixelMode::SYMBOLS});
   return {};
 }
 

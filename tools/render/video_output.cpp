@@ -94,7 +94,7 @@ std::string VideoOutput::open(OutputFiles& files) {
   began_ = std::chrono::steady_clock::now();
   if (options_.share_view != ShareView::COLOUR) return {};
   colour_ = std::make_unique<display::ColourView>(
-      display::ColourModes{engine::ColourMode::TRUECOLOR, engine::PixelMode::SYMBOLS});
+      display::ColourModes{display::ColourMode::TRUECOLOR, display::PixelMode::SYMBOLS});
   // The widest cells whose 80 x 25 fit the frame; a frame too small for 1-pixel cells gets
   // them shrunk.
   for (int cell_width = std::max(1, settings_.width / TEXT_COLUMNS);; --cell_width) {

@@ -6,7 +6,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "engine/fatal.h"
+#include "base/fatal.h"
 #include "web_console.h"
 
 extern "C" [[noreturn]] __attribute__((import_module("env"), import_name("tundra_fatal"))) void

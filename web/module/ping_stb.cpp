@@ -9,8 +9,8 @@
 #include <cstring>
 #include <string>
 
+#include "base/fatal.h"
 #include "datafile/chunk.h"
-#include "engine/fatal.h"
 
 #define STBI_ONLY_PNG
 #define STBI_NO_STDIO

@@ -9,11 +9,11 @@
 #include <memory>
 #include <string>
 
+#include "base/fatal.h"
 #include "display/cell_grid.h"
 #include "display/colour_view.h"
 #include "display/flash.h"
 #include "display/picture.h"
-#include "engine/fatal.h"
 #include "engine/show.h"
 #include "sound/music.h"
 #include "web_console.h"
@@ -77,8 +77,6 @@ void blit(engine::DisplayDriver&, const engine::Buffer& buffer) {
 
 // The views are drawn in step() after the frame, not here: present is also called while seeking.
 void nothing(engine::DisplayDriver&) {}
-void nothing_framebuffer(engine::DisplayDriver&, void*) {}
-void nothing_init(engine::DisplayDriver&, int, int, int) {}
 int no_quit(engine::DisplayDriver&) {
   return 0;
 }
@@ -113,7 +111,7 @@ void restart_views() {
   aa_noise_state = 0;
   page.picture = {};
   page.colour = std::make_unique<display::ColourView>(
-      display::ColourModes{engine::ColourMode::TRUECOLOR, engine::PixelMode::SYMBOLS});
+      display::ColourModes{display::ColourMode::TRUECOLOR, display::PixelMode::SYMBOLS});
   page.shown = -1;
 }
 
@@ -167,9 +165,8 @@ EXPORT(tundra_load) int tundra_load(const uint8_t* bytes, size_t size, const cha
   std::free(said);
 
   page.show = std::make_unique<engine::Show>(std::move(chunks));
-  page.display = std::make_unique<engine::DisplayDriver>(
-      engine::DisplayDriver{nothing, nothing_init, nothing_framebuffer, blit, nothing, nothing,
-                            no_quit, std::make_unique<PageState>()});
+  page.display = std::make_unique<engine::DisplayDriver>(engine::DisplayDriver{
+      nothing, nothing, blit, nothing, nothing, no_quit, std::make_unique<PageState>()});
   page.cells.assign(size_t{COLUMNS} * ROWS * 3, 0);
   restart_views();
   page.show->start();

@@ -8,7 +8,7 @@
 #include <sstream>
 #include <vector>
 
-#include "support/process.h"
+#include "fixtures/process.h"
 
 namespace {
 

@@ -8,11 +8,11 @@
 #include <regex>
 #include <sstream>
 
+#include "base/fatal.h"
 #include "datafile/chunk.h"
-#include "engine/fatal.h"
+#include "fixtures/datafile_builder.h"
+#include "fixtures/process.h"
 #include "sound/music.h"
-#include "support/datafile_builder.h"
-#include "support/process.h"
 #include "support/show_harness.h"
 
 namespace {

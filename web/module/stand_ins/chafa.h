@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "engine/fatal.h"
+#include "base/fatal.h"
 
 using gint = int;
 using guint8 = uint8_t;

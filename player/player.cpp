@@ -1,5 +1,5 @@
 // Start-up, the frame loop and the end sequence with its farewell text.
-#include "engine/player.h"
+#include "player/player.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -13,9 +13,9 @@
 #include <thread>
 #include <vector>
 
-#include "engine/fatal.h"
-#include "engine/music_clock.h"
+#include "base/fatal.h"
 #include "engine/show.h"
+#include "player/music_clock.h"
 
 namespace engine {
 namespace {
@@ -67,14 +67,11 @@ void under_lock(DisplayDriver& display, Operation operation) {
 void guarded_close(DisplayDriver& display) {
   under_lock(display, [](DisplayDriver& inner) { inner.close(inner); });
 }
-void guarded_init(DisplayDriver& display, int width, int height, int flags) {
+void guarded_init(DisplayDriver& display) {
   under_lock(display, [&](DisplayDriver& inner) {
-    inner.init(inner, width, height, flags);
+    inner.init(inner);
     guarded(display).opened = true;
   });
-}
-void guarded_set_framebuffer(DisplayDriver& display, void* block) {
-  under_lock(display, [&](DisplayDriver& inner) { inner.set_framebuffer(inner, block); });
 }
 void guarded_blit(DisplayDriver& display, const Buffer& buffer) {
   under_lock(display, [&](DisplayDriver& inner) { inner.blit(inner, buffer); });
@@ -94,9 +91,9 @@ int guarded_poll_quit(DisplayDriver& display) {
 std::unique_ptr<DisplayDriver> guard_display(std::unique_ptr<DisplayDriver> inner) {
   auto state = std::make_unique<GuardedDisplay>();
   state->inner = std::move(inner);
-  return std::make_unique<DisplayDriver>(
-      DisplayDriver{guarded_close, guarded_init, guarded_set_framebuffer, guarded_blit,
-                    guarded_present, guarded_start, guarded_poll_quit, std::move(state)});
+  return std::make_unique<DisplayDriver>(DisplayDriver{guarded_close, guarded_init, guarded_blit,
+                                                       guarded_present, guarded_start,
+                                                       guarded_poll_quit, std::move(state)});
 }
 
 class QuitWatch {
@@ -244,9 +241,8 @@ int run_show(const ShowSetup& setup) {
   std::unique_ptr<Show> show;
   std::unique_ptr<DisplayDriver> display;
   bool display_open = false;
-  std::vector<unsigned char> framebuffer;  // handed to the driver, never used by the engine
-  std::unique_ptr<MusicClock> music;       // null: the timer keeps time
-  QuitWatch watch(clock);                  // after the display: it ends first
+  std::unique_ptr<MusicClock> music;  // null: the timer keeps time
+  QuitWatch watch(clock);             // after the display: it ends first
   int status = 0;
   try {
     say(console.err, "engine  : loading...\n");
@@ -257,10 +253,8 @@ int run_show(const ShowSetup& setup) {
     if (!display) fail_with(Stream::OUT, "couldn't initialise libDisplay<XXX>.so\n");
     display = guard_display(std::move(display));
     watch.set_display(display.get());
-    display->init(*display, PICTURE_WIDTH, PICTURE_HEIGHT, 0);
+    display->init(*display);
     display_open = true;
-    framebuffer.resize(FRAMEBUFFER_BYTES);
-    display->set_framebuffer(*display, framebuffer.data());
     say(console.err, "engine  : Initializing the FX\n");
     show->start();
     say(console.err, "engine  : Starting\n");

@@ -1,5 +1,5 @@
 // The key table.
-#include "tools/preview/keys.h"
+#include "tools/preview/key_actions.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 // The tools' view of a data file, from the engine's container reader, and what they say about it.
-#include "tools/dat/container.h"
+#include "tools/dat/data_file.h"
 
-#include "engine/fatal.h"
+#include "base/fatal.h"
 
 namespace tools {
 namespace {
@@ -126,7 +126,7 @@ std::unique_ptr<datafile::ImageChunk> decode_png(std::span<const uint8_t> png,
   return std::move(read.image);
 }
 
-Container read_container(Bytes bytes, const std::string& name) {
+Container read_data_file(Bytes bytes, const std::string& name) {
   Container container;
   container.name = name;
   container.bytes = std::move(bytes);

@@ -1,5 +1,5 @@
 // The frame clock: a 30 ms interval timer whose handler only sets the tick flag.
-#include "engine/clock.h"
+#include "player/clock.h"
 
 #include <fcntl.h>
 #include <sys/time.h>

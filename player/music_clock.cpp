@@ -1,9 +1,9 @@
 // The music clock: the show's module decoded by libxmp and played through SDL2, whose samples
 // played pace the frames.
-#include "engine/music_clock.h"
+#include "player/music_clock.h"
 
 #include "engine/show.h"
-#include "engine/show_file.h"
+#include "player/show_file.h"
 #include "sound/audio_device.h"
 #include "sound/music.h"
 #include "sound/show_music.h"

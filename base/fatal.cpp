@@ -1,5 +1,5 @@
 // Fatal conditions: composed here, reported by the player once the display is closed.
-#include "engine/fatal.h"
+#include "base/fatal.h"
 
 #include <cstdarg>
 #include <cstdio>

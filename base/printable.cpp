@@ -1,9 +1,9 @@
-// Names made safe to print: control characters written as \xNN.
-#include "engine/printable.h"
+// Names from outside made safe to print on a terminal.
+#include "base/printable.h"
 
 #include <cstdint>
 
-#include "engine/fatal.h"
+#include "base/fatal.h"
 
 namespace engine {
 

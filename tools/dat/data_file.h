@@ -34,7 +34,7 @@ struct Container {
   const FileChunk* script() const;  // chunk 0 when it is a loaded DEMO chunk
 };
 
-Container read_container(Bytes bytes, const std::string& name);
+Container read_data_file(Bytes bytes, const std::string& name);
 
 // The decoded image or font of a chunk, or null.
 const datafile::ImageChunk* image_of(const FileChunk& chunk);

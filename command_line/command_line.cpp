@@ -1,5 +1,5 @@
 // Reading command lines against a table of options, and the texts every program prints alike.
-#include "engine/command_line.h"
+#include "command_line/command_line.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -156,6 +156,24 @@ int finish_output(FILE* out, FILE* err, std::string_view program, int status) {
   __fpurge(out);
   std::clearerr(out);
   return 1;
+}
+
+int run(const Arguments& arguments, const ProgramTexts& program, FILE* out, FILE* err,
+        const std::function<int()>& body) {
+  switch (arguments.request) {
+    case Request::HELP:
+      std::fputs(program.help().c_str(), out);
+      return finish_output(out, err, program.name, 0);
+    case Request::VERSION:
+      print_version(out, program.name);
+      return finish_output(out, err, program.name, 0);
+    case Request::USAGE_ERROR:
+      return report_usage_error(err, program.name,
+                                std::string(program.error_prefix) + arguments.error, program.usage);
+    case Request::RUN:
+      break;
+  }
+  return body();
 }
 
 int report_usage_error(FILE* err, std::string_view program, std::string_view error,

@@ -5,10 +5,16 @@
 #include <span>
 #include <string>
 
-#include "engine/command_line.h"
+#include "command_line/command_line.h"
+#include "display/displays.h"
 #include "engine/display_driver.h"
 
 namespace engine {
+
+using display::ColourMode;
+using display::DisplayChoice;
+using display::DisplayOptions;
+using display::PixelMode;
 
 struct PlayerCommand {
   bool nosync = false;   // -nosync: no wait for the 30 ms tick between frames

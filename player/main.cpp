@@ -3,7 +3,7 @@
 #include <unistd.h>
 
 #include "display/displays.h"
-#include "engine/player_command_line.h"
+#include "player/player_command_line.h"
 
 int main(int argc, char** argv) {
   // A standard stream closed by the caller would otherwise be reused by the first file opened,

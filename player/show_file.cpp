@@ -1,12 +1,12 @@
 // Finding the data file to play, and recognising a show's source given in its place.
-#include "engine/show_file.h"
+#include "player/show_file.h"
 
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 
-#include "engine/fatal.h"
-#include "engine/player.h"
+#include "base/fatal.h"
+#include "player/player.h"
 
 namespace engine {
 namespace {

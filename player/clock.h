@@ -1,7 +1,7 @@
 // The 30 ms frame clock, and the signals that ask a show to stop.
 #pragma once
 
-#include "engine/console.h"
+#include "base/console.h"
 
 namespace engine {
 

@@ -5,9 +5,9 @@
 #include <functional>
 #include <optional>
 #include <string>
-
 #include <string_view>
-#include "engine/printable.h"
+
+#include "base/printable.h"
 
 namespace engine {
 

@@ -1,13 +1,13 @@
 // The player's options, its --help text, and the way from a command line to a show.
-#include "engine/player_command_line.h"
+#include "player/player_command_line.h"
 
 #include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <utility>
 
-#include "engine/player.h"
-#include "engine/show_file.h"
+#include "player/player.h"
+#include "player/show_file.h"
 
 namespace engine {
 namespace {
@@ -185,21 +185,9 @@ std::string player_help() {
          "(SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE), without the farewell.\n";
 }
 
-int play_command_line(int argc, char** argv, std::span<const DisplayChoice> displays) {
-  PlayerCommand command;
-  Arguments arguments = parse_arguments(player_options, words_of(argc, argv), command);
-  switch (arguments.request) {
-    case Request::HELP:
-      std::fputs(player_help().c_str(), stdout);
-      return 0;
-    case Request::VERSION:
-      print_version(stdout, PROGRAM);
-      return 0;
-    case Request::USAGE_ERROR:
-      return report_usage_error(stderr, PROGRAM, arguments.error, player_usage_line());
-    case Request::RUN:
-      break;
-  }
+// The player's run on a command line that asks for no help and holds no mistake.
+static int play_arguments(const Arguments& arguments, const PlayerCommand& command,
+                          std::span<const DisplayChoice> displays) {
   if (arguments.operands.size() > MAX_DATA_FILES)
     return report_usage_error(stderr, PROGRAM,
                               "a second data file '" +
@@ -224,6 +212,13 @@ int play_command_line(int argc, char** argv, std::span<const DisplayChoice> disp
     setup.sound = !command.mute;
     return run_show(setup);
   });
+}
+
+int play_command_line(int argc, char** argv, std::span<const DisplayChoice> displays) {
+  PlayerCommand command;
+  Arguments arguments = parse_arguments(player_options, words_of(argc, argv), command);
+  return run(arguments, {PROGRAM, player_help, player_usage_line()}, stdout, stderr,
+             [&] { return play_arguments(arguments, command, displays); });
 }
 
 }  // namespace engine

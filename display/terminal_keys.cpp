@@ -1,5 +1,5 @@
 // The key decoder.
-#include "display/keys.h"
+#include "display/terminal_keys.h"
 
 #include <optional>
 

@@ -6,9 +6,9 @@
 #include <span>
 #include <string>
 
-#include "engine/clock.h"
-#include "engine/console.h"
+#include "base/console.h"
 #include "engine/display_driver.h"
+#include "player/clock.h"
 
 namespace engine {
 
@@ -46,11 +46,6 @@ inline constexpr int FATAL_STATUS = 255;
 // The status of a show whose picture or text could not be written (a full disk, a terminal
 // gone); a pipe closed by its reader is SIGPIPE's instead.
 inline constexpr int OUTPUT_FAILED_STATUS = 1;
-
-// Thrown by a display whose output failed; the player closes it and prints `message`.
-struct OutputFailed {
-  std::string message;  // the complete text, final newline included
-};
 
 // Plays the show. Returns 0 after the farewell, FATAL_STATUS after a fatal error (reported once
 // the display is closed), OUTPUT_FAILED_STATUS once the display or the console's `out` could not

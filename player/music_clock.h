@@ -6,7 +6,7 @@
 #include <functional>
 #include <memory>
 
-#include "engine/console.h"
+#include "base/console.h"
 #include "engine/display_driver.h"
 
 namespace sound {

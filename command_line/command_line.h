@@ -95,4 +95,17 @@ int report_usage_error(FILE* err, std::string_view program, std::string_view err
 // "PROGRAM VERSION".
 void print_version(FILE* out, std::string_view program);
 
+// What a program says when its command line asks for help or holds a mistake.
+struct ProgramTexts {
+  std::string_view name;               // "tundra-render"
+  std::function<std::string()> help;   // the whole --help text
+  std::string usage;                   // the usage line printed after a mistake
+  std::string_view error_prefix = {};  // before a mistake: "play: " for a command's options
+};
+
+// Every program's answer to its arguments: --help and --version on `out` with status 0 (or 1
+// when `out` cannot be written), a mistake on `err` with USAGE_STATUS, else what `body` returns.
+int run(const Arguments& arguments, const ProgramTexts& program, FILE* out, FILE* err,
+        const std::function<int()>& body);
+
 }  // namespace engine
