@@ -145,24 +145,15 @@ export class Tundra {
     return {width, height, pixels: pixels.slice()};
   }
 
-  // Opens a tracker module (MOD, XM, S3M, IT) for audio(); { ok, messages } as load() gives.
-  loadMusic(bytes) {
-    const data = this.#copyIn(bytes);
-    try {
-      const ok = this.exports.tundra_music_load(data, bytes.length) === 1;
-      return {ok, messages: this.#string(this.exports.tundra_messages())};
-    } finally {
-      this.exports.tundra_free(data);
-    }
-  }
-
+  // Whether load() opened the show's music chunk for audio(); when libxmp refused it, load()'s
+  // messages say why and the show plays silent.
   get musicPresent() { return this.exports.tundra_music_present() === 1; }
 
   // Makes `frame` the next frame audio() renders.
   audioSeek(frame) { this.exports.tundra_audio_seek(frame); }
 
   // The next frame's sound: 1,323 stereo samples at 44,100 Hz as 16-bit integers, left and
-  // right interleaved; silence after the module's end or without one.
+  // right interleaved; silence after the music's end or without it.
   audio() {
     return new Int16Array(this.exports.memory.buffer, this.exports.tundra_audio(),
                           SAMPLES_PER_FRAME * CHANNELS).slice();

@@ -180,7 +180,6 @@ PageMade html_page(const PageShow& show, const PageParts& parts) {
       {"SETTINGS", settings_json(show)},
       {"ENGINE", packed(parts.engine)},
       {"SHOW", packed(show.data)},
-      {"MUSIC", packed(show.music)},
       {"SOUND_SCRIPT", inline_safe(parts.sound_script)},
       {"ENGINE_SCRIPT", inline_safe(without_exports(parts.engine_script))},
       {"PAGE_SCRIPT", inline_safe(parts.page_script)},

@@ -1,5 +1,5 @@
 // One self-contained web page that plays a show: the engine compiled to WebAssembly, the data
-// file, its music and the page's scripts inlined, nothing fetched when it is opened.
+// file (its music chunk with it) and the page's scripts inlined, nothing fetched when it is opened.
 #pragma once
 
 #include <optional>
@@ -40,7 +40,7 @@ struct PageShow {
   std::string credits;                             // one line shown under the title
   std::string data_name;                           // the data file's name, for the loader's words
   std::string data;                                // the data file's bytes
-  std::string music;                               // a tracker module's bytes, or none
+  bool music = false;                              // it has a music chunk
   PageView view = PageView::ASCII;                 // the view the page opens with
   std::span<const engine::FarewellLine> farewell;  // played after the end
 };

@@ -98,13 +98,8 @@ const display::CellGrid& ShareOutput::cells_of(const RenderedFrame& frame) {
 }
 
 std::string ShareOutput::add(FrameViews& views) {
-  // FIXME: the engine's module does not open a data file's music chunk itself yet, so the page
-  // carries the module's bytes a second time, beside the data file.
-  if (html_ != nullptr && !last_frame_ && views.frame.show != nullptr &&
-      views.frame.show->music() != nullptr) {
-    const std::vector<uint8_t>& bytes = views.frame.show->music()->bytes;
-    page_show_.music.assign(bytes.begin(), bytes.end());
-  }
+  if (!last_frame_ && views.frame.show != nullptr)
+    page_show_.music = views.frame.show->music() != nullptr;
   recording_.add_frame(views.frame.number, cells_of(views.frame));
   last_frame_ = views.frame.number;
   return {};
@@ -121,8 +116,8 @@ std::string ShareOutput::finish(const aa_font*) {
   }
   if (html_ == nullptr) return {};
   page_show_.title = options_.title;
-  page_show_.credits = credits_for(options_, closed_at, recording_.duration_microseconds(),
-                                   !page_show_.music.empty());
+  page_show_.credits =
+      credits_for(options_, closed_at, recording_.duration_microseconds(), page_show_.music);
   page_show_.view = options_.share_view == ShareView::COLOUR ? PageView::COLOUR : PageView::ASCII;
   if (options_.farewell) page_show_.farewell = engine::farewell_lines();
   const PageMade made = html_page(page_show_, *page_parts_);

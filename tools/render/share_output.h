@@ -23,7 +23,7 @@ class ShareOutput : public Sink {
   // files, so that a missing part or a path that cannot be written is reported before the
   // show is rendered.
   std::string open(OutputFiles& files) override;
-  // Records the frame; the first one also gives the page the show's music chunk.
+  // Records the frame; the first one also tells the page whether the show has music.
   std::string add(FrameViews& frame) override;
   // Ends the recording where the display closed (after the last frame given), adds the
   // farewell unless --no-farewell, and writes the files.

@@ -1,7 +1,7 @@
 // The engine's functions for JavaScript: one show at a time, stepped frame by frame into the
 // ASCII view (AA-lib on an 80 x 25 memory screen, as tundra-render --ascii renders it), the
-// colour view's 24-bit cells (as --ansi draws them) and a module's samples. web/README.md says
-// how JavaScript calls them; web/tundra.mjs does it.
+// colour view's 24-bit cells (as --ansi draws them) and its music chunk's samples. web/README.md
+// says how JavaScript calls them; web/tundra.mjs does it.
 #include <aalib.h>
 
 #include <cstdio>
@@ -10,12 +10,14 @@
 #include <string>
 
 #include "base/fatal.h"
+#include "base/printable.h"
 #include "display/cell_grid.h"
 #include "display/colour_view.h"
 #include "display/flash.h"
 #include "display/picture.h"
 #include "engine/show.h"
 #include "sound/music.h"
+#include "sound/show_music.h"
 #include "web_console.h"
 
 #define EXPORT(name) extern "C" __attribute__((export_name(#name)))
@@ -81,6 +83,21 @@ int no_quit(engine::DisplayDriver&) {
   return 0;
 }
 
+// Opens the show's music chunk for tundra_audio as the player does; music libxmp refuses leaves
+// the player's line in the messages and the show silent.
+void open_music(const char* name) {
+  page.music.reset();
+  const datafile::MusicChunk* chunk = page.show->music();
+  if (chunk == nullptr) return;
+  const auto& chunks = page.show->engine().chunks;
+  size_t index = 0;
+  while (chunks[index].get() != chunk) ++index;
+  sound::ShowMusic opened = sound::open_show_music(std::span<const uint8_t>(chunk->bytes),
+                                                   engine::printable_name(name), int(index));
+  page.music = std::move(opened.music);
+  if (!page.music) page.messages += "engine  : " + opened.why_silent + "\n";
+}
+
 // Renders frame `frame` of the picture in both views, as tundra-render does for every frame.
 // AA-lib's screen image is the 160 x 50 picture itself, one grey byte a pixel (the low byte).
 void draw_views(uint32_t frame) {
@@ -139,6 +156,7 @@ EXPORT(tundra_free) void tundra_free(void* block) {
 // Returns 1, or 0 when the loader refused it; a fatal error reaches JavaScript instead.
 EXPORT(tundra_load) int tundra_load(const uint8_t* bytes, size_t size, const char* name) {
   page.show.reset();
+  page.music.reset();
   page.messages.clear();
   if (screen == nullptr) {
     // The renderer's screen: 80 x 25, AA-lib's default font, normal characters only.
@@ -169,6 +187,7 @@ EXPORT(tundra_load) int tundra_load(const uint8_t* bytes, size_t size, const cha
       nothing, nothing, blit, nothing, nothing, no_quit, std::make_unique<PageState>()});
   page.cells.assign(size_t{COLUMNS} * ROWS * 3, 0);
   restart_views();
+  open_music(name);
   page.show->start();
   return 1;
 }
@@ -250,17 +269,7 @@ EXPORT(tundra_image_pixels) const uint16_t* tundra_image_pixels(uint32_t index) 
   return image_at(index) ? image_at(index)->pixels.get() : nullptr;
 }
 
-// Opens the tracker module in `size` bytes at `bytes` for tundra_audio. Returns 1, or 0 with
-// libxmp's reason in tundra_messages.
-// FIXME: a data file's own music chunk is not opened by tundra_load yet; the page hands the
-// module over itself.
-EXPORT(tundra_music_load) int tundra_music_load(const uint8_t* bytes, size_t size) {
-  sound::OpenedMusic opened = sound::open_music(std::span<const uint8_t>(bytes, size));
-  page.music = std::move(opened.music);
-  page.messages = opened.error;
-  return page.music ? 1 : 0;
-}
-
+// 1 when the show's music chunk is open for tundra_audio, 0 when the show plays silent.
 EXPORT(tundra_music_present) int tundra_music_present() {
   return page.music ? 1 : 0;
 }

@@ -5,7 +5,8 @@
 //   at F          seeks to F and steps: frame F as --ascii prints it
 //   ansi F        seeks to F and steps: frame F as --ansi prints it
 //   images        every image chunk: "index width height" and its pixels in hex, little-endian
-//   music FILE N  opens a module and prints N frames of its samples in hex, little-endian
+//   music N       prints N frames of the show's music, its samples in hex, little-endian
+//                 (status 3 when the show has none that plays)
 //   time N        steps N frames and prints the median and worst milliseconds a frame took
 import {readFileSync} from 'node:fs';
 import {join} from 'node:path';
@@ -38,11 +39,7 @@ for (let i = 0; i < commands.length; ++i) {
       if (image) out.push(`${index} ${image.width} ${image.height} ${hex(image.pixels)}\n`);
     }
   } else if (command === 'music') {
-    const {ok, messages} = tundra.loadMusic(readFileSync(commands[++i]));
-    if (!ok) {
-      process.stderr.write(messages + '\n');
-      process.exit(1);
-    }
+    if (!tundra.musicPresent) process.exit(3);
     for (let n = Number(commands[++i]); n > 0; --n) out.push(hex(tundra.audio()));
     out.push('\n');
   } else if (command === 'time') {
