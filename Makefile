@@ -32,7 +32,7 @@ test-normal: build
 
 test-sanitize: build-sanitize
 	@ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
-	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan-suppressions.txt \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan-suppressions.txt:print_suppressions=0 \
 	  ctest --test-dir $(SANITIZE_BUILD) -j$(JOBS) --output-on-failure
 
 # Every fuzz target for FUZZ_SECONDS, under clang's libFuzzer with ASan and UBSan.

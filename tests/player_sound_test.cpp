@@ -68,7 +68,8 @@ Played play(const Bytes& data_file, const std::string& driver, const std::string
   played.recorded = std::filesystem::exists(dir.path + "/sound.raw");
   const std::string bytes = support::read_file(dir.path + "/sound.raw");
   played.sound.resize(bytes.size() / 2);
-  std::memcpy(played.sound.data(), bytes.data(), played.sound.size() * 2);
+  if (!played.sound.empty())
+    std::memcpy(played.sound.data(), bytes.data(), played.sound.size() * 2);
   // While paused SDL writes buffers of silence of its own: the music begins after them.
   auto& sound = played.sound;
   while (sound.size() >= 2048 &&
