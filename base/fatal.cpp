@@ -32,11 +32,7 @@ void fail(const char* format, ...) {
   va_start(args, format);
   std::string text = vformat_text(format, args);
   va_end(args);
-  throw FatalError{Stream::ERR, text + "\n"};
-}
-
-void fail_with(Stream stream, std::string message) {
-  throw FatalError{stream, std::move(message)};
+  fail_with(Stream::ERR, text + "\n");
 }
 
 }  // namespace engine

@@ -1,11 +1,8 @@
-// Fatal conditions in the browser build. The native engine throws its message to the player;
-// this build has no C++ exceptions, so the message goes to JavaScript, whose tundra_fatal throws
-// and unwinds the WebAssembly stack. What the loader said before it goes with it, as the native
-// player has printed it by then. The instance is then left half-way through an operation:
-// the JavaScript side (tundra.mjs) drops it and makes a new one for the next show.
-#include <cstdarg>
-#include <cstdio>
-
+// How a fatal condition leaves the engine in the browser build. The native engine throws its
+// message to the player; this build has no C++ exceptions, so the message goes to JavaScript,
+// whose tundra_fatal throws and unwinds the WebAssembly stack. What the loader said before it goes
+// with it, as the native player has printed it by then. The instance is then left half-way through
+// an operation: the JavaScript side (tundra.mjs) drops it and makes a new one for the next show.
 #include "base/fatal.h"
 #include "web_console.h"
 
@@ -15,36 +12,10 @@ tundra_fatal(const char* text, size_t length);
 namespace engine {
 namespace {
 
-std::string vformat_text(const char* format, va_list args) {
-  va_list copy;
-  va_copy(copy, args);
-  int length = std::vsnprintf(nullptr, 0, format, copy);
-  va_end(copy);
-  std::string text(length > 0 ? static_cast<size_t>(length) : 0, '\0');
-  std::vsnprintf(text.data(), text.size() + 1, format, args);
-  return text;
-}
-
 // Kept until JavaScript has read it: the unwinding frees nothing.
 std::string last_message;
 
 }  // namespace
-
-std::string format_text(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  std::string text = vformat_text(format, args);
-  va_end(args);
-  return text;
-}
-
-void fail(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  std::string text = vformat_text(format, args);
-  va_end(args);
-  fail_with(Stream::ERR, text + "\n");
-}
 
 void fail_with(Stream, std::string message) {
   last_message = web::console_so_far() + message;
