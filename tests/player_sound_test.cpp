@@ -22,15 +22,7 @@ using support::Bytes;
 // A grey still for `frames` frames, with `module` as its music when there is one.
 Bytes show_with_music(uint16_t frames, const Bytes& module) {
   support::DataFileBuilder builder;
-  builder
-      .script(support::ScriptBuilder()
-                  .newbuf(0, 0, 0, 160, 50)
-                  .newfx(0, 2, 0)
-                  .setchunk(0, 0x80, 1)
-                  .start(0)
-                  .waitfor(frames)
-                  .end())
-      .image(support::make_png(160, 50, support::Rgb{90, 90, 90}));
+  builder.bytes = support::still_show(support::make_png(160, 50, support::Rgb{90, 90, 90}), frames);
   if (!module.empty()) builder.music(module);
   return builder.bytes;
 }
