@@ -24,7 +24,6 @@ class WindowNamer;
 
 struct AsciiState : TextBandState {
   ~AsciiState() override;
-  const uint32_t* frame_counter = nullptr;
   aa_context* context = nullptr;
   int picture_width = 0;
   int picture_height = 0;
@@ -250,9 +249,9 @@ void put_band(AsciiState& state) {
   }
 }
 
-void present(engine::DisplayDriver& display) {
+void present(engine::DisplayDriver& display, uint32_t frame) {
   AsciiState& state = of(display);
-  aa_renderparams params = render_params_at(*state.frame_counter, state.start_params);
+  aa_renderparams params = render_params_at(frame, state.start_params);
   if (state.band.empty()) {
     aa_render(state.context, &params, 0, 0, aa_scrwidth(state.context),
               aa_scrheight(state.context));
@@ -285,7 +284,7 @@ bool is_resize(const AsciiState& state, int key) {
 
 // Any key ends the show. Without a keyboard nobody can press one, so the show plays on (a quit
 // signal still ends it). A resized terminal is not a key: the image follows the new size.
-int poll_quit(engine::DisplayDriver& display) {
+int poll_quit(engine::DisplayDriver& display, uint32_t) {
   AsciiState& state = of(display);
   if (!state.keyboard) {
     if (take_resize()) {
@@ -387,9 +386,8 @@ void blit_to_image(unsigned char* image, int image_width, int image_height, int 
   }
 }
 
-std::unique_ptr<engine::DisplayDriver> create_ascii_display(const uint32_t& frame_counter) {
+std::unique_ptr<engine::DisplayDriver> create_ascii_display() {
   auto state = std::make_unique<AsciiState>();
-  state->frame_counter = &frame_counter;
   return std::make_unique<engine::DisplayDriver>(
       engine::DisplayDriver{close, init, blit, present, start, poll_quit, std::move(state)});
 }

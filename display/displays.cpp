@@ -7,15 +7,13 @@
 namespace display {
 namespace {
 
-std::unique_ptr<engine::DisplayDriver> create_colour(const uint32_t& frame_counter,
-                                                     const DisplayOptions& options) {
-  return create_colour_display(frame_counter, options);
+std::unique_ptr<engine::DisplayDriver> create_colour(const DisplayOptions& options) {
+  return create_colour_display(options);
 }
 
 // AA-lib takes its settings from AAOPTS, not from the command line.
-std::unique_ptr<engine::DisplayDriver> create_ascii(const uint32_t& frame_counter,
-                                                    const DisplayOptions&) {
-  return create_ascii_display(frame_counter);
+std::unique_ptr<engine::DisplayDriver> create_ascii(const DisplayOptions&) {
+  return create_ascii_display();
 }
 
 constexpr DisplayChoice choices[] = {

@@ -10,13 +10,11 @@
 
 namespace display {
 
-// A display a player can choose by name. The driver may read the frame counter through the
-// reference for as long as it lives.
+// A display a player can choose by name.
 struct DisplayChoice {
   std::string_view name;     // as a command line names it
   std::string_view summary;  // what it shows, and where
-  std::unique_ptr<engine::DisplayDriver> (*create)(const uint32_t& frame_counter,
-                                                   const DisplayOptions& options);
+  std::unique_ptr<engine::DisplayDriver> (*create)(const DisplayOptions& options);
   bool takes_options;  // whether the colour and pixel modes of DisplayOptions mean anything to it
 };
 

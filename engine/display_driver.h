@@ -21,9 +21,10 @@ struct DisplayDriver {
   void (*close)(DisplayDriver& display);
   void (*init)(DisplayDriver& display);  // opens it for a PICTURE_WIDTH x PICTURE_HEIGHT picture
   void (*blit)(DisplayDriver& display, const Buffer& buffer);
-  void (*present)(DisplayDriver& display);
+  void (*present)(DisplayDriver& display, uint32_t frame);  // `frame`: the frame counter
   void (*start)(DisplayDriver& display);
-  int (*poll_quit)(DisplayDriver& display);  // nonzero asks the engine to end the show
+  // Nonzero asks the engine to end the show; `frame` is the frame about to be made.
+  int (*poll_quit)(DisplayDriver& display, uint32_t frame);
   std::unique_ptr<DisplayState> state;
 };
 
@@ -32,10 +33,8 @@ struct OutputFailed {
   std::string message;  // the complete text, final newline included
 };
 
-// Makes a driver, or returns null when none can be made. The driver may read the frame counter
-// through the reference for as long as it lives (the display flash is timed by it).
-using DisplayConstructor =
-    std::function<std::unique_ptr<DisplayDriver>(const uint32_t& frame_counter)>;
+// Makes a driver, or returns null when none can be made.
+using DisplayConstructor = std::function<std::unique_ptr<DisplayDriver>()>;
 
 // The picture the engine composes, in pixels.
 inline constexpr int PICTURE_WIDTH = 160;

@@ -164,13 +164,12 @@ struct HeldSignals {
 // it found before it).
 struct TakenTerminal {
   const display::DisplayChoice* choice = nullptr;
-  const uint32_t* frame_counter = nullptr;
   std::unique_ptr<engine::DisplayDriver> display;
   bool display_open = false;
   display::Terminal keyboard;
 
   void open() {
-    if (!display) display = choice->create(*frame_counter, display::DisplayOptions{});
+    if (!display) display = choice->create(display::DisplayOptions{});
     if (!display) engine::fail_with(engine::Stream::ERR, "cannot open the display\n");
     display->init(*display);
     display_open = true;
@@ -230,7 +229,8 @@ class Preview {
       if (stop_asked != 0) stop();
       if (continued != 0) take_again();
       if (display::resize_pending()) {
-        display().poll_quit(display());  // the ASCII display takes its new size here
+        display().poll_quit(display(),
+                            session_.frame_counter());  // the ASCII display takes its new size here
         session_.attach(&display());
       }
       take_keys();
@@ -367,7 +367,7 @@ class Preview {
     shown_band_ = band;
     display::set_text_band(display(), std::move(band));
     if (moved) session_.attach(&display());  // the first time too: the display is still black
-    display().present(display());
+    display().present(display(), session_.frame_counter());
   }
 
   Session& session_;
@@ -403,7 +403,6 @@ int play(const PlayOptions& options, const std::string& source, FILE* err) {
   catch_signals();
   TakenTerminal terminal;
   terminal.choice = display::find_display(options.display);
-  terminal.frame_counter = &session.frame_counter();
   std::string failure;
   Ending ending = Ending::SIGNAL;
   try {
