@@ -228,8 +228,8 @@ std::unique_ptr<engine::DisplayDriver> create_colour_display(const DisplayOption
   auto state = std::make_unique<ColourState>();
   state->options = options;
   state->setup = setup;
-  return std::make_unique<engine::DisplayDriver>(
-      engine::DisplayDriver{close, init, blit, present, start, poll_quit, std::move(state)});
+  return std::make_unique<engine::DisplayDriver>(engine::DisplayDriver{
+      close, init, blit, present, start, poll_quit, keep_text_band, nullptr, std::move(state)});
 }
 
 }  // namespace display

@@ -1,6 +1,7 @@
 // The table of displays.
 #include "display/displays.h"
 
+#include "base/fatal.h"
 #include "display/ascii_display.h"
 #include "display/colour_display.h"
 
@@ -35,6 +36,14 @@ const DisplayChoice* find_display(std::string_view name) {
   for (const DisplayChoice& choice : displays)
     if (choice.name == name) return &choice;
   return nullptr;
+}
+
+std::unique_ptr<engine::DisplayDriver> open_display(std::string_view name,
+                                                    const DisplayOptions& options) {
+  const DisplayChoice* choice = find_display(name);
+  std::unique_ptr<engine::DisplayDriver> display = choice ? choice->create(options) : nullptr;
+  if (!display) engine::fail_with(engine::Stream::OUT, DISPLAY_FAILED);
+  return display;
 }
 
 }  // namespace display

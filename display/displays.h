@@ -26,4 +26,12 @@ inline constexpr std::string_view DEFAULT_DISPLAY = "ascii";
 // The display called `name`, or null.
 const DisplayChoice* find_display(std::string_view name);
 
+// What a program that plays a show says when its display cannot be made, on standard output.
+inline constexpr const char* DISPLAY_FAILED = "couldn't initialise libDisplay<XXX>.so\n";
+
+// Makes the display called `name` with `options`, as the player and the preview open theirs:
+// one that cannot be made (or a name not in the table) ends the program with DISPLAY_FAILED.
+std::unique_ptr<engine::DisplayDriver> open_display(std::string_view name,
+                                                    const DisplayOptions& options);
+
 }  // namespace display

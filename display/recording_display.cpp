@@ -52,8 +52,8 @@ engine::DisplayConstructor recording_display(std::shared_ptr<Recording> recordin
     if (recording->make_fails) return nullptr;
     auto state = std::make_unique<RecordingState>();
     state->recording = recording;
-    return std::make_unique<engine::DisplayDriver>(
-        engine::DisplayDriver{close, init, blit, present, start, poll_quit, std::move(state)});
+    return std::make_unique<engine::DisplayDriver>(engine::DisplayDriver{
+        close, init, blit, present, start, poll_quit, nullptr, nullptr, std::move(state)});
   };
 }
 

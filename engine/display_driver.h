@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/buffer.h"
 
@@ -25,6 +26,12 @@ struct DisplayDriver {
   void (*start)(DisplayDriver& display);
   // Nonzero asks the engine to end the show; `frame` is the frame about to be made.
   int (*poll_quit)(DisplayDriver& display, uint32_t frame);
+  // Shows `lines` under the picture from the next present on (none: the picture has the whole
+  // screen). Null for a display that shows no text, which then shows only the picture.
+  void (*set_text_band)(DisplayDriver& display, std::vector<std::string> lines);
+  // Fits the picture to the terminal's new size at once, for an owner that reads the keys itself
+  // and so never polls. Null for a display that follows a resize by itself at its next present.
+  void (*take_resize)(DisplayDriver& display);
   std::unique_ptr<DisplayState> state;
 };
 

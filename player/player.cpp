@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/fatal.h"
+#include "display/displays.h"
 #include "engine/show.h"
 #include "player/music_clock.h"
 
@@ -91,9 +92,9 @@ int guarded_poll_quit(DisplayDriver& display, uint32_t frame) {
 std::unique_ptr<DisplayDriver> guard_display(std::unique_ptr<DisplayDriver> inner) {
   auto state = std::make_unique<GuardedDisplay>();
   state->inner = std::move(inner);
-  return std::make_unique<DisplayDriver>(DisplayDriver{guarded_close, guarded_init, guarded_blit,
-                                                       guarded_present, guarded_start,
-                                                       guarded_poll_quit, std::move(state)});
+  return std::make_unique<DisplayDriver>(
+      DisplayDriver{guarded_close, guarded_init, guarded_blit, guarded_present, guarded_start,
+                    guarded_poll_quit, nullptr, nullptr, std::move(state)});
 }
 
 class QuitWatch {
@@ -250,7 +251,7 @@ int run_show(const ShowSetup& setup) {
     if (setup.on_show) setup.on_show(*show);
     if (setup.sound && !setup.nosync) music = MusicClock::open(*show, setup.data_path, console);
     display = setup.make_display();
-    if (!display) fail_with(Stream::OUT, "couldn't initialise libDisplay<XXX>.so\n");
+    if (!display) fail_with(Stream::OUT, display::DISPLAY_FAILED);  // a constructor of its own
     display = guard_display(std::move(display));
     watch.set_display(display.get());
     display->init(*display);

@@ -56,7 +56,7 @@ std::unique_ptr<engine::DisplayDriver> witnessed(std::unique_ptr<engine::Display
       [](engine::DisplayDriver& d, uint32_t frame) {
         return witness(d).inner->poll_quit(*witness(d).inner, frame);
       },
-      std::move(state)});
+      nullptr, nullptr, std::move(state)});
 }
 
 // The first 1400 frames hold the title's static, the aurora's blobs and four flashes.

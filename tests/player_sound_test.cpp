@@ -145,6 +145,8 @@ TEST(PlayerSound, ASlowDisplaySkipsFramesToShowTheSoundsFrame) {
                              },
                              nothing,
                              [](engine::DisplayDriver&, uint32_t) { return 0; },
+                             nullptr,
+                             nullptr,
                              nullptr};
   show.start();
   auto clock = engine::MusicClock::open(show, "show.dat", {stdout, stderr});

@@ -98,8 +98,8 @@ engine::DisplayConstructor render_display(RenderControl& control) {
   return [&control]() -> std::unique_ptr<engine::DisplayDriver> {
     auto state = std::make_unique<RenderState>();
     state->control = &control;
-    return std::make_unique<engine::DisplayDriver>(
-        engine::DisplayDriver{close, init, blit, present, start, poll_quit, std::move(state)});
+    return std::make_unique<engine::DisplayDriver>(engine::DisplayDriver{
+        close, init, blit, present, start, poll_quit, nullptr, nullptr, std::move(state)});
   };
 }
 

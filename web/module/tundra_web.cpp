@@ -184,8 +184,9 @@ EXPORT(tundra_load) int tundra_load(const uint8_t* bytes, size_t size, const cha
   std::free(said);
 
   page.show = std::make_unique<engine::Show>(std::move(chunks));
-  page.display = std::make_unique<engine::DisplayDriver>(engine::DisplayDriver{
-      nothing, nothing, blit, no_present, nothing, no_quit, std::make_unique<PageState>()});
+  page.display = std::make_unique<engine::DisplayDriver>(
+      engine::DisplayDriver{nothing, nothing, blit, no_present, nothing, no_quit, nullptr, nullptr,
+                            std::make_unique<PageState>()});
   page.cells.assign(size_t{COLUMNS} * ROWS * 3, 0);
   restart_views();
   open_music(name);
