@@ -49,7 +49,7 @@ std::vector<Shown> record(const char* path) {
   };
   std::unique_ptr<FILE, int (*)(FILE*)> quiet(std::fopen("/dev/null", "w"), std::fclose);
   std::unique_ptr<engine::Show> show = engine::load_show(path, {quiet.get(), quiet.get()});
-  auto display = tools::render::render_display(control)(show->engine().frame_counter);
+  auto display = tools::render::render_display(control)();
   display->init(*display);
   show->start();
   display->start(*display);

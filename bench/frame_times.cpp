@@ -53,7 +53,7 @@ bool play_once(const char* path, std::vector<FrameTime>& frames, std::vector<boo
   std::unique_ptr<FILE, int (*)(FILE*)> quiet(std::fopen("/dev/null", "w"), std::fclose);
   try {
     std::unique_ptr<engine::Show> show = engine::load_show(path, {quiet.get(), quiet.get()});
-    auto display = tools::render::render_display(control)(show->engine().frame_counter);
+    auto display = tools::render::render_display(control)();
     display->init(*display);
     show->start();
     display->start(*display);

@@ -14,7 +14,7 @@ const char* const show_source = TUNDRA_SHOW_SOURCE;
 
 struct ShownSession {
   ShownSession() : session(preview::SessionOptions{show_source, {}, {}}) {
-    display = tools::render::render_display(control)(session.frame_counter());
+    display = tools::render::render_display(control)();
     display->init(*display);
     session.attach(display.get());
   }

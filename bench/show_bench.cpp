@@ -19,7 +19,7 @@ engine::Console quiet() {
 // image size. Starts again from the beginning after END.
 struct ShowPlayback {
   ShowPlayback() : show(engine::load_show(show_path, quiet())) {
-    display = tools::render::render_display(control)(show->engine().frame_counter);
+    display = tools::render::render_display(control)();
     display->init(*display);
     show->start();
     display->start(*display);
@@ -65,7 +65,7 @@ void BM_AaRenderAlone(benchmark::State& state) {
   if (!have_show(state)) return;
   ShowPlayback show;
   for (int i = 0; i < 1500; ++i) show.frame();
-  for (auto _ : state) show.display->present(*show.display);
+  for (auto _ : state) show.display->present(*show.display, show.show->frame());
 }
 BENCHMARK(BM_AaRenderAlone);
 

@@ -41,7 +41,7 @@ Run play(const char* path, uint32_t frames, bool with_sound) {
   const engine::Console console{quiet.get(), stderr};
   tools::render::RenderControl control;
   std::unique_ptr<engine::Show> show = engine::load_show(path, console);
-  auto display = tools::render::render_display(control)(show->engine().frame_counter);
+  auto display = tools::render::render_display(control)();
   display->init(*display);
   show->start();
   display->start(*display);

@@ -24,7 +24,6 @@ class WindowNamer;
 
 struct AsciiState : TextBandState {
   ~AsciiState() override;
-  const uint32_t* frame_counter = nullptr;
   aa_context* context = nullptr;
   int picture_width = 0;
   int picture_height = 0;
@@ -250,9 +249,9 @@ void put_band(AsciiState& state) {
   }
 }
 
-void present(engine::DisplayDriver& display) {
+void present(engine::DisplayDriver& display, uint32_t frame) {
   AsciiState& state = of(display);
-  aa_renderparams params = render_params_at(*state.frame_counter, state.start_params);
+  aa_renderparams params = render_params_at(frame, state.start_params);
   if (state.band.empty()) {
     aa_render(state.context, &params, 0, 0, aa_scrwidth(state.context),
               aa_scrheight(state.context));
@@ -283,14 +282,17 @@ bool is_resize(const AsciiState& state, int key) {
   return key == AA_RESIZE || resize_pending() || (key == AA_UNKNOWN && state.resize_echo_polls > 0);
 }
 
+// The take_resize slot: the preview reads the keys itself, so it never polls this display.
+void follow_resize(engine::DisplayDriver& display) {
+  if (take_resize()) resize(of(display));
+}
+
 // Any key ends the show. Without a keyboard nobody can press one, so the show plays on (a quit
 // signal still ends it). A resized terminal is not a key: the image follows the new size.
-int poll_quit(engine::DisplayDriver& display) {
+int poll_quit(engine::DisplayDriver& display, uint32_t) {
   AsciiState& state = of(display);
   if (!state.keyboard) {
-    if (take_resize()) {
-      resize(state);
-    }
+    follow_resize(display);
     return 0;
   }
   if (state.resize_echo_polls > 0) --state.resize_echo_polls;
@@ -387,11 +389,11 @@ void blit_to_image(unsigned char* image, int image_width, int image_height, int 
   }
 }
 
-std::unique_ptr<engine::DisplayDriver> create_ascii_display(const uint32_t& frame_counter) {
+std::unique_ptr<engine::DisplayDriver> create_ascii_display() {
   auto state = std::make_unique<AsciiState>();
-  state->frame_counter = &frame_counter;
   return std::make_unique<engine::DisplayDriver>(
-      engine::DisplayDriver{close, init, blit, present, start, poll_quit, std::move(state)});
+      engine::DisplayDriver{close, init, blit, present, start, poll_quit, keep_text_band,
+                            follow_resize, std::move(state)});
 }
 
 }  // namespace display

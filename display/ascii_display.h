@@ -33,6 +33,6 @@ void blit_to_image(unsigned char* image, int image_width, int image_height, int 
 
 // The driver. AA-lib is opened by `init` (AAOPTS chooses the device, the size and the font);
 // `close` shuts it down and gives the terminal back.
-std::unique_ptr<engine::DisplayDriver> create_ascii_display(const uint32_t& frame_counter);
+std::unique_ptr<engine::DisplayDriver> create_ascii_display();
 
 }  // namespace display

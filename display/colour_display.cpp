@@ -31,7 +31,6 @@ constexpr std::string_view FRAME_END = "\f\n";
 constexpr std::string_view KITTY_DELETE_IMAGES = "\x1b_Ga=d\x1b\\";
 
 struct ColourState : TextBandState {
-  const uint32_t* frame_counter = nullptr;
   DisplayOptions options;
   ColourDisplaySetup setup;
   std::unique_ptr<ColourView> view;
@@ -183,9 +182,9 @@ void present_as_text(ColourState& state, Flash flash) {
   state.out += FRAME_END;
 }
 
-void present(engine::DisplayDriver& display) {
+void present(engine::DisplayDriver& display, uint32_t frame) {
   ColourState& state = of(display);
-  const Flash flash = flash_at(*state.frame_counter);
+  const Flash flash = flash_at(frame);
   state.out.clear();
   if (state.terminal.has_screen())
     present_on_screen(state, flash);
@@ -206,7 +205,7 @@ void start(engine::DisplayDriver& display) {
 
 // Any key ends the show. Without a keyboard nobody can press one: only a signal ends it then.
 // After ^Z and `fg`, or any stop, the picture is drawn whole again.
-int poll_quit(engine::DisplayDriver& display) {
+int poll_quit(engine::DisplayDriver& display, uint32_t) {
   ColourState& state = of(display);
   if (take_stop_request()) {
     state.terminal.suspend();
@@ -220,20 +219,17 @@ int poll_quit(engine::DisplayDriver& display) {
 
 }  // namespace
 
-std::unique_ptr<engine::DisplayDriver> create_colour_display(const uint32_t& frame_counter,
-                                                             const DisplayOptions& options) {
-  return create_colour_display(frame_counter, options, ColourDisplaySetup{});
+std::unique_ptr<engine::DisplayDriver> create_colour_display(const DisplayOptions& options) {
+  return create_colour_display(options, ColourDisplaySetup{});
 }
 
-std::unique_ptr<engine::DisplayDriver> create_colour_display(const uint32_t& frame_counter,
-                                                             const DisplayOptions& options,
+std::unique_ptr<engine::DisplayDriver> create_colour_display(const DisplayOptions& options,
                                                              const ColourDisplaySetup& setup) {
   auto state = std::make_unique<ColourState>();
-  state->frame_counter = &frame_counter;
   state->options = options;
   state->setup = setup;
-  return std::make_unique<engine::DisplayDriver>(
-      engine::DisplayDriver{close, init, blit, present, start, poll_quit, std::move(state)});
+  return std::make_unique<engine::DisplayDriver>(engine::DisplayDriver{
+      close, init, blit, present, start, poll_quit, keep_text_band, nullptr, std::move(state)});
 }
 
 }  // namespace display

@@ -17,8 +17,7 @@ namespace display {
 // environment. `start` reads raw keys from standard input when it is a terminal; any key ends
 // the show. `close` gives the terminal back as it was. Standard output that is no terminal gets
 // every frame as 80 x 25 cells of ANSI text, each frame followed by a line holding a form feed.
-std::unique_ptr<engine::DisplayDriver> create_colour_display(const uint32_t& frame_counter,
-                                                             const DisplayOptions& options);
+std::unique_ptr<engine::DisplayDriver> create_colour_display(const DisplayOptions& options);
 
 // Where a colour display reads keys and draws, and the environment its modes are detected from;
 // the player's are standard input, standard output and its own environment.
@@ -28,8 +27,7 @@ struct ColourDisplaySetup {
   char** environment = nullptr;  // null: the process's environment
 };
 
-std::unique_ptr<engine::DisplayDriver> create_colour_display(const uint32_t& frame_counter,
-                                                             const DisplayOptions& options,
+std::unique_ptr<engine::DisplayDriver> create_colour_display(const DisplayOptions& options,
                                                              const ColourDisplaySetup& setup);
 
 }  // namespace display

@@ -1,21 +1,20 @@
 // The table of displays.
 #include "display/displays.h"
 
+#include "base/fatal.h"
 #include "display/ascii_display.h"
 #include "display/colour_display.h"
 
 namespace display {
 namespace {
 
-std::unique_ptr<engine::DisplayDriver> create_colour(const uint32_t& frame_counter,
-                                                     const DisplayOptions& options) {
-  return create_colour_display(frame_counter, options);
+std::unique_ptr<engine::DisplayDriver> create_colour(const DisplayOptions& options) {
+  return create_colour_display(options);
 }
 
 // AA-lib takes its settings from AAOPTS, not from the command line.
-std::unique_ptr<engine::DisplayDriver> create_ascii(const uint32_t& frame_counter,
-                                                    const DisplayOptions&) {
-  return create_ascii_display(frame_counter);
+std::unique_ptr<engine::DisplayDriver> create_ascii(const DisplayOptions&) {
+  return create_ascii_display();
 }
 
 constexpr DisplayChoice choices[] = {
@@ -37,6 +36,14 @@ const DisplayChoice* find_display(std::string_view name) {
   for (const DisplayChoice& choice : displays)
     if (choice.name == name) return &choice;
   return nullptr;
+}
+
+std::unique_ptr<engine::DisplayDriver> open_display(std::string_view name,
+                                                    const DisplayOptions& options) {
+  const DisplayChoice* choice = find_display(name);
+  std::unique_ptr<engine::DisplayDriver> display = choice ? choice->create(options) : nullptr;
+  if (!display) engine::fail_with(engine::Stream::OUT, DISPLAY_FAILED);
+  return display;
 }
 
 }  // namespace display

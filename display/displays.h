@@ -10,13 +10,11 @@
 
 namespace display {
 
-// A display a player can choose by name. The driver may read the frame counter through the
-// reference for as long as it lives.
+// A display a player can choose by name.
 struct DisplayChoice {
   std::string_view name;     // as a command line names it
   std::string_view summary;  // what it shows, and where
-  std::unique_ptr<engine::DisplayDriver> (*create)(const uint32_t& frame_counter,
-                                                   const DisplayOptions& options);
+  std::unique_ptr<engine::DisplayDriver> (*create)(const DisplayOptions& options);
   bool takes_options;  // whether the colour and pixel modes of DisplayOptions mean anything to it
 };
 
@@ -27,5 +25,13 @@ inline constexpr std::string_view DEFAULT_DISPLAY = "ascii";
 
 // The display called `name`, or null.
 const DisplayChoice* find_display(std::string_view name);
+
+// What a program that plays a show says when its display cannot be made, on standard output.
+inline constexpr const char* DISPLAY_FAILED = "couldn't initialise libDisplay<XXX>.so\n";
+
+// Makes the display called `name` with `options`, as the player and the preview open theirs:
+// one that cannot be made (or a name not in the table) ends the program with DISPLAY_FAILED.
+std::unique_ptr<engine::DisplayDriver> open_display(std::string_view name,
+                                                    const DisplayOptions& options);
 
 }  // namespace display

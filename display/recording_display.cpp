@@ -29,7 +29,7 @@ void blit(engine::DisplayDriver& display, const engine::Buffer& buffer) {
   recording.picture.blit(buffer);
 }
 
-void present(engine::DisplayDriver& display) {
+void present(engine::DisplayDriver& display, uint32_t) {
   Recording& recording = of(display);
   recording.calls.push_back("present");
   if (recording.keep_frames) recording.frames.push_back(recording.picture);
@@ -39,22 +39,21 @@ void start(engine::DisplayDriver& display) {
   of(display).calls.push_back("start");
 }
 
-int poll_quit(engine::DisplayDriver& display) {
+int poll_quit(engine::DisplayDriver& display, uint32_t frame) {
   Recording& recording = of(display);
   recording.calls.push_back("poll_quit");
-  return recording.poll(*recording.frame_counter);
+  return recording.poll(frame);
 }
 
 }  // namespace
 
 engine::DisplayConstructor recording_display(std::shared_ptr<Recording> recording) {
-  return [recording](const uint32_t& frame_counter) -> std::unique_ptr<engine::DisplayDriver> {
+  return [recording]() -> std::unique_ptr<engine::DisplayDriver> {
     if (recording->make_fails) return nullptr;
-    recording->frame_counter = &frame_counter;
     auto state = std::make_unique<RecordingState>();
     state->recording = recording;
-    return std::make_unique<engine::DisplayDriver>(
-        engine::DisplayDriver{close, init, blit, present, start, poll_quit, std::move(state)});
+    return std::make_unique<engine::DisplayDriver>(engine::DisplayDriver{
+        close, init, blit, present, start, poll_quit, nullptr, nullptr, std::move(state)});
   };
 }
 

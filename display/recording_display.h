@@ -18,8 +18,7 @@ struct Recording {
   std::vector<Picture> frames;  // the picture at every present, when keep_frames is set
   bool keep_frames = false;
   bool make_fails = false;  // the constructor returns no driver
-  const uint32_t* frame_counter = nullptr;
-  // Answer to poll_quit given the frame counter; never quits by default.
+  // Answer to poll_quit given the frame about to be made; never quits by default.
   std::function<int(uint32_t frame)> poll = [](uint32_t) { return 0; };
 };
 

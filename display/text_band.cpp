@@ -6,10 +6,13 @@
 namespace display {
 
 bool set_text_band(engine::DisplayDriver& display, std::vector<std::string> lines) {
-  auto* state = dynamic_cast<TextBandState*>(display.state.get());
-  if (state == nullptr) return false;
-  state->band = std::move(lines);
+  if (display.set_text_band == nullptr) return false;
+  display.set_text_band(display, std::move(lines));
   return true;
+}
+
+void keep_text_band(engine::DisplayDriver& display, std::vector<std::string> lines) {
+  static_cast<TextBandState&>(*display.state).band = std::move(lines);
 }
 
 int picture_rows(int screen_rows, size_t lines) {

@@ -20,6 +20,9 @@ struct TextBandState : engine::DisplayState {
 // shows no text (a recording or rendering display), which then shows only the picture.
 bool set_text_band(engine::DisplayDriver& display, std::vector<std::string> lines);
 
+// The set_text_band slot of a display whose state derives from TextBandState.
+void keep_text_band(engine::DisplayDriver& display, std::vector<std::string> lines);
+
 // The rows of a screen `screen_rows` high that the picture keeps above a band of `lines`:
 // at least one, so that a band taller than the screen still leaves the picture a row.
 int picture_rows(int screen_rows, size_t lines);

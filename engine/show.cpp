@@ -64,11 +64,11 @@ Step Show::play_frame(DisplayDriver* display, Showing showing, const std::functi
     return Step::ENDED;
   }
   const bool presents = display != nullptr && showing == Showing::PRESENT;
-  if (presents && display->poll_quit(*display) != 0) return Step::STOPPED;
+  if (presents && display->poll_quit(*display, engine_.frame_counter) != 0) return Step::STOPPED;
   if (stop && stop()) return Step::STOPPED;
   render_pass(engine_);
   if (display != nullptr) show_pass(engine_, *display);
-  if (presents) display->present(*display);
+  if (presents) display->present(*display, engine_.frame_counter);
   ++engine_.frame_counter;
   return Step::SHOWN;
 }

@@ -113,7 +113,7 @@ struct FuzzedShow {
   FuzzedShow()
       : show(fixed_chunks()),
         recording(std::make_shared<display::Recording>()),
-        display(display::recording_display(recording)(show.engine().frame_counter)) {}
+        display(display::recording_display(recording)()) {}
 
   void play(const uint8_t* script, size_t size) {
     auto& chunk = static_cast<datafile::ScriptChunk&>(*show.engine().chunks[0]);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/fatal.h"
+#include "display/displays.h"
 #include "engine/show.h"
 #include "player/music_clock.h"
 
@@ -76,24 +77,24 @@ void guarded_init(DisplayDriver& display) {
 void guarded_blit(DisplayDriver& display, const Buffer& buffer) {
   under_lock(display, [&](DisplayDriver& inner) { inner.blit(inner, buffer); });
 }
-void guarded_present(DisplayDriver& display) {
-  under_lock(display, [](DisplayDriver& inner) { inner.present(inner); });
+void guarded_present(DisplayDriver& display, uint32_t frame) {
+  under_lock(display, [&](DisplayDriver& inner) { inner.present(inner, frame); });
 }
 void guarded_start(DisplayDriver& display) {
   under_lock(display, [](DisplayDriver& inner) { inner.start(inner); });
 }
-int guarded_poll_quit(DisplayDriver& display) {
+int guarded_poll_quit(DisplayDriver& display, uint32_t frame) {
   int quit = 1;  // a display the watcher closed has nothing more to show
-  under_lock(display, [&](DisplayDriver& inner) { quit = inner.poll_quit(inner); });
+  under_lock(display, [&](DisplayDriver& inner) { quit = inner.poll_quit(inner, frame); });
   return quit;
 }
 
 std::unique_ptr<DisplayDriver> guard_display(std::unique_ptr<DisplayDriver> inner) {
   auto state = std::make_unique<GuardedDisplay>();
   state->inner = std::move(inner);
-  return std::make_unique<DisplayDriver>(DisplayDriver{guarded_close, guarded_init, guarded_blit,
-                                                       guarded_present, guarded_start,
-                                                       guarded_poll_quit, std::move(state)});
+  return std::make_unique<DisplayDriver>(
+      DisplayDriver{guarded_close, guarded_init, guarded_blit, guarded_present, guarded_start,
+                    guarded_poll_quit, nullptr, nullptr, std::move(state)});
 }
 
 class QuitWatch {
@@ -249,8 +250,8 @@ int run_show(const ShowSetup& setup) {
     show = load_show(setup.data_path, console);
     if (setup.on_show) setup.on_show(*show);
     if (setup.sound && !setup.nosync) music = MusicClock::open(*show, setup.data_path, console);
-    display = setup.make_display(show->engine().frame_counter);
-    if (!display) fail_with(Stream::OUT, "couldn't initialise libDisplay<XXX>.so\n");
+    display = setup.make_display();
+    if (!display) fail_with(Stream::OUT, display::DISPLAY_FAILED);  // a constructor of its own
     display = guard_display(std::move(display));
     watch.set_display(display.get());
     display->init(*display);

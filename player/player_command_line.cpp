@@ -203,8 +203,8 @@ static int play_arguments(const Arguments& arguments, const PlayerCommand& comma
   if (!arguments.operands.empty()) given = arguments.operands.front();
   return play_chosen_file(PROGRAM, given, [&](const std::string& path) {
     ShowSetup setup;
-    setup.make_display = [display, options = command.display_options](const uint32_t& frame) {
-      return display->create(frame, options);
+    setup.make_display = [name = display->name, options = command.display_options] {
+      return display::open_display(name, options);
     };
     setup.data_path = path.c_str();
     setup.nosync = command.nosync;

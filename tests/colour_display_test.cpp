@@ -48,13 +48,15 @@ std::unique_ptr<engine::DisplayDriver> witnessed(std::unique_ptr<engine::Display
         witness(d).picture.blit(buffer);
         witness(d).inner->blit(*witness(d).inner, buffer);
       },
-      [](engine::DisplayDriver& d) {
+      [](engine::DisplayDriver& d, uint32_t frame) {
         witness(d).digests.push_back(digest(witness(d).picture));
-        witness(d).inner->present(*witness(d).inner);
+        witness(d).inner->present(*witness(d).inner, frame);
       },
       [](engine::DisplayDriver& d) { witness(d).inner->start(*witness(d).inner); },
-      [](engine::DisplayDriver& d) { return witness(d).inner->poll_quit(*witness(d).inner); },
-      std::move(state)});
+      [](engine::DisplayDriver& d, uint32_t frame) {
+        return witness(d).inner->poll_quit(*witness(d).inner, frame);
+      },
+      nullptr, nullptr, std::move(state)});
 }
 
 // The first 1400 frames hold the title's static, the aurora's blobs and four flashes.
@@ -79,7 +81,7 @@ TEST(ColourDisplay, TheEngineMakesTheSamePicturesWhicheverDisplayShowsThem) {
   show->start();
 
   auto recorded = std::make_shared<display::Recording>();
-  auto plain = witnessed(display::recording_display(recorded)(show->engine().frame_counter));
+  auto plain = witnessed(display::recording_display(recorded)());
   const std::vector<uint64_t> expected = play(*show, *plain);
   ASSERT_EQ(expected.size(), FRAMES);
 
@@ -94,8 +96,7 @@ TEST(ColourDisplay, TheEngineMakesTheSamePicturesWhicheverDisplayShowsThem) {
     const std::string path = dir.path + "/frames";
     const int out = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     ASSERT_GE(out, 0);
-    auto colour = witnessed(display::create_colour_display(show->engine().frame_counter, options,
-                                                           {-1, out, environment}));
+    auto colour = witnessed(display::create_colour_display(options, {-1, out, environment}));
     const std::vector<uint64_t> shown = play(*show, *colour);
     ::close(out);
     ASSERT_EQ(shown.size(), expected.size());
@@ -107,15 +108,38 @@ TEST(ColourDisplay, TheEngineMakesTheSamePicturesWhicheverDisplayShowsThem) {
   }
 }
 
+// The flash is timed by the frame number present is given, and by nothing else: the same
+// picture presented at frame 0, in a flash and at frame 0 again.
+TEST(ColourDisplay, TheFlashFollowsTheFramePresentIsGiven) {
+  support::TempDir dir;
+  const std::string path = dir.path + "/frames";
+  const int out = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  ASSERT_GE(out, 0);
+  char* environment[] = {nullptr};
+  auto colour = display::create_colour_display({ColourMode::TRUECOLOR, PixelMode::SYMBOLS},
+                                               {-1, out, environment});
+  colour->init(*colour);
+  for (uint32_t frame : {0u, 601u, 0u}) colour->present(*colour, frame);
+  colour->close(*colour);
+  ::close(out);
+  const std::string text = support::read_file(path);
+  std::vector<std::string> frames;
+  for (size_t at = 0, end; (end = text.find("\f\n", at)) != std::string::npos; at = end + 2)
+    frames.push_back(text.substr(at, end - at));
+  ASSERT_EQ(frames.size(), 3u);
+  EXPECT_NE(frames[0], frames[1]);
+  EXPECT_EQ(frames[0], frames[2]);
+}
+
 TEST(ColourDisplay, AnOutputThatFailsEndsTheShowWithItsReason) {
   const uint32_t frame = 1;
   const int full = ::open("/dev/full", O_WRONLY);
   ASSERT_GE(full, 0);
   char* environment[] = {nullptr};
-  auto colour = display::create_colour_display(frame, {}, {-1, full, environment});
+  auto colour = display::create_colour_display({}, {-1, full, environment});
   colour->init(*colour);
   try {
-    colour->present(*colour);
+    colour->present(*colour, frame);
     ADD_FAILURE() << "no error";
   } catch (const engine::OutputFailed& failure) {
     EXPECT_EQ(failure.message, "engine  : cannot write the picture: No space left on device\n");

@@ -4,8 +4,11 @@
 #include <algorithm>
 #include <vector>
 
+#include "base/fatal.h"
 #include "display/ascii_display.h"
 #include "display/displays.h"
+#include "display/recording_display.h"
+#include "display/text_band.h"
 #include "fixtures/square_wave_module.h"
 #include "support/show_harness.h"
 
@@ -206,6 +209,31 @@ TEST(Displays, ThePlayerChoosesFromATableWhoseDefaultIsTheAsciiDisplay) {
   EXPECT_EQ(display::find_display("color"), nullptr);
   for (const display::DisplayChoice& choice : display::displays)
     EXPECT_EQ(display::find_display(choice.name), &choice);
+}
+
+// The player and the preview open a display the same way; which of them shows a text band or
+// takes a resize when told is in its table, and a recording display takes no band.
+TEST(Displays, OpenDisplayMakesTheNamedOneOrEndsWithThePlayersLine) {
+  struct Case {
+    const char* name;
+    bool band, resize;
+  };
+  for (const Case& c : {Case{"ascii", true, true}, Case{"colour", true, false}}) {
+    SCOPED_TRACE(c.name);
+    auto display = display::open_display(c.name, {});
+    ASSERT_NE(display, nullptr);
+    EXPECT_EQ(display::set_text_band(*display, {"status"}), c.band);
+    EXPECT_EQ(display->take_resize != nullptr, c.resize);
+  }
+  auto recording = display::recording_display(std::make_shared<display::Recording>())();
+  EXPECT_FALSE(display::set_text_band(*recording, {"status"}));
+  try {
+    display::open_display("color", {});
+    ADD_FAILURE() << "no error";
+  } catch (const engine::FatalError& error) {
+    EXPECT_EQ(error.stream, engine::Stream::OUT);
+    EXPECT_EQ(error.message, "couldn't initialise libDisplay<XXX>.so\n");
+  }
 }
 
 }  // namespace

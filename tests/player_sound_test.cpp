@@ -130,14 +130,17 @@ TEST(PlayerSound, ASlowDisplaySkipsFramesToShowTheSoundsFrame) {
   setenv("SDL_DISKAUDIOFILE", "/dev/null", 1);
   engine::Show show(support::load_bytes(show_with_music(60, support::square_wave_module())));
   auto nothing = [](engine::DisplayDriver&) {};
-  engine::DisplayDriver slow{
-      nothing,
-      nothing,
-      [](engine::DisplayDriver&, const engine::Buffer&) {},
-      [](engine::DisplayDriver&) { std::this_thread::sleep_for(std::chrono::milliseconds(60)); },
-      nothing,
-      [](engine::DisplayDriver&) { return 0; },
-      nullptr};
+  engine::DisplayDriver slow{nothing,
+                             nothing,
+                             [](engine::DisplayDriver&, const engine::Buffer&) {},
+                             [](engine::DisplayDriver&, uint32_t) {
+                               std::this_thread::sleep_for(std::chrono::milliseconds(60));
+                             },
+                             nothing,
+                             [](engine::DisplayDriver&, uint32_t) { return 0; },
+                             nullptr,
+                             nullptr,
+                             nullptr};
   show.start();
   auto clock = engine::MusicClock::open(show, "show.dat", {stdout, stderr});
   unsetenv("SDL_AUDIODRIVER");

@@ -36,7 +36,7 @@ SessionOptions playing(const std::string& source) {
 // A session on a recording display, as the terminal preview holds one on its own display.
 struct Preview {
   explicit Preview(SessionOptions options) : session(std::move(options)) {
-    display = display::recording_display(recording)(session.frame_counter());
+    display = display::recording_display(recording)();
     session.attach(display.get());
   }
   uint16_t pixel(int x, int y) const { return recording->picture.at(x, y); }
@@ -542,8 +542,7 @@ TEST(PreviewSession, SeekingTheShippedShowShowsTheRenderersFrameFlashesIncluded)
     return true;
   };
   Session session(playing(std::string(TUNDRA_BUILD_DIR) + "/show/src/show.tds"));
-  std::unique_ptr<engine::DisplayDriver> display =
-      tools::render::render_display(control)(session.frame_counter());
+  std::unique_ptr<engine::DisplayDriver> display = tools::render::render_display(control)();
   display->init(*display);
   session.attach(display.get());
   ASSERT_TRUE(session.open(0, preview::Start::PAUSED)) << session.outcome().error;

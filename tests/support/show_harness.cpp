@@ -83,7 +83,7 @@ EngineRun::EngineRun(const Bytes& data_file)
     : show(std::make_unique<engine::Show>(load_bytes(data_file))),
       engine(&show->engine()),
       recording(std::make_shared<display::Recording>()) {
-  display = display::recording_display(recording)(engine->frame_counter);
+  display = display::recording_display(recording)();
 }
 
 void EngineRun::start() {

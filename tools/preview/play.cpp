@@ -163,15 +163,13 @@ struct HeldSignals {
 // preview ends (and while it is stopped), the keyboard first (the display gives back the modes
 // it found before it).
 struct TakenTerminal {
-  const display::DisplayChoice* choice = nullptr;
-  const uint32_t* frame_counter = nullptr;
+  std::string display_name;
   std::unique_ptr<engine::DisplayDriver> display;
   bool display_open = false;
   display::Terminal keyboard;
 
   void open() {
-    if (!display) display = choice->create(*frame_counter, display::DisplayOptions{});
-    if (!display) engine::fail_with(engine::Stream::ERR, "cannot open the display\n");
+    if (!display) display = display::open_display(display_name, display::DisplayOptions{});
     display->init(*display);
     display_open = true;
     // The keys are the preview's, not the display's: the display's own keyboard is never
@@ -230,7 +228,8 @@ class Preview {
       if (stop_asked != 0) stop();
       if (continued != 0) take_again();
       if (display::resize_pending()) {
-        display().poll_quit(display());  // the ASCII display takes its new size here
+        // A display that follows resizes by itself does so at the next present.
+        if (display().take_resize != nullptr) display().take_resize(display());
         session_.attach(&display());
       }
       take_keys();
@@ -367,7 +366,7 @@ class Preview {
     shown_band_ = band;
     display::set_text_band(display(), std::move(band));
     if (moved) session_.attach(&display());  // the first time too: the display is still black
-    display().present(display());
+    display().present(display(), session_.frame_counter());
   }
 
   Session& session_;
@@ -402,8 +401,7 @@ int play(const PlayOptions& options, const std::string& source, FILE* err) {
   if (!sound_problem.empty()) std::fprintf(err, "%s: play: %s\n", PROGRAM, sound_problem.c_str());
   catch_signals();
   TakenTerminal terminal;
-  terminal.choice = display::find_display(options.display);
-  terminal.frame_counter = &session.frame_counter();
+  terminal.display_name = options.display;
   std::string failure;
   Ending ending = Ending::SIGNAL;
   try {

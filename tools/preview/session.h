@@ -65,9 +65,9 @@ class Session {
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
-  // The counter a display made for this session reads (the flash is timed by it): the frame
-  // being presented. The shows behind the session change; this stays.
-  const uint32_t& frame_counter() const { return counter_; }
+  // The frame counter of the frame presented last, for a present made outside the show (the
+  // flash is timed by it).
+  uint32_t frame_counter() const { return counter_; }
 
   // What open, reload, the seeks and attach ask of the caller from now on.
   void set_hooks(SessionHooks hooks) { hooks_ = std::move(hooks); }

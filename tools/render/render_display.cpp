@@ -3,6 +3,7 @@
 
 #include "base/fatal.h"
 #include "display/ascii_display.h"
+#include "display/displays.h"
 
 namespace tools::render {
 namespace {
@@ -11,7 +12,6 @@ using Clock = std::chrono::steady_clock;
 
 struct RenderState : engine::DisplayState {
   RenderControl* control = nullptr;
-  const uint32_t* frame_counter = nullptr;
   aa_context* context = nullptr;
   display::Picture picture;
   int picture_width = 0;
@@ -27,8 +27,9 @@ RenderState& of(engine::DisplayDriver& display) {
 
 void close(engine::DisplayDriver& display) {
   RenderState& state = of(display);
-  state.control->closed_at = *state.frame_counter;
-  state.control->reached_end = state.control->show != nullptr && state.control->show->ended();
+  const engine::Show* show = state.control->show;
+  if (show != nullptr) state.control->closed_at = show->frame();
+  state.control->reached_end = show != nullptr && show->ended();
   if (state.context == nullptr) return;
   aa_close(state.context);
   state.context = nullptr;
@@ -48,7 +49,7 @@ void init(engine::DisplayDriver& display) {
   params.supported = AA_NORMAL_MASK;
   state.context = aa_init(&mem_d, &params, nullptr);
   if (state.context == nullptr)
-    engine::fail_with(engine::Stream::OUT, "couldn't initialise libDisplay<XXX>.so\n");
+    engine::fail_with(engine::Stream::OUT, display::DISPLAY_FAILED);
   state.control->font = aa_currentfont(state.context);
   state.start_params = display::starting_render_params();
 }
@@ -63,10 +64,9 @@ void blit(engine::DisplayDriver& display, const engine::Buffer& buffer) {
 
 // As the player's present, whatever outputs are asked for: AA-lib keeps the state of its random
 // dither inside, so skipping one render would change every noisy frame after it.
-void present(engine::DisplayDriver& display) {
+void present(engine::DisplayDriver& display, uint32_t frame) {
   RenderState& state = of(display);
   Clock::time_point render_began = Clock::now();
-  const uint32_t frame = *state.frame_counter;
   aa_renderparams params = display::render_params_at(frame, state.start_params);
   aa_render(state.context, &params, 0, 0, aa_scrwidth(state.context), aa_scrheight(state.context));
   aa_flush(state.context);
@@ -89,19 +89,18 @@ void start(engine::DisplayDriver& display) {
 }
 
 // Nobody presses keys here: the renderer stops once an output has failed.
-int poll_quit(engine::DisplayDriver& display) {
+int poll_quit(engine::DisplayDriver& display, uint32_t) {
   return of(display).stop ? 1 : 0;
 }
 
 }  // namespace
 
 engine::DisplayConstructor render_display(RenderControl& control) {
-  return [&control](const uint32_t& frame_counter) -> std::unique_ptr<engine::DisplayDriver> {
+  return [&control]() -> std::unique_ptr<engine::DisplayDriver> {
     auto state = std::make_unique<RenderState>();
     state->control = &control;
-    state->frame_counter = &frame_counter;
-    return std::make_unique<engine::DisplayDriver>(
-        engine::DisplayDriver{close, init, blit, present, start, poll_quit, std::move(state)});
+    return std::make_unique<engine::DisplayDriver>(engine::DisplayDriver{
+        close, init, blit, present, start, poll_quit, nullptr, nullptr, std::move(state)});
   };
 }
 

@@ -37,7 +37,7 @@ struct RenderControl {
   const engine::Show* show = nullptr;                  // the show being rendered, once loaded
 
   const aa_font* font = nullptr;      // AA-lib's font, once the display is open
-  std::optional<uint32_t> closed_at;  // the frame counter when the display was closed
+  std::optional<uint32_t> closed_at;  // the show's frame counter when the display was closed
   bool reached_end = false;           // whether the show had reached END by then
 };
 

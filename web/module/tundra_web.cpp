@@ -79,7 +79,8 @@ void blit(engine::DisplayDriver&, const engine::Buffer& buffer) {
 
 // The views are drawn in step() after the frame, not here: present is also called while seeking.
 void nothing(engine::DisplayDriver&) {}
-int no_quit(engine::DisplayDriver&) {
+void no_present(engine::DisplayDriver&, uint32_t) {}
+int no_quit(engine::DisplayDriver&, uint32_t) {
   return 0;
 }
 
@@ -183,8 +184,9 @@ EXPORT(tundra_load) int tundra_load(const uint8_t* bytes, size_t size, const cha
   std::free(said);
 
   page.show = std::make_unique<engine::Show>(std::move(chunks));
-  page.display = std::make_unique<engine::DisplayDriver>(engine::DisplayDriver{
-      nothing, nothing, blit, nothing, nothing, no_quit, std::make_unique<PageState>()});
+  page.display = std::make_unique<engine::DisplayDriver>(
+      engine::DisplayDriver{nothing, nothing, blit, no_present, nothing, no_quit, nullptr, nullptr,
+                            std::make_unique<PageState>()});
   page.cells.assign(size_t{COLUMNS} * ROWS * 3, 0);
   restart_views();
   open_music(name);
