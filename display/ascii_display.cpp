@@ -320,21 +320,6 @@ int image_position(int picture_position, int image_size, int picture_size) {
 
 }  // namespace
 
-namespace {
-
-aa_renderparams show_render_params() {
-  aa_renderparams params{};
-  params.bright = CALM.bright;
-  params.contrast = 94;
-  params.gamma = 0.9f;
-  params.dither = AA_FLOYD_S;
-  params.inversion = 0;
-  params.randomval = CALM.noise;
-  return params;
-}
-
-}  // namespace
-
 // aa_parseoptions writes only what AAOPTS gives, over whatever the record held. It runs twice,
 // over records that differ in every field: a field that comes out the same in both was given.
 aa_renderparams starting_render_params() {
@@ -358,18 +343,6 @@ aa_renderparams starting_render_params() {
   if (given.inversion == other.inversion) start.inversion = given.inversion;
   if (given.randomval == other.randomval) start.randomval = given.randomval;
   return start;
-}
-
-aa_renderparams render_params_at(uint32_t frame, const aa_renderparams& start) {
-  const Flash flash = flash_at(frame);
-  aa_renderparams params = start;
-  params.bright = std::min(start.bright + flash.bright - CALM.bright, 255);
-  params.randomval = start.randomval + flash.noise - CALM.noise;
-  return params;
-}
-
-aa_renderparams render_params_at(uint32_t frame) {
-  return render_params_at(frame, show_render_params());
 }
 
 void blit_to_image(unsigned char* image, int image_width, int image_height, int picture_width,

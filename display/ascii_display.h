@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "base/buffer.h"
+#include "display/render_params.h"
 #include "engine/display_driver.h"
 
 namespace display {
@@ -16,12 +17,6 @@ namespace display {
 // Floyd-Steinberg dither, no inversion and no random dither; each of them that AAOPTS gives
 // (-bright, -contrast, -gamma, -inverse, -nodither, -random, ...) takes the show's value's place.
 aa_renderparams starting_render_params();
-
-// The render parameters frame `frame` is rendered with: `start`, with the flash's brightness and
-// noise above the calm ones added on top.
-aa_renderparams render_params_at(uint32_t frame, const aa_renderparams& start);
-// ... from the show's own starting values, whatever AAOPTS says.
-aa_renderparams render_params_at(uint32_t frame);
 
 // Copies `buffer` into an AA-lib image of image_width x image_height grey bytes, for a picture of
 // picture_width x picture_height. Each buffer pixel's low 8 bits go to one image pixel: at

@@ -2,6 +2,7 @@
 #include "display/displays.h"
 
 #include "base/fatal.h"
+#include "base/printable.h"
 #include "display/ascii_display.h"
 #include "display/colour_display.h"
 
@@ -36,6 +37,17 @@ const DisplayChoice* find_display(std::string_view name) {
   for (const DisplayChoice& choice : displays)
     if (choice.name == name) return &choice;
   return nullptr;
+}
+
+std::string display_name_problem(std::string_view name) {
+  if (name.empty()) return "needs a display's name";
+  if (find_display(name) != nullptr) return "";
+  std::string names;
+  for (size_t i = 0; i < displays.size(); ++i) {
+    if (i > 0) names += i + 1 == displays.size() ? " or " : ", ";
+    names += displays[i].name;
+  }
+  return "takes " + names + ", not '" + engine::printable_name(name) + "'";
 }
 
 std::unique_ptr<engine::DisplayDriver> open_display(std::string_view name,

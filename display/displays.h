@@ -3,6 +3,7 @@
 #pragma once
 
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "display/colour_modes.h"
@@ -25,6 +26,10 @@ inline constexpr std::string_view DEFAULT_DISPLAY = "ascii";
 
 // The display called `name`, or null.
 const DisplayChoice* find_display(std::string_view name);
+
+// What is wrong with `name` as a display's name, worded to follow the option's name ("takes
+// ascii or colour, not 'color'"), or an empty text.
+std::string display_name_problem(std::string_view name);
 
 // What a program that plays a show says when its display cannot be made, on standard output.
 inline constexpr const char* DISPLAY_FAILED = "couldn't initialise libDisplay<XXX>.so\n";

@@ -6,6 +6,7 @@
 #include <optional>
 #include <utility>
 
+#include "display/display_option.h"
 #include "player/player.h"
 #include "player/show_file.h"
 
@@ -63,13 +64,9 @@ constexpr Option<PlayerCommand> option_rows[] = {
        command.mute = true;
        return std::string();
      }},
-    {"--display", "NAME",
-     "where the picture goes: ascii (AA-lib, the default) or\ncolour (libchafa, on this terminal)",
-     [](PlayerCommand& command, std::string_view value) {
-       if (value.empty()) return std::string("needs a display's name");
-       command.display = value;
-       return std::string();
-     }},
+    display::display_option<PlayerCommand, &PlayerCommand::display>(
+        "where the picture goes: ascii (AA-lib, the default) or\ncolour (libchafa, on this "
+        "terminal)"),
     {"--colour-mode", "MODE",
      "the colour display's colours: truecolor, 256 or 16\n(default: what the terminal is known "
      "for)",
@@ -91,20 +88,10 @@ const DisplayChoice* chosen_display(const PlayerCommand& command,
     error = "no display was built in";
     return nullptr;
   }
+  // The name was checked as it was read.
   const DisplayChoice* choice = &displays.front();
-  if (!command.display.empty()) {
-    choice = nullptr;
-    std::string names;
-    for (size_t i = 0; i < displays.size(); ++i) {
-      if (displays[i].name == command.display) choice = &displays[i];
-      if (i > 0) names += i + 1 == displays.size() ? " or " : ", ";
-      names += std::string(displays[i].name);
-    }
-    if (choice == nullptr) {
-      error = "--display takes " + names + ", not '" + printable_name(command.display) + "'";
-      return nullptr;
-    }
-  }
+  for (const DisplayChoice& row : displays)
+    if (row.name == command.display) choice = &row;
   const DisplayOptions& options = command.display_options;
   if (!choice->takes_options &&
       (options.colours != ColourMode::DETECT || options.pixels != PixelMode::DETECT)) {

@@ -1,24 +1,15 @@
 // The option rows of the preview.
 #include "tools/preview/play_options.h"
 
-#include "display/displays.h"
+#include "display/display_option.h"
 #include "tools/dat/timecode.h"
 
 namespace preview {
 namespace {
 
 constexpr engine::Option<PlayOptions> rows[] = {
-    {"--display", "NAME", "play: the display to play on (default: ascii)",
-     [](PlayOptions& options, std::string_view value) {
-       if (display::find_display(value) != nullptr) {
-         options.display = value;
-         return std::string();
-       }
-       std::string names;
-       for (const display::DisplayChoice& choice : display::displays)
-         names += (names.empty() ? "" : ", ") + std::string(choice.name);
-       return "takes the name of a display (" + names + "), not '" + std::string(value) + "'";
-     }},
+    display::display_option<PlayOptions, &PlayOptions::display>(
+        "play: the display to play on (default: ascii)"),
     {"--at", "TIME", "play: start at this time of the show (frames, 1.5s, 0:40)",
      [](PlayOptions& options, std::string_view value) {
        tools::Time time = tools::parse_time(std::string(value));

@@ -15,6 +15,7 @@
 #include "display/colour_view.h"
 #include "display/flash.h"
 #include "display/picture.h"
+#include "display/render_params.h"
 #include "engine/show.h"
 #include "sound/music.h"
 #include "sound/show_music.h"
@@ -32,20 +33,6 @@ using engine::PICTURE_HEIGHT;
 using engine::PICTURE_WIDTH;
 
 constexpr int COLUMNS = 80, ROWS = 25;  // the screen tundra-render renders on
-
-// The player's render parameters (display/ascii_display.cpp's render_params_at, which this
-// build does not compile with the terminal display around it; the tests compare every frame).
-aa_renderparams render_params_at(uint32_t frame) {
-  const display::Flash flash = display::flash_at(frame);
-  aa_renderparams params{};
-  params.bright = flash.bright;
-  params.contrast = 94;
-  params.gamma = 0.9f;
-  params.dither = AA_FLOYD_S;
-  params.inversion = 0;
-  params.randomval = flash.noise;
-  return params;
-}
 
 // Everything a show in the page owns. AA-lib's context is made once: its tables depend only on
 // the screen and the font.
@@ -105,7 +92,7 @@ void draw_views(uint32_t frame) {
   unsigned char* image = aa_image(screen);
   for (size_t i = 0; i < page.picture.pixels.size(); ++i)
     image[i] = static_cast<unsigned char>(page.picture.pixels[i]);
-  aa_renderparams params = render_params_at(frame);
+  aa_renderparams params = display::render_params_at(frame);
   aa_render(screen, &params, 0, 0, COLUMNS, ROWS);
   aa_flush(screen);
   const auto* text = reinterpret_cast<const char*>(aa_text(screen));
@@ -171,7 +158,7 @@ EXPORT(tundra_load) int tundra_load(const uint8_t* bytes, size_t size, const cha
       engine::fail("AA-lib: cannot make the 80 x 25 screen");
     // AA-lib works out its character table at the first render, which would make the show's
     // first frame the slowest by far: a calm render does it here, and draws no noise.
-    aa_renderparams calm = render_params_at(0);
+    aa_renderparams calm = display::render_params_at(0);
     aa_render(screen, &calm, 0, 0, COLUMNS, ROWS);
   }
   console_stream = open_memstream(&said, &said_size);
