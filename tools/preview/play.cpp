@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <deque>
@@ -324,6 +325,15 @@ class Preview {
   // The keys typed during work first; a key's own work may put more behind them.
   void take_keys() {
     for (const display::Key& typed : terminal_.keyboard.read_keys()) typed_.push_back(typed);
+    // A quit typed behind a key that starts long work (a seek, a rebuild) ends the preview now:
+    // the work would be thrown away, and a quit asked during it is not kept waiting either.
+    if (std::ranges::any_of(typed_, [](const display::Key& typed) {
+          const std::optional<Key> key = preview_key(typed);
+          return key == Key::Q || key == Key::ESCAPE;
+        })) {
+      quit_ = true;
+      return;
+    }
     while (!typed_.empty()) {
       const std::optional<Key> key = preview_key(typed_.front());
       typed_.pop_front();
