@@ -4,80 +4,23 @@
 #include <png.h>
 
 #include <csetjmp>
-#include <cstring>
 #include <vector>
 
 #include "base/fatal.h"
+#include "datafile/png_reader.h"
 
 namespace tools {
 namespace {
 
-// The engine's own limits on the pictures it decodes.
-constexpr uint32_t MAX_ROWS = 2048;
-constexpr size_t MAX_PIXELS = size_t{1} << 24;
-
-struct Reading {
-  std::span<const uint8_t> bytes;
-  size_t position = 0;
-  std::string problem;
-};
-
-void read_bytes(png_structp png, png_bytep out, png_size_t count) {
-  auto* reading = static_cast<Reading*>(png_get_io_ptr(png));
-  if (count > reading->bytes.size() - reading->position) png_error(png, "the file ends early");
-  std::memcpy(out, reading->bytes.data() + reading->position, count);
-  reading->position += count;
-}
-
-void on_read_error(png_structp png, png_const_charp message) {
-  static_cast<Reading*>(png_get_error_ptr(png))->problem = message;
-  png_longjmp(png, 1);
-}
-
-void on_warning(png_structp, png_const_charp) {}
-
-// RGBA, 8 bits a channel, whatever the file holds; false with `problem` set when it cannot.
-bool read_rgba(Reading& reading, std::vector<uint8_t>& rgba, uint32_t& width, uint32_t& height) {
-  png_structp png =
-      png_create_read_struct(PNG_LIBPNG_VER_STRING, &reading, on_read_error, on_warning);
-  png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-  if (info == nullptr) {
-    png_destroy_read_struct(&png, nullptr, nullptr);
-    reading.problem = "libpng could not be set up";
-    return false;
-  }
-  // Declared before the jump point and only assigned after it, so the jump leaves them valid.
-  std::vector<png_bytep> rows;
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_read_struct(&png, &info, nullptr);
-    return false;
-  }
-  png_set_read_fn(png, &reading, read_bytes);
-  png_read_info(png, info);
-  width = png_get_image_width(png, info);
-  height = png_get_image_height(png, info);
-  if (height > MAX_ROWS || size_t{width} * height > MAX_PIXELS) {
-    reading.problem = engine::format_text(
-        "a PNG of %u x %u pixels: the engine takes at most %u "
-        "rows and %zu pixels",
-        width, height, MAX_ROWS, MAX_PIXELS);
-    png_destroy_read_struct(&png, &info, nullptr);
-    return false;
-  }
+// Any kind of PNG as RGBA, 8 bits a channel.
+void prepare_rgba(png_structp png, const datafile::PngHeader&, std::string&) {
   png_set_expand(png);  // palettes, low-bit greys and tRNS become plain channels and alpha
   png_set_strip_16(png);
   png_set_gray_to_rgb(png);
   png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);  // only where the file has no alpha
-  png_set_interlace_handling(png);
-  png_read_update_info(png, info);
-  rgba.assign(size_t{width} * height * 4, 0);
-  rows.resize(height);
-  for (uint32_t row = 0; row < height; ++row) rows[row] = rgba.data() + size_t{row} * width * 4;
-  png_read_image(png, rows.data());
-  png_read_end(png, nullptr);
-  png_destroy_read_struct(&png, &info, nullptr);
-  return true;
 }
+
+void on_warning(png_structp, png_const_charp) {}
 
 void write_bytes(png_structp png, png_bytep data, png_size_t count) {
   auto* out = static_cast<Bytes*>(png_get_io_ptr(png));
@@ -131,21 +74,31 @@ uint8_t brightness(uint8_t red, uint8_t green, uint8_t blue, uint8_t alpha) {
 }
 
 std::optional<Bytes> grey_picture(std::span<const uint8_t> png, std::string& problem) {
-  if (png.size() < 8 || png_sig_cmp(png.data(), 0, 8) != 0) {
-    problem = "not a PNG file";
-    return std::nullopt;
+  datafile::PngPixels rgba =
+      datafile::read_png(png, {.prepare = prepare_rgba, .cut_short = "the file ends early"});
+  switch (rgba.outcome) {
+    case datafile::PngPixels::DECODED:
+      break;
+    case datafile::PngPixels::NOT_PNG:
+      problem = "not a PNG file";
+      return std::nullopt;
+    case datafile::PngPixels::NO_LIBPNG:
+      problem = "libpng could not be set up";
+      return std::nullopt;
+    case datafile::PngPixels::LIBPNG_ERROR:
+    case datafile::PngPixels::REFUSED:
+      problem = rgba.problem;
+      return std::nullopt;
+    case datafile::PngPixels::TOO_LARGE:
+      problem = engine::format_text(
+          "a PNG of %u x %u pixels: the engine takes at most %u rows and %zu pixels", rgba.width,
+          rgba.height, datafile::PNG_MAX_ROWS, datafile::PNG_MAX_PIXELS);
+      return std::nullopt;
   }
-  Reading reading;
-  reading.bytes = png;
-  std::vector<uint8_t> rgba;
-  uint32_t width = 0, height = 0;
-  if (!read_rgba(reading, rgba, width, height)) {
-    problem = reading.problem;
-    return std::nullopt;
-  }
+  const uint32_t width = rgba.width, height = rgba.height;
   std::vector<uint8_t> rgb(size_t{width} * height * 3);
   for (size_t i = 0; i < size_t{width} * height; ++i) {
-    const uint8_t* in = &rgba[i * 4];
+    const uint8_t* in = &rgba.bytes[i * 4];
     const uint16_t pixel = display_grey(brightness(in[0], in[1], in[2], in[3]));
     uint8_t* out = &rgb[i * 3];
     out[0] = widen(pixel >> 11, 5);
