@@ -2,6 +2,7 @@
 // lengths, a decoded frame against --ascii-png's picture of it), and failures that leave nothing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -70,6 +71,23 @@ double signal_to_noise(const std::vector<int16_t>& sent, const std::vector<int16
   return 10 * std::log10(signal / std::max(noise, 1.0));
 }
 
+// The types of an MP4's top-level boxes, in file order.
+std::vector<std::string> top_level_boxes(const std::string& mp4) {
+  std::vector<std::string> types;
+  for (size_t at = 0; at + 8 <= mp4.size();) {
+    const auto byte = [&](size_t i) { return uint64_t(uint8_t(mp4[at + i])); };
+    uint64_t size = byte(0) << 24 | byte(1) << 16 | byte(2) << 8 | byte(3);
+    types.push_back(mp4.substr(at + 4, 4));
+    if (size == 1 && at + 16 <= mp4.size()) {
+      size = 0;
+      for (size_t i = 8; i < 16; ++i) size = size << 8 | byte(i);
+    }
+    if (size < 8) break;
+    at += size_t(size);
+  }
+  return types;
+}
+
 TEST(RenderVideo, EachFormatHoldsItsCodecsAndTheMusicInStepAtThirtyMillisecondsAFrame) {
   struct Case {
     const char* name;
@@ -105,6 +123,11 @@ TEST(RenderVideo, EachFormatHoldsItsCodecsAndTheMusicInStepAtThirtyMillisecondsA
     EXPECT_NEAR(double(heard.size()), double(sent.size()), 2.0 * sound::SAMPLES_PER_FRAME);
     EXPECT_GT(signal_to_noise(sent, heard), 10.0);
   }
+  // The MP4's index comes before its media, so that it plays while it downloads.
+  const std::vector<std::string> boxes = top_level_boxes(support::read_file(show.file("x.mp4")));
+  const auto moov = std::find(boxes.begin(), boxes.end(), "moov");
+  ASSERT_NE(moov, boxes.end());
+  EXPECT_LT(moov, std::find(boxes.begin(), boxes.end(), "mdat"));
 
   // A show without music gets no audio stream.
   ShowDir silent(support::busy_show(30));

@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <string>
 #include <vector>
 
 extern "C" {
@@ -39,7 +42,10 @@ int write_bytes(void* opaque, const uint8_t* bytes, int size) {
 int write_bytes(void* opaque, uint8_t* bytes, int size) {
 #endif
   auto* file = static_cast<OutputFile*>(opaque);
-  return file->write(bytes, size_t(size)).empty() ? size : AVERROR(EIO);
+  if (!file->write(bytes, size_t(size)).empty()) return AVERROR(EIO);
+  // MP4's last pass reads the file back through a descriptor of its own: what is written must
+  // be in the file, not in the stream's buffer. The buffer here is already 64 KiB.
+  return std::fflush(file->stream()) == 0 ? size : AVERROR(errno);
 }
 
 // MP4 goes back to write the sizes of what it wrote; a regular file allows that.
@@ -270,6 +276,15 @@ std::string VideoEncoder::open(OutputFile& file, const VideoSettings& settings) 
   // A pipe or a device cannot be sought back in: MP4 then writes its index in fragments.
   if (!can_seek && settings.codecs.container == std::string("mp4"))
     av_dict_set(&options, "movflags", "frag_keyframe+empty_moov", 0);
+  // A regular file gets its index moved to the front when it is complete, so that a browser or
+  // a site plays it while it is still arriving. The muxer reads the file back by name: the
+  // temporary file's own descriptor names it.
+  if (can_seek && settings.codecs.container == std::string("mp4")) {
+    av_dict_set(&options, "movflags", "+faststart", 0);
+    const std::string self = "/proc/self/fd/" + std::to_string(fileno(file.stream()));
+    av_freep(&s.format->url);
+    s.format->url = av_strdup(self.c_str());
+  }
   code = avformat_write_header(s.format, &options);
   av_dict_free(&options);
   if (code < 0) return s.error("write", code);
