@@ -117,7 +117,7 @@ void expect_shown(const Emulator& emulator, const CellGrid& grid, int left, int 
 }
 
 TEST(CellGridText, ATerminalShowsTheGridAfterEveryUpdateAndNothingAroundIt) {
-  std::mt19937 random(16);  // the test's own generator: libc's rand() belongs to the effects
+  std::mt19937 random(16);  // the test's own generator, apart from the effects' stream
   const char32_t symbols[] = {U' ',      U' ',      display::FULL_BLOCK, UPPER_HALF, QUADRANT,
                               U'\u2584', U'\u258C', U'\u2597',           U'x'};
   auto any_colour = [&]() -> Colour {
