@@ -8,6 +8,7 @@
 
 #include "fixtures/process.h"
 #include "support/ansi_screen.h"
+#include "support/pane_shell.h"
 #include "support/show_harness.h"
 
 namespace {
@@ -62,15 +63,9 @@ struct ColourRun {
     return shown;
   }
   pid_t pid() { return static_cast<pid_t>(std::stol(support::read_file(dir + "/pid"))); }
-  bool shell_back() {
-    return support::wait_until(
-        [&] { return pane.screen().find("shell-is-42\n") != std::string::npos; }, 30);
-  }
+  bool shell_back() { return support::shell_is_back(pane, 30); }
   std::string status() { return support::read_file(dir + "/status"); }
-  bool modes_restored() {
-    const std::string before = support::read_file(dir + "/modes-before");
-    return !before.empty() && before == support::read_file(dir + "/modes-after");
-  }
+  bool modes_restored() { return support::modes_restored(dir); }
 
   std::string dir;
   support::TmuxPane& pane;

@@ -8,6 +8,7 @@
 #include <csignal>
 
 #include "fixtures/process.h"
+#include "support/pane_shell.h"
 #include "support/show_harness.h"
 
 namespace {
@@ -38,15 +39,9 @@ struct PaneRun {
     pane.type("cd " + support::shell_quote(dir) + " && stty -g > modes-before; " + command +
               "; echo $? > status; stty -g > modes-after; echo shell-is-$((40 + 2))");
   }
-  bool shell_back(double seconds = 30) {
-    return support::wait_until(
-        [&] { return pane.screen().find("shell-is-42\n") != std::string::npos; }, seconds);
-  }
+  bool shell_back(double seconds = 30) { return support::shell_is_back(pane, seconds); }
   std::string status() { return support::read_file(dir + "/status"); }
-  bool modes_restored() {
-    const std::string before = support::read_file(dir + "/modes-before");
-    return !before.empty() && before == support::read_file(dir + "/modes-after");
-  }
+  bool modes_restored() { return support::modes_restored(dir); }
   std::string dir;
   support::TmuxPane& pane;
 };

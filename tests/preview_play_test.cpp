@@ -15,6 +15,7 @@
 #include "fixtures/process.h"
 #include "fixtures/square_wave_module.h"
 #include "sound/music.h"
+#include "support/pane_shell.h"
 #include "support/tool_harness.h"
 #include "tools/preview/key_actions.h"
 #include "tools/preview/play.h"
@@ -119,15 +120,9 @@ struct PanePreview {
         seconds);
     return last;
   }
-  bool shell_back() {
-    return support::wait_until(
-        [&] { return pane.screen().find("shell-is-42\n") != std::string::npos; }, 20);
-  }
+  bool shell_back() { return support::shell_is_back(pane, 20); }
   std::string status() { return support::read_file(dir + "/status"); }
-  bool modes_restored() {
-    const std::string before = support::read_file(dir + "/modes-before");
-    return !before.empty() && before == support::read_file(dir + "/modes-after");
-  }
+  bool modes_restored() { return support::modes_restored(dir); }
   // The main screen back, with its cursor showing.
   bool screen_given_back() {
     return support::run_command("tmux -L " + pane.server +
@@ -343,9 +338,7 @@ TEST(PreviewInTerminal, QuitSignalsAndQEndItWhereverItIsWithTheTerminalGivenBack
       ASSERT_EQ(kill(preview.pid(), sent.signal_number), 0);
     else
       preview.pane.key("q");
-    ASSERT_TRUE(support::wait_until(
-        [&] { return preview.pane.screen().find("shell-is-42\n") != std::string::npos; }, 10))
-        << preview.pane.screen();
+    ASSERT_TRUE(support::shell_is_back(preview.pane, 10)) << preview.pane.screen();
     EXPECT_EQ(preview.status(),
               std::to_string(sent.signal_number ? 128 + sent.signal_number : 0) + "\n");
     EXPECT_TRUE(preview.modes_restored());

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "fixtures/process.h"
+#include "support/pane_shell.h"
 #include "support/show_harness.h"
 
 namespace {
@@ -84,9 +85,7 @@ void play_in_pane(int rows, std::initializer_list<int> lit, std::initializer_lis
   expect_stripes(screen, lit, dark);
 
   pane.key("q");
-  ASSERT_TRUE(support::wait_until(
-      [&] { return pane.screen().find("shell-is-42\n") != std::string::npos; }, 30))
-      << pane.screen();
+  ASSERT_TRUE(support::shell_is_back(pane, 30)) << pane.screen();
   EXPECT_EQ(support::read_file(show.dir.path + "/status"), "0\n");
   EXPECT_EQ(support::read_file(show.dir.path + "/modes-before"),
             support::read_file(show.dir.path + "/modes-after"));
@@ -126,15 +125,9 @@ struct PaneRun {
         [&] { return pane.screen().find("engine  : Starting") != std::string::npos; }, 20);
   }
   pid_t pid() { return static_cast<pid_t>(std::stol(support::read_file(dir + "/pid"))); }
-  bool shell_back(double seconds = 30) {
-    return support::wait_until(
-        [&] { return pane.screen().find("shell-is-42\n") != std::string::npos; }, seconds);
-  }
+  bool shell_back(double seconds = 30) { return support::shell_is_back(pane, seconds); }
   std::string status() { return support::read_file(dir + "/status"); }
-  bool modes_restored() {
-    std::string before = support::read_file(dir + "/modes-before");
-    return !before.empty() && before == support::read_file(dir + "/modes-after");
-  }
+  bool modes_restored() { return support::modes_restored(dir); }
   bool farewell_shown() { return pane.history().find("congratulations!") != std::string::npos; }
 
   std::string dir;
