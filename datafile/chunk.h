@@ -23,6 +23,11 @@ struct Chunk {
   ChunkKind kind;
 };
 
+// The largest pictures the engine decodes, whichever decoder it is built with. No PNG beyond them
+// gets a byte of pixel memory, whatever its header claims.
+inline constexpr uint32_t PNG_MAX_ROWS = 2048;
+inline constexpr size_t PNG_MAX_PIXELS = size_t{1} << 24;
+
 // A PING chunk decoded to RGB565. The pixels are shared with buffers that show the image.
 struct ImageChunk : Chunk {
   ImageChunk() : Chunk(ChunkKind::IMAGE) {}

@@ -11,12 +11,9 @@
 #include <string>
 #include <vector>
 
-namespace datafile {
+#include "datafile/chunk.h"
 
-// The largest pictures the engine decodes. No PNG beyond them gets a byte of pixel memory,
-// whatever its header claims.
-inline constexpr uint32_t PNG_MAX_ROWS = 2048;
-inline constexpr size_t PNG_MAX_PIXELS = size_t{1} << 24;
+namespace datafile {
 
 // The IHDR, and whether a tRNS chunk came before the pixels.
 struct PngHeader {

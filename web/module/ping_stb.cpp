@@ -28,8 +28,6 @@
 namespace datafile {
 namespace {
 
-inline constexpr uint32_t MAX_ROWS = 2048;
-inline constexpr size_t MAX_PIXELS = size_t{1} << 24;
 inline constexpr uint8_t SIGNATURE[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 // PNG's colour types.
 inline constexpr int GREY = 0, RGB = 2, PALETTE = 3, GREY_ALPHA = 4;
@@ -121,11 +119,11 @@ std::string unsupported_kind(const PngLayout& png) {
   } else if (png.bit_depth != 8) {
     return engine::format_text("a %d-bit RGB PNG", png.bit_depth);
   }
-  if (png.height > MAX_ROWS)
-    return engine::format_text("a PNG of %u rows (at most %u)", png.height, MAX_ROWS);
-  if (size_t{png.width} * png.height > MAX_PIXELS)
+  if (png.height > PNG_MAX_ROWS)
+    return engine::format_text("a PNG of %u rows (at most %u)", png.height, PNG_MAX_ROWS);
+  if (size_t{png.width} * png.height > PNG_MAX_PIXELS)
     return engine::format_text("a PNG of %u x %u pixels (at most %zu pixels)", png.width,
-                               png.height, MAX_PIXELS);
+                               png.height, PNG_MAX_PIXELS);
   return {};
 }
 
